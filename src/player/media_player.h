@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <stdexcept>
+
+namespace tarvoni {
+
+// Raised by a media player member that cannot do what it was asked.
+class MediaPlayerError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The window's media player `wm`: what the playback controller needs of it and nothing more.
+// Every member is called on the UI thread and returns at once; none waits on the network.
+class MediaPlayer : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The stream address. Setting it switches to that address and starts playing it.
+    virtual void setUrl(const QString &url) = 0;
+    virtual QString url() const = 0;
+
+    // controls.play / controls.stop
+    virtual void play() = 0;
+    virtual void stop() = 0;
+
+    // settings.volume, 0 to 100
+    virtual void setVolume(int volume) = 0;
+    virtual int volume() const = 0;
+
+    // A short, plain-text account of what the player is doing, for the status line.
+    virtual QString status() const = 0;
+
+signals:
+    // The status text has changed; `state` is informative only, listeners re-read status().
+    void statusChanged(int state);
+};
+
+} // namespace tarvoni
