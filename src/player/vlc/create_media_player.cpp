@@ -1,0 +1,22 @@
+#include "create_media_player.h"
+
+#include "status_text.h"
+#include "unavailable_media_player.h"
+
+#include <cstdio>
+
+namespace tarvoni {
+
+std::unique_ptr<MediaPlayer> createMediaPlayer(QObject *parent, const QStringList &extraEngineArgs,
+                                               const vlc::VlcPlayerOptions &options)
+{
+    try {
+        return std::make_unique<vlc::VlcMediaPlayer>(extraEngineArgs, options, parent);
+    } catch (const MediaPlayerError &error) {
+        auto player = std::make_unique<vlc::UnavailableMediaPlayer>(QString::fromUtf8(error.what()), parent);
+        std::fprintf(stderr, "%s\n", qUtf8Printable(player->status()));
+        return player;
+    }
+}
+
+} // namespace tarvoni

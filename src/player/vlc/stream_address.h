@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace tarvoni::vlc {
+
+// The address libVLC is given for a station's address. `mms` addresses go straight to MMS over
+// HTTP: MMS over TCP is long gone from the servers, and falling back to HTTP can take seconds.
+QString engineAddress(const QString &address);
+
+// The host to name in the status line ("radio.example.lk"), or the address itself when it
+// has none.
+QString displayHost(const QString &address);
+
+} // namespace tarvoni::vlc

@@ -1,0 +1,47 @@
+#include "unavailable_media_player.h"
+
+#include "status_text.h"
+
+#include <algorithm>
+
+namespace tarvoni::vlc {
+
+UnavailableMediaPlayer::UnavailableMediaPlayer(const QString &reason, QObject *parent)
+    : MediaPlayer(parent), m_status(status::unavailable(reason))
+{
+}
+
+void UnavailableMediaPlayer::setUrl(const QString &url)
+{
+    m_url = url;
+}
+
+QString UnavailableMediaPlayer::url() const
+{
+    return m_url;
+}
+
+void UnavailableMediaPlayer::play()
+{
+}
+
+void UnavailableMediaPlayer::stop()
+{
+}
+
+void UnavailableMediaPlayer::setVolume(int volume)
+{
+    m_volume = std::clamp(volume, 0, 100);
+}
+
+int UnavailableMediaPlayer::volume() const
+{
+    return m_volume;
+}
+
+QString UnavailableMediaPlayer::status() const
+{
+    return m_status;
+}
+
+} // namespace tarvoni::vlc
