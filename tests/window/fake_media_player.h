@@ -1,0 +1,47 @@
+#pragma once
+
+#include "player/media_player.h"
+
+#include <QStringList>
+#include <functional>
+
+namespace tarvoni::test {
+
+// A media player that writes down what it is asked, in order, and can be told to refuse a
+// member. `observe` runs on each call, so a test can look at the window at that moment.
+class FakeMediaPlayer final : public MediaPlayer {
+public:
+    void setUrl(const QString &address) override { record(QStringLiteral("url ") + address); m_url = address; }
+    QString url() const override { return m_url; }
+    void play() override { record(QStringLiteral("play")); }
+    void stop() override { record(QStringLiteral("stop")); }
+    void setVolume(int volume) override { record(QStringLiteral("volume %1").arg(volume)); m_volume = volume; }
+    int volume() const override { return m_volume; }
+    QString status() const override { return statusText; }
+
+    void announce(const QString &text)
+    {
+        statusText = text;
+        emit statusChanged(3);
+    }
+
+    QStringList calls;
+    QString failing; // a call starting with this word throws
+    QString statusText;
+    std::function<void(const QString &)> observe;
+
+private:
+    void record(const QString &call)
+    {
+        calls.append(call);
+        if (observe)
+            observe(call);
+        if (!failing.isEmpty() && call.startsWith(failing))
+            throw MediaPlayerError("refused");
+    }
+
+    QString m_url;
+    int m_volume = 50;
+};
+
+} // namespace tarvoni::test
