@@ -228,8 +228,8 @@ logo lakhada 54 68 'rgb(255,156,36)' 'rgb(214,84,0)' 6 \
     "$SERIF_B|white|48|18|north|0|29|HADA|1" \
     "$SANS_B|rgb(110,40,0)|44|11|south|0|4|RADIO|1"
 logo rangiri 70 29 'rgb(156,24,36)' 'rgb(88,0,12)' 4 \
-    "$SERIF_B|$GOLD|64|14|north|0|1|RANGIRI|0.5" \
-    "$SANS_B|white|40|11|south|0|1|FM|2"
+    "$SERIF_B|$GOLD|64|16|north|0|1|RANGIRI|0.5" \
+    "$SANS_B|white|40|12|south|0|0|FM|1"
 logo neth 42 68 'rgb(64,68,76)' 'rgb(20,22,28)' 6 \
     "$SANS_B|rgb(64,220,255)|34|32|north|0|4|N" \
     "$SANS_CB|white|36|12|north|0|38|NETH|0.5" \
@@ -251,9 +251,9 @@ logo efm 15 42 'rgb(0,176,236)' 'rgb(0,104,176)' 3
 text "$WORK/efm-text.png" "$SANS_B" white 40 15 'eFM'
 im "$WORK/efm-text.png" -rotate -90 "$WORK/efm-text.png"
 put "$WORK/efm.png" "$WORK/efm-text.png" center 0 0
-logo lite 42 45 'rgb(140,210,50)' 'rgb(62,146,18)' 20 \
-    "$SANS_B|white|32|18|north|0|10|lite" \
-    "$SANS_B|white|24|11|south|0|8|FM|1"
+logo lite 42 45 'rgb(112,186,28)' 'rgb(38,112,8)' 20 \
+    "$SANS_B|white|34|20|north|0|8|lite" \
+    "$SANS_B|white|22|12|south|0|7|FM"
 logo yes 68 67 'rgb(255,132,16)' 'rgb(222,62,0)' 7 \
     "$SANS_B|white|58|28|north|0|10|YES|1" \
     "$SANS_B|rgb(255,240,160)|34|15|south|0|10|FM|3"

@@ -29,8 +29,13 @@ rows=(104 192 280 368 456)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# the window's own pictures on one row (the background halved), the station logos below
 montage -font "$TAHOMA" -pointsize 10 -label '%f\n%m %wx%h' -background 'rgb(200,200,200)' \
-    -geometry '+6+6' -tile 8x background.jpg icon.ico banner.gif panel.gif logos/* \
+    -geometry '+6+6' -tile x1 \( background.jpg -resize 50% -set filename background.jpg \) \
+    icon.ico banner.gif panel.gif "$work/pictures.png"
+montage -font "$TAHOMA" -pointsize 10 -label '%f\n%m %wx%h' -background 'rgb(200,200,200)' \
+    -geometry '+6+6' -tile 13x logos/* "$work/logos.png"
+convert "$work/pictures.png" "$work/logos.png" -background 'rgb(200,200,200)' -append \
     "$out/art_contact.png"
 
 # one white button with its logo centred above the caption
