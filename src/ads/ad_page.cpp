@@ -1,0 +1,172 @@
+#include "ad_page.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineQuotaRequest>
+#include <QWebEngineRegisterProtocolHandlerRequest>
+#include <QWebEngineSettings>
+
+namespace tarvoni {
+
+namespace {
+
+// How long after a real mouse click a link navigation still counts as the user's.
+constexpr qint64 clickWindowMs = 1500;
+
+bool isWebAddress(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+// Inner frames of an ad may also hold inline documents; nothing from the local machine.
+bool isFrameAddress(const QUrl &url)
+{
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("about"), QStringLiteral("data"),
+                                     QStringLiteral("blob")};
+    return schemes.contains(url.scheme());
+}
+
+void applyAdSettings(QWebEngineSettings *settings)
+{
+    using S = QWebEngineSettings;
+    settings->setAttribute(S::ShowScrollBars, false);
+    settings->setAttribute(S::JavascriptCanOpenWindows, false);
+    settings->setAttribute(S::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(S::JavascriptCanPaste, false);
+    settings->setAttribute(S::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(S::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(S::PluginsEnabled, false);
+    settings->setAttribute(S::PdfViewerEnabled, false);
+    settings->setAttribute(S::FullScreenSupportEnabled, false);
+    settings->setAttribute(S::ScreenCaptureEnabled, false);
+    settings->setAttribute(S::AllowGeolocationOnInsecureOrigins, false);
+    settings->setAttribute(S::AllowWindowActivationFromJavaScript, false);
+    settings->setAttribute(S::WebRTCPublicInterfacesOnly, true);
+    settings->setAttribute(S::PlaybackRequiresUserGesture, true);
+    settings->setAttribute(S::FocusOnNavigationEnabled, false);
+    settings->setAttribute(S::LinksIncludedInFocusChain, false);
+    settings->setAttribute(S::NavigateOnDropEnabled, false);
+    settings->setAttribute(S::HyperlinkAuditingEnabled, false);
+    // A failed load leaves the pane to its own quiet look instead of the engine's page.
+    settings->setAttribute(S::ErrorPageEnabled, false);
+    settings->setUnknownUrlSchemePolicy(S::DisallowUnknownUrlSchemes);
+}
+
+} // namespace
+
+AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent)
+    : QWebEnginePage(profile, parent)
+    , m_homeUrl(homeUrl)
+{
+    applyAdSettings(settings());
+
+    connect(this, &QWebEnginePage::featurePermissionRequested, this,
+            [this](const QUrl &origin, Feature feature) {
+                setFeaturePermission(origin, feature, PermissionDeniedByUser);
+            });
+    connect(this, &QWebEnginePage::fullScreenRequested, this,
+            [](QWebEngineFullScreenRequest request) { request.reject(); });
+    connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
+            [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
+    connect(this, &QWebEnginePage::fileSystemAccessRequested, this,
+            [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
+    connect(this, &QWebEnginePage::quotaRequested, this,
+            [](QWebEngineQuotaRequest request) { request.reject(); });
+    // A link meant for a new window goes to the browser when the user clicked it; the
+    // request itself is left unanswered, so no window is made.
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest &request) {
+                if (request.isUserInitiated() && userJustClicked())
+                    openInBrowser(request.requestedUrl());
+            });
+}
+
+QWebEngineProfile *AdPage::sharedProfile()
+{
+    // No storage name: an off-the-record profile that writes nothing to disk. It lives as
+    // long as the application, after every page that uses it.
+    static QWebEngineProfile *profile = [] {
+        auto *p = new QWebEngineProfile(QCoreApplication::instance());
+        p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        p->setSpellCheckEnabled(false);
+        applyAdSettings(p->settings());
+        return p;
+    }();
+    return profile;
+}
+
+void AdPage::noteUserClick()
+{
+    m_sinceUserClick.start();
+}
+
+bool AdPage::userJustClicked() const
+{
+    return m_sinceUserClick.isValid() && m_sinceUserClick.elapsed() < clickWindowMs;
+}
+
+void AdPage::openInBrowser(const QUrl &url)
+{
+    if (isWebAddress(url))
+        QDesktopServices::openUrl(url);
+}
+
+bool AdPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    // Scripts navigate with the same type as links, so only a real click counts.
+    if (type == NavigationTypeLinkClicked && userJustClicked()) {
+        openInBrowser(url);
+        return false;
+    }
+    if (!isMainFrame)
+        return isFrameAddress(url);
+    if (!isWebAddress(url))
+        return false;
+    // The pane loads its ad (following the server's redirects) and lets the ad refresh itself
+    // on the ad server; it never goes anywhere else.
+    switch (type) {
+    case NavigationTypeTyped:
+    case NavigationTypeRedirect:
+        return true;
+    default:
+        return url.host() == m_homeUrl.host() && url.port() == m_homeUrl.port();
+    }
+}
+
+QWebEnginePage *AdPage::createWindow(WebWindowType)
+{
+    return nullptr;
+}
+
+QStringList AdPage::chooseFiles(FileSelectionMode, const QStringList &, const QStringList &)
+{
+    return {};
+}
+
+void AdPage::javaScriptAlert(const QUrl &, const QString &)
+{
+}
+
+bool AdPage::javaScriptConfirm(const QUrl &, const QString &)
+{
+    return false;
+}
+
+bool AdPage::javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *)
+{
+    return false;
+}
+
+void AdPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
+                                      const QString &)
+{
+    // An ad's console output is none of the user's business.
+}
+
+} // namespace tarvoni

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+
+namespace tarvoni {
+
+// The page inside an ad pane. It keeps the ad where it was put: a link the user clicks goes
+// to the desktop's web browser, the pane itself never leaves the ad server, and the page
+// gets no windows, dialogs, files or device permissions.
+class AdPage : public QWebEnginePage {
+public:
+    AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent);
+
+    // The user has just pressed or released a mouse button over the pane.
+    void noteUserClick();
+
+    // The private profile all ad pages share: nothing is kept on disk.
+    static QWebEngineProfile *sharedProfile();
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage *createWindow(WebWindowType type) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                            const QStringList &acceptedMimeTypes) override;
+    void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg,
+                          const QString &defaultValue, QString *result) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                  int lineNumber, const QString &sourceID) override;
+
+private:
+    bool userJustClicked() const;
+    void openInBrowser(const QUrl &url);
+
+    QUrl m_homeUrl;
+    QElapsedTimer m_sinceUserClick;
+};
+
+} // namespace tarvoni

@@ -1,0 +1,43 @@
+#include "ad_pane.h"
+
+#include <QPainter>
+#include <QUrl>
+
+namespace tarvoni {
+
+namespace {
+
+// The colours of the information panel, so an empty pane reads as part of the window.
+const QColor panelColour(40, 70, 140);
+const QColor frameColour(92, 124, 190);
+const QColor wordColour(118, 146, 200);
+
+} // namespace
+
+AdPane::AdPane(const QString &name, const QRect &geometry, const QUrl &pageUrl, QWidget *parent)
+    : QWidget(parent)
+    , m_pageUrl(pageUrl)
+{
+    setObjectName(name);
+    setGeometry(geometry);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void AdPane::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), panelColour);
+    painter.setPen(frameColour);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(9);
+    painter.setFont(font);
+    painter.setPen(wordColour);
+    // Wraps to two lines in the narrow pane.
+    painter.drawText(rect().adjusted(3, 3, -3, -3), Qt::AlignCenter | Qt::TextWordWrap,
+                     QStringLiteral("Tarvoni Radio"));
+}
+
+} // namespace tarvoni

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QUrl>
+#include <QWidget>
+
+namespace tarvoni {
+
+// The place of one ad pane on the window. It paints a quiet panel of its own, which is what
+// the user sees while the ad loads, when it cannot be loaded, and when no web engine is
+// available; the web view, once attached, covers it only while it shows a page.
+class AdPane : public QWidget {
+    Q_OBJECT
+
+public:
+    AdPane(const QString &name, const QRect &geometry, const QUrl &pageUrl, QWidget *parent);
+
+    QUrl pageUrl() const { return m_pageUrl; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QUrl m_pageUrl;
+};
+
+} // namespace tarvoni

@@ -1,0 +1,75 @@
+#include "ad_view.h"
+
+#include "ad_engine_entry.h"
+#include "ad_page.h"
+
+#include <QChildEvent>
+#include <QWebEngineLoadingInfo>
+
+namespace tarvoni {
+
+AdView::AdView(const QUrl &pageUrl, QWidget *pane)
+    : QWebEngineView(pane)
+    , m_page(new AdPage(AdPage::sharedProfile(), pageUrl, this))
+{
+    setFocusPolicy(Qt::NoFocus);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setAcceptDrops(false);
+    setGeometry(pane->rect());
+    hide();
+    setPage(m_page);
+
+    connect(m_page, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) {
+                if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !info.isErrorPage())
+                    show();
+                else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+                    hide();
+            });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this, [this] { hide(); });
+
+    m_page->load(pageUrl);
+}
+
+bool AdView::event(QEvent *event)
+{
+    // The engine puts its drawing surface into the view as a child widget; it must not be
+    // a tab stop either, and its mouse clicks are what tells a user's link from a script's.
+    if (event->type() == QEvent::ChildAdded)
+        keepOutOfFocus(static_cast<QChildEvent *>(event)->child());
+    return QWebEngineView::event(event);
+}
+
+bool AdView::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        m_page->noteUserClick();
+        break;
+    case QEvent::ChildAdded:
+        keepOutOfFocus(static_cast<QChildEvent *>(event)->child());
+        break;
+    default:
+        break;
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+void AdView::keepOutOfFocus(QObject *object)
+{
+    if (auto *widget = qobject_cast<QWidget *>(object)) {
+        widget->setFocusPolicy(Qt::NoFocus);
+        widget->installEventFilter(this);
+    }
+}
+
+} // namespace tarvoni
+
+extern "C" Q_DECL_EXPORT void tarvoni_attach_ad_view(QWidget *pane, const QUrl *pageUrl)
+{
+    static_assert(sizeof(tarvoni::attachAdViewSymbol) == sizeof("tarvoni_attach_ad_view"));
+    if (pane && pageUrl)
+        new tarvoni::AdView(*pageUrl, pane);
+}

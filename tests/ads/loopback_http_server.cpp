@@ -1,0 +1,51 @@
+#include "loopback_http_server.h"
+
+#include <QTcpSocket>
+
+namespace tarvoni {
+
+LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
+    : QTcpServer(parent)
+{
+    connect(this, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+bool LoopbackHttpServer::start()
+{
+    return listen(QHostAddress::LocalHost, 0);
+}
+
+QUrl LoopbackHttpServer::baseUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(serverPort()));
+}
+
+void LoopbackHttpServer::serve(QTcpSocket *socket)
+{
+    // Wait for the whole request head; the requests here carry no body.
+    const QByteArray head = socket->peek(socket->bytesAvailable());
+    if (!head.contains("\r\n\r\n"))
+        return;
+    socket->readAll();
+    const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
+    const QByteArray path = requestLine.value(1);
+    ++m_requests[path];
+
+    Page page{404, QByteArrayLiteral("<html><body>not here</body></html>")};
+    if (requestLine.value(0) == "GET" && m_pages.contains(path))
+        page = m_pages.value(path);
+    const QByteArray reason = page.status == 200 ? "OK" : "Error";
+    socket->write("HTTP/1.1 " + QByteArray::number(page.status) + ' ' + reason + "\r\n"
+                  "Content-Type: text/html; charset=utf-8\r\n"
+                  "Content-Length: " + QByteArray::number(page.body.size()) + "\r\n"
+                  "Cache-Control: no-store\r\n"
+                  "Connection: close\r\n\r\n" + page.body);
+    socket->disconnectFromHost();
+}
+
+} // namespace tarvoni

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QTcpServer>
+#include <QUrl>
+
+namespace tarvoni {
+
+// A small HTTP server on 127.0.0.1 that answers GET requests from a table of pages; any
+// other path gets 404. Stands in for the ad server in tests and benchmarks.
+class LoopbackHttpServer : public QTcpServer {
+public:
+    struct Page {
+        int status = 200;
+        QByteArray body;
+    };
+
+    explicit LoopbackHttpServer(QObject *parent = nullptr);
+
+    bool start();
+    QUrl baseUrl() const;
+
+    void setPage(const QByteArray &path, const Page &page) { m_pages.insert(path, page); }
+    // How many times a path has been asked for.
+    int requestCount(const QByteArray &path) const { return m_requests.value(path); }
+
+private:
+    void serve(QTcpSocket *socket);
+
+    QHash<QByteArray, Page> m_pages;
+    QHash<QByteArray, int> m_requests;
+};
+
+} // namespace tarvoni
