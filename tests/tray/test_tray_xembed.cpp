@@ -1,0 +1,210 @@
+// The tray on an XEmbed system tray (trayer) under Xvfb, clicked with xdotool.
+
+#include "tray_test_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace tarvoni;
+using namespace tarvoni::test;
+
+namespace {
+
+void xdotool(const QStringList &arguments)
+{
+    QProcess::execute(QStringLiteral("xdotool"), arguments);
+}
+
+// The X window Qt embeds into the tray for the icon.
+QWidget *embeddedIcon()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("QSystemTrayIconSys") && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+// The window the tray host has reparented the icon into (0 while it is not embedded).
+QString parentWindowOf(WId window)
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"),
+                   {QStringLiteral("-tree"), QStringLiteral("-id"), QString::number(window)});
+    xwininfo.waitForFinished();
+    const QString output = QString::fromLocal8Bit(xwininfo.readAllStandardOutput());
+    for (const QString &line : output.split(u'\n')) {
+        if (line.contains(QLatin1String("Parent window id:")))
+            return line.section(u':', 1).trimmed().section(u' ', 0, 0);
+    }
+    return {};
+}
+
+QString rootWindow()
+{
+    QProcess xdo;
+    xdo.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--maxdepth"),
+                                          QStringLiteral("0"), QStringLiteral("")});
+    xdo.waitForFinished();
+    return QString::fromLocal8Bit(xdo.readAllStandardOutput()).trimmed();
+}
+
+void clickIcon(int button)
+{
+    QWidget *icon = embeddedIcon();
+    QVERIFY(icon);
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"),
+             QString::number(icon->winId()), QStringLiteral("8"), QStringLiteral("8")});
+    xdotool({QStringLiteral("click"), QString::number(button)});
+}
+
+} // namespace
+
+class TestTrayXEmbed : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void iconIsEmbeddedInTheTray();
+    void miniHidesToTheTray();
+    void leftClickShowsTheWindow();
+    void rightClickOpensTheMenu();
+    void closeFromTheMenuRemovesTheIcon();
+
+private:
+    QProcess m_tray;
+    std::unique_ptr<TrayTestWindow> m_window;
+};
+
+void TestTrayXEmbed::initTestCase()
+{
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    m_tray.start(QStringLiteral("trayer"),
+                 {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                  QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--heighttype"),
+                  QStringLiteral("pixel"), QStringLiteral("--height"), QStringLiteral("32")});
+    QVERIFY2(m_tray.waitForStarted(), "trayer could not be started");
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    m_window = std::make_unique<TrayTestWindow>();
+    QVERIFY(m_window->area.isAvailable());
+    m_window->load();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestTrayXEmbed::cleanupTestCase()
+{
+    m_window.reset();
+    m_tray.terminate();
+    if (!m_tray.waitForFinished(5000))
+        m_tray.kill();
+}
+
+void TestTrayXEmbed::iconIsEmbeddedInTheTray()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
+    const WId icon = embeddedIcon()->winId();
+    QTRY_VERIFY_WITH_TIMEOUT(!parentWindowOf(icon).isEmpty()
+                                 && parentWindowOf(icon) != rootWindow(),
+                             10000);
+    QCOMPARE(m_window->area.trayIcon()->toolTip(), QStringLiteral("Tarvoni Radio Player"));
+}
+
+void TestTrayXEmbed::miniHidesToTheTray()
+{
+    m_window->setWindowState(2);
+    QTRY_COMPARE(m_window->windowState(), qint16(2));
+    m_window->commands.minimize();
+    QTRY_VERIFY(!m_window->QWidget::isVisible());
+    QCOMPARE(m_window->windowState(), qint16(2));
+    QCOMPARE(m_window->lastState(), qint16(2));
+    QVERIFY(m_window->mnuTrayRestore->isEnabled());
+    QVERIFY(!m_window->mnuTrayMinimize->isEnabled());
+    QCOMPARE(m_window->handledCount(WM_SYSCOMMAND), 0);
+}
+
+void TestTrayXEmbed::leftClickShowsTheWindow()
+{
+    QVERIFY(!m_window->QWidget::isVisible());
+    clickIcon(1);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->QWidget::isVisible(), 5000);
+    QCOMPARE(m_window->windowState(), qint16(2));
+    m_window->setWindowState(0);
+    QTRY_COMPARE(m_window->windowState(), qint16(0));
+}
+
+void TestTrayXEmbed::rightClickOpensTheMenu()
+{
+    const int nullsBefore = m_window->handledCount(WM_NULL);
+    bool menuSeen = false;
+    QStringList shown;
+    QTimer poll;
+    // The menu runs its own event loop inside the hook; it is answered from in there.
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (menuSeen || QApplication::activePopupWidget() != m_window->trayMenu)
+            return;
+        menuSeen = true;
+        for (QAction *action : m_window->trayMenu->actions()) {
+            if (action->isVisible())
+                shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        QCOMPARE(m_window->handledCount(WM_NULL), nullsBefore);
+        // Dismissed by a click beside it.
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("700")});
+        xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    });
+    poll.start(50);
+    clickIcon(3);
+    QTRY_VERIFY_WITH_TIMEOUT(menuSeen, 5000);
+    QTRY_VERIFY(!m_window->trayMenu->isVisible());
+    QTRY_COMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
+    QCOMPARE(shown, QStringList({QStringLiteral("&Restore"), QStringLiteral("Mi&nimize"),
+                                 QStringLiteral("-"), QStringLiteral("&Close")}));
+    QTest::qWait(200);
+    QCOMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
+    QVERIFY(!QApplication::activePopupWidget());
+}
+
+void TestTrayXEmbed::closeFromTheMenuRemovesTheIcon()
+{
+    const int nullsBefore = m_window->handledCount(WM_NULL);
+    bool chosen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QMenu *menu = m_window->trayMenu;
+        if (chosen || QApplication::activePopupWidget() != menu)
+            return;
+        chosen = true;
+        const QPoint where = menu->mapToGlobal(menu->actionGeometry(m_window->mnuTrayClose).center());
+        xdotool({QStringLiteral("mousemove"), QString::number(where.x()),
+                 QString::number(where.y())});
+        xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    });
+    poll.start(50);
+    clickIcon(3);
+    QTRY_VERIFY_WITH_TIMEOUT(chosen, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), 5000);
+    QVERIFY(!m_window->module.formReference());
+    QVERIFY(!m_window->area.trayIcon());
+    QCOMPARE(m_window->handledCount(WM_NCDESTROY), 1);
+    QTRY_VERIFY(!embeddedIcon());
+    QTest::qWait(200);
+    QCOMPARE(m_window->handledCount(WM_NULL), nullsBefore);
+}
+
+int main(int argc, char **argv)
+{
+    reexecOnPrivateBus(argc, argv);
+    QApplication app(argc, argv);
+    TestTrayXEmbed test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_tray_xembed.moc"
