@@ -2,6 +2,7 @@
 
 #include "ads/ad_panes.h"
 #include "form1.h"
+#include "station_button.h"
 #include "player/station_catalogue.h"
 #include "player/vlc/create_media_player.h"
 #include "tray/qt_notification_area.h"

@@ -40,17 +40,21 @@ void StationButton::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), Qt::white);
     style()->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &painter, this);
 
-    // Logo and caption form one block, centred in the face; a pressed button shifts it by a pixel.
+    // Logo and caption form one block, centred in the face; a pressed button shifts it by a
+    // pixel. A logo too tall to leave room for the caption is drawn smaller, never clipped.
     const int shift = isDown() ? 1 : 0;
     const QRect inner = rect().adjusted(kCaptionMargin, kCaptionMargin, -kCaptionMargin, -kCaptionMargin);
     const int textFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
-    const QRect captionBounds = fontMetrics().boundingRect(inner, textFlags, text());
-    const QSize logoSize = m_logo.deviceIndependentSize().toSize();
-    const int blockHeight = logoSize.height() + (text().isEmpty() ? 0 : kLogoToCaption + captionBounds.height());
+    const int captionHeight = text().isEmpty() ? 0 : kLogoToCaption + fontMetrics().boundingRect(inner, textFlags, text()).height();
+    QSize logoSize = m_logo.deviceIndependentSize().toSize();
+    if (logoSize.height() > inner.height() - captionHeight)
+        logoSize = logoSize.scaled(inner.width(), std::max(1, inner.height() - captionHeight), Qt::KeepAspectRatio);
+    const int blockHeight = logoSize.height() + captionHeight;
     int top = inner.top() + std::max(0, (inner.height() - blockHeight) / 2);
 
     if (!m_logo.isNull()) {
-        painter.drawPixmap(inner.left() + (inner.width() - logoSize.width()) / 2 + shift, top + shift, m_logo);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(QRect(QPoint(inner.left() + (inner.width() - logoSize.width()) / 2 + shift, top + shift), logoSize), m_logo);
         top += logoSize.height() + kLogoToCaption;
     }
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
