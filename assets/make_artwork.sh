@@ -143,7 +143,8 @@ icon_mvg() {
         rim = 256 / n < 4 ? 4 : 256 / n
         printf "fill none stroke rgba(255,255,255,0.35) stroke-width %.3f roundrectangle%s%s %.3f,%.3f\n", \
             rim * s, p(6, 6), p(249, 249), 54 * s, 54 * s
-        pen = sprintf("fill none stroke white stroke-width %.3f stroke-linecap round stroke-linejoin round ", stroke * s)
+        pen = sprintf("fill none stroke white stroke-width %.3f stroke-linecap round " \
+                      "stroke-linejoin round ", stroke * s)
         # 16 px has room for one pair of waves only, set wide of the dot
         if (n >= 24) { arc(54, 42); arc(92, 40) } else arc(80, 38)
         print pen "polyline" p(86, 232) p(128, 112) p(170, 232)
@@ -279,7 +280,8 @@ logo kirula 60 60 'rgb(162,14,34)' 'rgb(92,0,20)' 6 \
     "$SANS_B|white|44|11|south|0|5|RADIO|1"
 logo prabhavi 60 60 'rgb(255,170,20)' 'rgb(228,72,0)' 6 \
     "DRAW|fill rgb(255,236,120) circle 30,18 30,9" \
-    "DRAW|fill rgba(255,236,120,0.6) polygon 30,2 32,6 28,6 polygon 14,18 18,16 18,20 polygon 46,18 42,16 42,20" \
+    "DRAW|fill rgba(255,236,120,0.6) polygon 30,2 32,6 28,6 polygon 14,18 18,16 18,20" \
+    "DRAW|fill rgba(255,236,120,0.6) polygon 46,18 42,16 42,20" \
     "$SERIF_BI|white|56|16|north|0|28|Prabhavi" \
     "$SANS_B|rgb(110,30,0)|44|11|south|0|3|RADIO|1"
 logo minsara 70 28 'rgb(20,34,86)' 'rgb(0,8,40)' 4 \

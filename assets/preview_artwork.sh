@@ -43,9 +43,14 @@ args=()
 i=0
 for entry in "${stations[@]}"; do
     IFS='|' read -r name caption file <<<"$entry"
-    if ((i < 8)); then row=$((i / 4)) col=$((i % 4)); else row=$(((i - 8) / 7 + 2)) col=$(((i - 8) % 7)); fi
+    if ((i < 8)); then
+        row=$((i / 4)) col=$((i % 4))
+    else
+        row=$(((i - 8) / 7 + 2)) col=$(((i - 8) % 7))
+    fi
+    top=$(((62 - $(identify -format %h "logos/$file")) / 2 + 2))
     convert -size 81x81 xc:white -fill none -stroke 'rgb(160,160,160)' -draw 'rectangle 0,0 80,80' \
-        "logos/$file" -gravity north -geometry +0+$(((62 - $(identify -format %h "logos/$file")) / 2 + 2)) \
+        "logos/$file" -gravity north -geometry "+0+$top" \
         -compose over -composite \
         \( -size 79x14 -background none -fill black -font "$TAHOMA" -pointsize 8.5 -gravity center \
            "caption:$caption" \) -gravity south -geometry +0+3 -composite "$work/$name.png"

@@ -63,6 +63,8 @@ private slots:
     void nothingElseIsEmbedded();
     void everyStationHasItsLogo_data();
     void everyStationHasItsLogo();
+    void desktopIcon_data();
+    void desktopIcon();
 };
 
 void TestArtwork::picture_data()
@@ -105,6 +107,16 @@ void TestArtwork::picture()
         const QPoint centre(size.width() / 2, size.height() / 2);
         QCOMPARE(qAlpha(image.pixel(centre)), 255);
     }
+
+    // The window's icon is a 256-colour one.
+    if (format == "ico") {
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(image.pixel(x, y));
+        }
+        QVERIFY2(colours.size() <= 256, qPrintable(QString::number(colours.size())));
+    }
 }
 
 // The shared logos are embedded once, and nothing the window does not show rides along.
@@ -130,7 +142,8 @@ void TestArtwork::everyStationHasItsLogo_data()
     const std::span<const StationRow> rows = StationCatalogue::rows();
     QCOMPARE(rows.size(), std::size_t(29));
     for (const StationRow &row : rows) {
-        const QString name = QString::fromUtf8(row.controlName.data(), qsizetype(row.controlName.size()));
+        const QString name =
+            QString::fromUtf8(row.controlName.data(), qsizetype(row.controlName.size()));
         QString logo = name;
         if (name == u"comservice" || name == u"tns")
             logo = QStringLiteral("logo_a");
@@ -155,6 +168,30 @@ void TestArtwork::everyStationHasItsLogo()
     QVERIFY2(path.startsWith(QLatin1String(":/assets/logos/") + logo + QLatin1Char('.')),
              qPrintable(path));
     QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+}
+
+void TestArtwork::desktopIcon_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 32, 48, 64, 128, 256})
+        QTest::newRow(qPrintable(QString::number(size))) << size;
+}
+
+// The desktop's application icon: a PNG of each size in the hicolor theme's folders.
+void TestArtwork::desktopIcon()
+{
+    QFETCH(int, size);
+    const QString path =
+        QStringLiteral(TARVONI_SOURCE_DIR "/assets/icons/hicolor/%1x%1/apps/tarvoni-radio-player.png")
+            .arg(size);
+    QImageReader reader(path);
+    QCOMPARE(reader.format(), QByteArray("png"));
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(path + QLatin1String(": ") + reader.errorString()));
+    QCOMPARE(image.size(), QSize(size, size));
+    QVERIFY(image.hasAlphaChannel());
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
 }
 
 QTEST_MAIN(TestArtwork)
