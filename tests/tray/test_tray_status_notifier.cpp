@@ -1,0 +1,278 @@
+// The tray on a StatusNotifierItem host over a private D-Bus session, under Xvfb.
+
+#include "tray_test_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+#include <QEventLoop>
+#include <QMenu>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace tarvoni;
+using namespace tarvoni::test;
+
+namespace {
+
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// The icon lives in this process, so every call to it must let this process's loop run.
+QDBusMessage callAndWait(const QDBusMessage &call)
+{
+    QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call, 5000);
+    QDBusPendingCallWatcher watcher(pending);
+    QEventLoop loop;
+    QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+    if (!pending.isFinished())
+        loop.exec();
+    return pending.reply();
+}
+
+QVariant busProperty(const QString &service, const QString &path, const QString &interface,
+                  const QString &name)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, kProperties,
+                                                       QStringLiteral("Get"));
+    call << interface << name;
+    const QDBusMessage reply = callAndWait(call);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().first().value<QDBusVariant>().variant();
+}
+
+QStringList registeredItems()
+{
+    return busProperty(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                    QStringLiteral("RegisteredStatusNotifierItems"))
+        .toStringList();
+}
+
+// (sa(iiay)ss): icon name, icon pixmaps, title, description; the title is the tip.
+QString toolTipTitle(const QString &service, const QString &path)
+{
+    const QVariant value = busProperty(service, path, kItem, QStringLiteral("ToolTip"));
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    QString iconName, title, description;
+    argument.beginStructure();
+    argument >> iconName;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray data;
+        argument.beginStructure();
+        argument >> width >> height >> data;
+        argument.endStructure();
+    }
+    argument.endArray();
+    argument >> title >> description;
+    argument.endStructure();
+    return title;
+}
+
+struct MenuNode {
+    int id = 0;
+    QVariantMap properties;
+    QList<MenuNode> children;
+};
+
+MenuNode readMenuNode(const QDBusArgument &argument)
+{
+    MenuNode node;
+    argument.beginStructure();
+    argument >> node.id >> node.properties;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        node.children.append(readMenuNode(child.variant().value<QDBusArgument>()));
+    }
+    argument.endArray();
+    argument.endStructure();
+    return node;
+}
+
+} // namespace
+
+class TestTrayStatusNotifier : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void iconIsRegisteredWithItsTip();
+    void hostDrawnMenuIsTheTrayMenu();
+    void activateShowsTheWindow();
+    void contextMenuOpensTheTrayMenu();
+    void closeFromTheHostDrawnMenu();
+
+private:
+    void callItem(const QString &method);
+
+    QProcess m_host;
+    std::unique_ptr<TrayTestWindow> m_window;
+    QString m_service;
+    QString m_path;
+};
+
+void TestTrayStatusNotifier::initTestCase()
+{
+    QVERIFY(QDBusConnection::sessionBus().isConnected());
+    m_host.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_host.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), {});
+    QVERIFY(m_host.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value(), 10000);
+    // No XEmbed tray runs here: whatever Qt reports comes from the D-Bus host.
+    QVERIFY(QSystemTrayIcon::isSystemTrayAvailable());
+    m_window = std::make_unique<TrayTestWindow>();
+    QVERIFY(m_window->area.isAvailable());
+    m_window->load();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestTrayStatusNotifier::cleanupTestCase()
+{
+    m_window.reset();
+    m_host.terminate();
+    if (!m_host.waitForFinished(5000))
+        m_host.kill();
+}
+
+void TestTrayStatusNotifier::callItem(const QString &method)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(m_service, m_path, kItem, method);
+    call << 10 << 10;
+    const QDBusMessage reply = callAndWait(call);
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+}
+
+void TestTrayStatusNotifier::iconIsRegisteredWithItsTip()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    const QString item = registeredItems().first();
+    const qsizetype slash = item.indexOf(u'/');
+    m_service = item.left(slash);
+    m_path = item.mid(slash);
+    QTRY_COMPARE(toolTipTitle(m_service, m_path), QStringLiteral("Tarvoni Radio Player"));
+
+    const QString tip = QStringLiteral("Sinhala Commercial Service - Tarvoni Radio Player");
+    m_window->module.setTrayTip(tip);
+    QTRY_COMPARE(toolTipTitle(m_service, m_path), tip);
+    QString tooLong;
+    for (int i = 0; i < 70; ++i)
+        tooLong += QChar(u'A' + i % 26);
+    m_window->module.setTrayTip(tooLong);
+    QTRY_COMPARE(toolTipTitle(m_service, m_path), tooLong.left(63));
+    m_window->module.setTrayTip(QStringLiteral("Tarvoni Radio Player"));
+    QTRY_COMPARE(toolTipTitle(m_service, m_path), QStringLiteral("Tarvoni Radio Player"));
+}
+
+void TestTrayStatusNotifier::hostDrawnMenuIsTheTrayMenu()
+{
+    QVERIFY(!m_service.isEmpty());
+    const QVariant menuPath = busProperty(m_service, m_path, kItem, QStringLiteral("Menu"));
+    const QString path = menuPath.value<QDBusObjectPath>().path();
+    QVERIFY2(!path.isEmpty() && path != QLatin1String("/"), qPrintable(path));
+
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        m_service, path, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"));
+    call << 0 << -1 << QStringList();
+    const QDBusMessage reply = callAndWait(call);
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(reply.arguments().size(), 2);
+    const MenuNode root = readMenuNode(reply.arguments().at(1).value<QDBusArgument>());
+    QStringList shown;
+    for (const MenuNode &child : root.children) {
+        if (!child.properties.value(QStringLiteral("visible"), true).toBool())
+            continue;
+        shown << (child.properties.value(QStringLiteral("type")).toString()
+                          == QLatin1String("separator")
+                      ? QStringLiteral("-")
+                      : child.properties.value(QStringLiteral("label")).toString());
+    }
+    // The host shows access keys with "_" where the menu has "&".
+    QCOMPARE(shown, QStringList({QStringLiteral("_Restore"), QStringLiteral("Mi_nimize"),
+                                 QStringLiteral("-"), QStringLiteral("_Close")}));
+}
+
+void TestTrayStatusNotifier::activateShowsTheWindow()
+{
+    QVERIFY(!m_service.isEmpty());
+    m_window->commands.minimize();
+    QTRY_VERIFY(!m_window->QWidget::isVisible());
+    QCOMPARE(m_window->windowState(), qint16(0));
+    callItem(QStringLiteral("Activate"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->QWidget::isVisible(), 5000);
+    QCOMPARE(m_window->windowState(), qint16(0));
+}
+
+void TestTrayStatusNotifier::contextMenuOpensTheTrayMenu()
+{
+    QVERIFY(!m_service.isEmpty());
+    const int nullsBefore = m_window->handledCount(WM_NULL);
+    bool menuSeen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (menuSeen || QApplication::activePopupWidget() != m_window->trayMenu)
+            return;
+        menuSeen = true;
+        QTest::keyClick(m_window->trayMenu, Qt::Key_Escape);
+    });
+    poll.start(50);
+    callItem(QStringLiteral("ContextMenu"));
+    QTRY_VERIFY_WITH_TIMEOUT(menuSeen, 5000);
+    QTRY_COMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
+    QVERIFY(!QApplication::activePopupWidget());
+}
+
+void TestTrayStatusNotifier::closeFromTheHostDrawnMenu()
+{
+    QVERIFY(!m_service.isEmpty());
+    const QString path =
+        busProperty(m_service, m_path, kItem, QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    QDBusMessage layoutCall = QDBusMessage::createMethodCall(
+        m_service, path, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"));
+    layoutCall << 0 << -1 << QStringList();
+    const MenuNode root =
+        readMenuNode(callAndWait(layoutCall).arguments().at(1).value<QDBusArgument>());
+    int closeId = -1;
+    for (const MenuNode &child : root.children) {
+        if (child.properties.value(QStringLiteral("label")) == QLatin1String("_Close"))
+            closeId = child.id;
+    }
+    QVERIFY(closeId >= 0);
+
+    QDBusMessage click = QDBusMessage::createMethodCall(
+        m_service, path, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"));
+    click << closeId << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0))
+          << 0u;
+    callAndWait(click);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), 5000);
+    QCOMPARE(m_window->handledCount(WM_NCDESTROY), 1);
+    QVERIFY(!m_window->module.formReference());
+    QTRY_VERIFY_WITH_TIMEOUT(registeredItems().isEmpty(), 5000);
+}
+
+int main(int argc, char **argv)
+{
+    reexecOnPrivateBus(argc, argv);
+    QApplication app(argc, argv);
+    TestTrayStatusNotifier test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_tray_status_notifier.moc"
