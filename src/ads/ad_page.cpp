@@ -128,15 +128,11 @@ bool AdPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool 
         return isFrameAddress(url);
     if (!isWebAddress(url))
         return false;
-    // The pane loads its ad (following the server's redirects) and lets the ad refresh itself
-    // on the ad server; it never goes anywhere else.
-    switch (type) {
-    case NavigationTypeTyped:
-    case NavigationTypeRedirect:
-        return true;
-    default:
-        return url.host() == m_homeUrl.host() && url.port() == m_homeUrl.port();
-    }
+    // The pane loads its ad and lets it refresh itself on the ad server; it never goes
+    // anywhere else. Scripted page changes come as redirects, so redirects are held to the
+    // ad server too.
+    return type == NavigationTypeTyped
+        || (url.host() == m_homeUrl.host() && url.port() == m_homeUrl.port());
 }
 
 QWebEnginePage *AdPage::createWindow(WebWindowType)

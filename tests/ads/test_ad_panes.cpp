@@ -1,0 +1,287 @@
+// The ad panes against a real web engine and a real HTTP server on the loopback interface.
+
+#include "ads/ad_panes.h"
+#include "loopback_http_server.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+
+using namespace tarvoni;
+
+namespace {
+
+// Receives what the panes hand to the desktop's web browser.
+class BrowserStandIn : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void openUrl(const QUrl &url) { opened << url; }
+};
+
+QByteArray htmlPage(const QByteArray &body)
+{
+    return "<!DOCTYPE html><html><head><style>html,body{margin:0}</style></head><body>" + body
+        + "</body></html>";
+}
+
+// A link covering the whole pane, so a click anywhere lands on it.
+QByteArray wholePaneLink(const QByteArray &attributes)
+{
+    return htmlPage("<a " + attributes
+                    + " style='display:block;position:fixed;inset:0;background:#fc0'>ad</a>");
+}
+
+} // namespace
+
+class TestAdPanes : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void bothPagesLoadOnceAtTheirSizesWithoutScrollBars();
+    void failedLoadKeepsTheQuietPanel_data();
+    void failedLoadKeepsTheQuietPanel();
+    void clickedLinkOpensInTheBrowser_data();
+    void clickedLinkOpensInTheBrowser();
+    void pageGetsNothingFromTheDesktop_data();
+    void pageGetsNothingFromTheDesktop();
+
+private:
+    // Shows a window with both panes pointed at `base` and returns the view of `paneName`
+    // once it has finished its first load; `loadedOk` tells how that load ended.
+    QWebEngineView *showPanes(const QUrl &base, const char *paneName, bool *loadedOk);
+    QUrl pageUrl(const char *paneName) const;
+
+    std::unique_ptr<LoopbackHttpServer> m_server;
+    std::unique_ptr<QWidget> m_window;
+    BrowserStandIn m_browser;
+};
+
+void TestAdPanes::init()
+{
+    m_server = std::make_unique<LoopbackHttpServer>();
+    QVERIFY(m_server->start());
+    m_browser.opened.clear();
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_browser, "openUrl");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_browser, "openUrl");
+}
+
+void TestAdPanes::cleanup()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    m_window.reset();
+    m_server.reset();
+}
+
+QUrl TestAdPanes::pageUrl(const char *paneName) const
+{
+    const QString path = qstrcmp(paneName, "Scriptlet1") == 0 ? QStringLiteral("/3-1/1.php")
+                                                              : QStringLiteral("/3-1/2.php");
+    return QUrl(m_server->baseUrl().toString() + path);
+}
+
+QWebEngineView *TestAdPanes::showPanes(const QUrl &base, const char *paneName, bool *loadedOk)
+{
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(637, 581);
+    startAdPanes(m_window.get(), base);
+    m_window->show();
+    if (!QTest::qWaitForWindowExposed(m_window.get()))
+        return nullptr;
+
+    QWidget *pane = m_window->findChild<QWidget *>(QLatin1String(paneName));
+    if (!pane)
+        return nullptr;
+    // The panes bring in their engine once the window has been drawn.
+    QWebEngineView *view = nullptr;
+    QDeadlineTimer deadline(20000);
+    while (!(view = pane->findChild<QWebEngineView *>()) && !deadline.hasExpired())
+        QTest::qWait(10);
+    if (!view)
+        return nullptr;
+    QSignalSpy loads(view->page(), &QWebEnginePage::loadFinished);
+    if (!loads.wait(20000))
+        return nullptr;
+    *loadedOk = loads.first().first().toBool();
+    return view;
+}
+
+void TestAdPanes::bothPagesLoadOnceAtTheirSizesWithoutScrollBars()
+{
+    // Both pages are far wider and taller than their panes.
+    const QByteArray wide = htmlPage("<div style='width:900px;height:600px;background:#fc0'>ad</div>");
+    m_server->setPage("/3-1/1.php", {200, wide});
+    m_server->setPage("/3-1/2.php", {200, wide});
+
+    bool ok = false;
+    QWebEngineView *second = showPanes(m_server->baseUrl(), "Scriptlet2", &ok);
+    QVERIFY(second && ok);
+    auto *first = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet1"))
+                      ->findChild<QWebEngineView *>();
+    QVERIFY(first);
+    QTRY_VERIFY_WITH_TIMEOUT(first->isVisible() && second->isVisible(), 20000);
+
+    const QList<std::pair<QWebEngineView *, QSize>> panes{{first, {201, 121}}, {second, {57, 121}}};
+    for (const auto &[view, size] : panes) {
+        QCOMPARE(view->size(), size);
+        QCOMPARE(view->url(), pageUrl(view == first ? "Scriptlet1" : "Scriptlet2"));
+        // A scroll bar would take its width out of the layout viewport.
+        QVariant metrics;
+        view->page()->runJavaScript(
+            QStringLiteral("[innerWidth, innerHeight, document.documentElement.clientWidth,"
+                           " document.documentElement.clientHeight]"),
+            [&metrics](const QVariant &result) { metrics = result; });
+        QTRY_VERIFY_WITH_TIMEOUT(metrics.isValid(), 10000);
+        const QVariantList m = metrics.toList();
+        QCOMPARE(QSize(m.value(0).toInt(), m.value(1).toInt()), size);
+        QCOMPARE(QSize(m.value(2).toInt(), m.value(3).toInt()), size);
+    }
+
+    // Loaded once, never again.
+    QTest::qWait(500);
+    QCOMPARE(m_server->requestCount("/3-1/1.php"), 1);
+    QCOMPARE(m_server->requestCount("/3-1/2.php"), 1);
+}
+
+void TestAdPanes::failedLoadKeepsTheQuietPanel_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("server down") << 0;
+    QTest::newRow("server error") << 500;
+    QTest::newRow("page missing") << 404;
+}
+
+void TestAdPanes::failedLoadKeepsTheQuietPanel()
+{
+    QFETCH(int, status);
+    QUrl base = m_server->baseUrl();
+    if (status == 0)
+        m_server->close(); // nothing listens on that port any more
+    else
+        m_server->setPage("/3-1/1.php", {status, htmlPage("<h1>Internal trouble</h1>")});
+
+    bool ok = true;
+    QWebEngineView *view = showPanes(base, "Scriptlet1", &ok);
+    QVERIFY(view);
+    QVERIFY(!ok);
+    QTest::qWait(200);
+    QVERIFY(!view->isVisible());
+
+    // The pane shows its own panel: the information panel's blue, framed.
+    auto *pane = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet1"));
+    QVERIFY(pane->isVisible());
+    const QImage image = pane->grab().toImage();
+    QCOMPARE(image.pixelColor(10, 10), QColor(40, 70, 140));
+    QVERIFY(image.pixelColor(0, 0) != QColor(40, 70, 140));
+}
+
+void TestAdPanes::clickedLinkOpensInTheBrowser_data()
+{
+    QTest::addColumn<QByteArray>("link");
+    QTest::newRow("plain link") << QByteArray("href='https://offers.example/sale'");
+    QTest::newRow("link for a new window")
+        << QByteArray("href='https://offers.example/sale' target='_blank'");
+    QTest::newRow("script opening a window on click")
+        << QByteArray("href='#' onclick=\"window.open('https://offers.example/sale');return false\"");
+}
+
+void TestAdPanes::clickedLinkOpensInTheBrowser()
+{
+    QFETCH(QByteArray, link);
+    m_server->setPage("/3-1/1.php", {200, wholePaneLink(link)});
+
+    bool ok = false;
+    QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
+    QVERIFY(view && ok);
+    QTRY_VERIFY(view->isVisible());
+    QWidget *surface = view->focusProxy();
+    QVERIFY(surface);
+    // The page must have been drawn before it can be hit.
+    QTest::qWait(500);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_browser.opened, QList<QUrl>{QUrl("https://offers.example/sale")},
+                              10000);
+    QTest::qWait(300);
+    QCOMPARE(m_browser.opened.size(), 1);
+    QCOMPARE(view->url(), pageUrl("Scriptlet1"));
+    QCOMPARE(m_server->requestCount("/3-1/1.php"), 1);
+}
+
+void TestAdPanes::pageGetsNothingFromTheDesktop_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("outcome");
+
+    const auto settle = [](const char *promise) {
+        return QByteArray(promise) + ".then(r => document.title = 'got ' + r,"
+                                     " e => document.title = 'refused')";
+    };
+    QTest::newRow("pop-up on load")
+        << QByteArray("document.title = window.open('/popup') ? 'opened' : 'refused'")
+        << "refused";
+    QTest::newRow("navigation to another server")
+        << QByteArray("location.href = 'http://localhost:' + location.port + '/away';"
+                      "setTimeout(() => document.title = 'stayed', 1500)")
+        << "stayed";
+    QTest::newRow("later navigation to another server")
+        << QByteArray("setTimeout(() => location.href = 'http://localhost:' + location.port + '/away',"
+                      " 300);"
+                      "setTimeout(() => document.title = 'stayed', 1500)")
+        << "stayed";
+    QTest::newRow("navigation to a local file")
+        << QByteArray("location.href = 'file:///etc/hostname';"
+                      "setTimeout(() => document.title = 'stayed', 1500)")
+        << "stayed";
+    QTest::newRow("reading a local file") << settle("fetch('file:///etc/hostname')") << "refused";
+    QTest::newRow("location") << settle("new Promise((ok, no) =>"
+                                        " navigator.geolocation.getCurrentPosition(ok, no))")
+                              << "refused";
+    QTest::newRow("camera and microphone")
+        << settle("navigator.mediaDevices.getUserMedia({audio: true, video: true})") << "refused";
+    QTest::newRow("notifications") << settle("Notification.requestPermission()") << "got denied";
+    QTest::newRow("dialogs")
+        << QByteArray("alert('hi'); document.title = confirm('ok?') + ' ' + prompt('name?', 'x')")
+        << "false null";
+}
+
+void TestAdPanes::pageGetsNothingFromTheDesktop()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, outcome);
+    m_server->setPage("/3-1/1.php", {200, htmlPage("<script>" + script + "</script>")});
+    m_server->setPage("/popup", {200, htmlPage("pop-up")});
+    m_server->setPage("/away", {200, htmlPage("elsewhere")});
+
+    bool ok = false;
+    QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
+    QVERIFY(view && ok);
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), outcome, 10000);
+    QCOMPARE(view->url(), pageUrl("Scriptlet1"));
+    QCOMPARE(m_server->requestCount("/popup"), 0);
+    QCOMPARE(m_server->requestCount("/away"), 0);
+    QVERIFY(m_browser.opened.isEmpty());
+    QCOMPARE(QApplication::topLevelWidgets().size(), 1);
+}
+
+int main(int argc, char *argv[])
+{
+    prepareAdPanes();
+    QApplication app(argc, argv);
+    TestAdPanes test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_ad_panes.moc"
