@@ -17,7 +17,7 @@ int runApplication(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvoni Radio Player"));
     QApplication::setApplicationVersion(QStringLiteral("3.01"));
-    QApplication::setDesktopFileName(QStringLiteral("tarvoni-radio-player"));
+    QApplication::setDesktopFileName(QStringLiteral("com.tarvoniradio.TarvoniRadioPlayer"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     Form1 form(StationCatalogue::builtIn(), createMediaPlayer().release());

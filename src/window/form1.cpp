@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "assets/artwork.h"
 #include "design_fonts.h"
 #include "player/media_player.h"
 #include "player/now_playing_reactions.h"
@@ -11,7 +12,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -45,17 +45,6 @@ QRect gridCell(int index)
     const int row = index < inFirstRows ? index / 4 : 2 + (index - inFirstRows) / 7;
     const int column = index < inFirstRows ? index % 4 : (index - inFirstRows) % 7;
     return {kGridColumns[column], kGridRows[row], kButtonSize, kButtonSize};
-}
-
-// The logo of a station: its own picture, or the shared national or channel mark.
-QString logoResource(const QString &controlName)
-{
-    if (controlName == u"comservice" || controlName == u"tns")
-        return QStringLiteral(":/assets/logos/logo_a.jpg");
-    if (controlName.startsWith(u"lb"))
-        return QStringLiteral(":/assets/logos/logo_b.gif");
-    const QString gif = QStringLiteral(":/assets/logos/%1.gif").arg(controlName);
-    return QFile::exists(gif) ? gif : QStringLiteral(":/assets/logos/%1.jpg").arg(controlName);
 }
 
 void setTextColour(QWidget *widget, const QColor &colour)
@@ -137,7 +126,7 @@ private:
 Form1::Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *parent)
     : QWidget(parent)
     , wm(player)
-    , m_background(QStringLiteral(":/assets/background.jpg"))
+    , m_background(QString::fromUtf16(kBackgroundPicture))
     , m_playback(*this, player)
     , m_windows(
           WindowHandle(winId()),
@@ -152,7 +141,7 @@ Form1::Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *pa
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/assets/icon.ico")));
+    setWindowIcon(QIcon(QString::fromUtf16(kWindowIcon)));
     setFont(DesignFonts::load().dialog);
     setGeometry(QRect(kStartPosition, kClientSize));
     setMinimumSize(kClientSize);
@@ -178,8 +167,8 @@ Form1::~Form1()
 void Form1::createPanel()
 {
     const DesignFonts &fonts = DesignFonts::load();
-    Image1 = makeImage(this, "Image1", {0, 8}, QStringLiteral(":/assets/banner.gif"));
-    Image2 = makeImage(this, "Image2", {344, 8}, QStringLiteral(":/assets/panel.gif"));
+    Image1 = makeImage(this, "Image1", {0, 8}, QString::fromUtf16(kBannerPicture));
+    Image2 = makeImage(this, "Image2", {344, 8}, QString::fromUtf16(kInformationPanelPicture));
 
     st = makeLabel(this, "st", {368, 24, 49, 17}, QStringLiteral("Station:"), fonts.tahomaBold, kWhite);
     lblstation = makeLabel(this, "lblstation", {416, 24, 201, 17}, QString(), fonts.tahomaBold, kWhite);
@@ -222,7 +211,7 @@ void Form1::createStationButtons(const StationCatalogue &catalogue)
     for (size_t i = 0; i < stations.size(); ++i) {
         const Station &station = stations[i];
         auto *button = new StationButton(station.controlName, station.caption,
-                                         QPixmap(logoResource(station.controlName)), this);
+                                         QPixmap(stationLogoPath(station.controlName)), this);
         button->setGeometry(gridCell(int(i)));
         connect(button, &QAbstractButton::clicked, this, [this, &station] { m_playback.selectStation(station); });
         m_stationButtons.push_back(button);

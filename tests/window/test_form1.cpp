@@ -144,6 +144,7 @@ void TestForm1::controlsAsDesigned()
         QCOMPARE(widget->font().family(), family);
         QCOMPARE(QFontInfo(widget->font()).family(), family); // really there, not a stand-in
         QCOMPARE(widget->font().bold(), bold);
+        QCOMPARE(QFontInfo(widget->font()).bold(), bold);
     }
     if (auto *label = qobject_cast<QLabel *>(widget); label && label->pixmap().isNull()) {
         if (text.endsWith('*'))
