@@ -2,33 +2,40 @@
 
 #include "ads/ad_panes.h"
 #include "form1.h"
-#include "station_button.h"
 #include "player/station_catalogue.h"
 #include "player/vlc/create_media_player.h"
+#include "station_button.h"
 #include "tray/qt_notification_area.h"
 
 #include <QApplication>
 
 namespace tarvoni {
 
-int runApplication(int argc, char *argv[])
+int runApplication(int argc, char *argv[], const ProgramSetup &setup)
 {
     prepareAdPanes();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvoni Radio Player"));
     QApplication::setApplicationVersion(QStringLiteral("3.01"));
+    QApplication::setOrganizationName(QStringLiteral("Tarvoni Software"));
     QApplication::setDesktopFileName(QStringLiteral("com.tarvoniradio.TarvoniRadioPlayer"));
+    // The window hidden in the tray is no reason to end; the window's unloading is.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    Form1 form(StationCatalogue::builtIn(), createMediaPlayer().release());
+    const StationCatalogue catalogue(setup.hosts);
+    Form1 form(catalogue, createMediaPlayer(nullptr, setup.engineArgs).release());
     QApplication::setWindowIcon(form.windowIcon());
     QtNotificationArea trayArea(form.windowIcon(), form.mnuTray, form.windowSystem());
+    if (!trayArea.isAvailable())
+        qWarning("Tarvoni Radio Player: no system tray found; the window minimizes normally.");
     QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
 
     form.load(&trayArea);
     form.show();
     form.stationButton(QStringLiteral("asura"))->setFocus();
-    startAdPanes(&form, QUrl(QStringLiteral("http://") + StreamHosts::builtIn().adServer));
+    startAdPanes(&form, QUrl(QStringLiteral("http://") + setup.hosts.adServer));
+    if (setup.shown)
+        setup.shown(form);
     return app.exec();
 }
 
