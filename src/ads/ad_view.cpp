@@ -19,16 +19,31 @@ AdView::AdView(const QUrl &pageUrl, QWidget *pane)
     hide();
     setPage(m_page);
 
-    connect(m_page, &QWebEnginePage::loadingChanged, this,
-            [this](const QWebEngineLoadingInfo &info) {
-                if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !info.isErrorPage())
-                    show();
-                else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
-                    hide();
-            });
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &AdView::followLoad);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this, [this] { hide(); });
 
     m_page->load(pageUrl);
+}
+
+void AdView::followLoad(const QWebEngineLoadingInfo &info)
+{
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        m_lastLoadFailed = info.isErrorPage();
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        m_lastLoadFailed = true;
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // A navigation the pane refused stops the load it interrupted; the ad that was
+        // already there stays, so it is shown unless nothing good was ever committed.
+        if (m_page->url().isEmpty())
+            m_lastLoadFailed = true;
+        break;
+    }
+    setVisible(!m_lastLoadFailed);
 }
 
 bool AdView::event(QEvent *event)

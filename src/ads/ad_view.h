@@ -2,6 +2,8 @@
 
 #include <QWebEngineView>
 
+class QWebEngineLoadingInfo;
+
 namespace tarvoni {
 
 class AdPage;
@@ -18,9 +20,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void followLoad(const QWebEngineLoadingInfo &info);
     void keepOutOfFocus(QObject *object);
 
     AdPage *m_page;
+    bool m_lastLoadFailed = false;
 };
 
 } // namespace tarvoni

@@ -1,0 +1,131 @@
+// The ad panes as the program meets them: this test is not linked with the web engine, so the
+// panes must bring it in themselves, and only once the window has been drawn.
+
+#include "ads/ad_panes.h"
+#include "loopback_http_server.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <memory>
+
+using namespace tarvoni;
+
+namespace {
+
+bool webEngineLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore");
+}
+
+// The pane shows its page when the engine's view inside it is visible.
+bool showsPage(const QWidget *pane)
+{
+    const auto children = pane->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    return !children.isEmpty() && children.first()->isVisible();
+}
+
+} // namespace
+
+class TestAdPanesRunTime : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void panesTakeTheirPlaces_data();
+    void panesTakeTheirPlaces();
+    void engineComesOnlyAfterTheWindowIsDrawn();
+
+private:
+    std::unique_ptr<LoopbackHttpServer> m_server;
+    std::unique_ptr<QWidget> m_window;
+    QList<QPushButton *> m_buttons;
+};
+
+void TestAdPanesRunTime::init()
+{
+    m_server = std::make_unique<LoopbackHttpServer>();
+    const QByteArray page = "<html><body style='margin:0;background:#fc0'>ad</body></html>";
+    m_server->setPage("/3-1/1.php", {200, page});
+    m_server->setPage("/3-1/2.php", {200, page});
+    QVERIFY(m_server->start());
+
+    // Two ordinary controls around the panes, for the tab order.
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(637, 581);
+    m_buttons = {new QPushButton(QStringLiteral("before"), m_window.get())};
+    m_buttons.first()->setGeometry(10, 10, 80, 24);
+    startAdPanes(m_window.get(), m_server->baseUrl());
+    m_buttons << new QPushButton(QStringLiteral("after"), m_window.get());
+    m_buttons.last()->setGeometry(10, 400, 80, 24);
+}
+
+void TestAdPanesRunTime::cleanup()
+{
+    m_window.reset();
+    m_server.reset();
+}
+
+void TestAdPanesRunTime::panesTakeTheirPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("Scriptlet1") << "Scriptlet1" << QRect(360, 152, 201, 121);
+    QTest::newRow("Scriptlet2") << "Scriptlet2" << QRect(560, 152, 57, 121);
+}
+
+void TestAdPanesRunTime::panesTakeTheirPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    auto *pane = m_window->findChild<QWidget *>(name);
+    QVERIFY(pane);
+    QCOMPARE(pane->geometry(), geometry);
+    QCOMPARE(pane->focusPolicy(), Qt::NoFocus);
+    QVERIFY(!pane->isHidden());
+    // The column the two panes share belongs to Scriptlet1.
+    QCOMPARE(m_window->childAt(560, 200)->objectName(), QStringLiteral("Scriptlet1"));
+}
+
+void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn()
+{
+    QTest::qWait(300);
+    QVERIFY(!webEngineLoaded());
+
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto *first = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet1"));
+    auto *second = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet2"));
+    QTRY_VERIFY_WITH_TIMEOUT(showsPage(first) && showsPage(second), 30000);
+    QVERIFY(webEngineLoaded());
+
+    // Tab goes round the window's own controls and never into a pane.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_buttons.first()->setFocus();
+    for (int i = 0; i < 6; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QTest::keyClick(focus, Qt::Key_Tab);
+        focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QVERIFY2(!first->isAncestorOf(focus) && !second->isAncestorOf(focus),
+                 qPrintable(focus->metaObject()->className()));
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    prepareAdPanes();
+    QApplication app(argc, argv);
+    TestAdPanesRunTime test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_ad_panes_run_time.moc"
