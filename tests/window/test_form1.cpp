@@ -67,6 +67,11 @@ private slots:
     void exitRemovesIconAndStopsSound();
     void noPlayerStillWorks();
 
+    void miniHidesIntoTheTray_data();
+    void miniHidesIntoTheTray();
+    void miniWithoutATrayMinimizes();
+    void trayMenuCloseUnloads();
+
 private:
     FakeMediaPlayer *m_player = nullptr;
     RecordingArea *m_area = nullptr;
@@ -417,6 +422,60 @@ void TestForm1::noPlayerStillWorks()
     QTest::mouseClick(form.stationButton("efm"), Qt::LeftButton);
     QCOMPARE(form.lblstation->text(), QStringLiteral("e FM"));
     QVERIFY(!form.play->isVisible());
+}
+
+void TestForm1::miniHidesIntoTheTray_data()
+{
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("from normal") << false;
+    QTest::newRow("from maximized") << true;
+}
+
+void TestForm1::miniHidesIntoTheTray()
+{
+    QFETCH(bool, maximized);
+    m_form->load(m_area);
+    m_form->show();
+    if (maximized)
+        m_form->QWidget::setWindowState(Qt::WindowMaximized);
+    const qint16 before = maximized ? 2 : 0;
+    QTRY_COMPARE(m_form->LastState, before);
+
+    QTest::mouseClick(m_form->mini, Qt::LeftButton);
+    QVERIFY(m_form->isHidden());
+    QCOMPARE(m_form->windowState(), before); // hidden, not minimized
+    QCOMPARE(m_form->LastState, before);
+    QVERIFY(m_form->mnuTrayRestore->isEnabled());
+    QVERIFY(!m_form->mnuTrayMinimize->isEnabled());
+
+    // A left click on the tray icon brings it back as it was.
+    m_form->windowSystem().sendMessage(m_form->hWnd(), TRAY_CALLBACK_MESSAGE, 0, WM_LBUTTONUP);
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_form->windowState(), before);
+}
+
+void TestForm1::miniWithoutATrayMinimizes()
+{
+    m_area->available = false;
+    m_form->load(m_area);
+    m_form->show();
+    QTest::mouseClick(m_form->mini, Qt::LeftButton);
+    QVERIFY(!m_form->isHidden()); // never hidden where nothing could bring it back
+    QTRY_COMPARE(m_form->windowState(), qint16(1));
+    QCOMPARE(m_form->LastState, qint16(0));
+    QVERIFY(m_form->mnuTrayRestore->isEnabled());
+    QVERIFY(!m_form->mnuTrayMinimize->isEnabled());
+}
+
+void TestForm1::trayMenuCloseUnloads()
+{
+    m_form->load(m_area);
+    m_form->show();
+    QSignalSpy unloaded(m_form, &Form1::unloaded);
+    m_form->mnuTrayClose->trigger();
+    QCOMPARE(unloaded.size(), 1);
+    QCOMPARE(m_area->messages.last(), NIM_DELETE);
+    QVERIFY(m_form->isHidden());
 }
 
 QTEST_MAIN(TestForm1)
