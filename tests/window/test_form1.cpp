@@ -1,4 +1,5 @@
 #include "fake_media_player.h"
+#include "recording_notification_area.h"
 #include "player/station_catalogue.h"
 #include "tray/api_stuff.h"
 #include "window/form1.h"
@@ -17,21 +18,7 @@ using tarvoni::test::FakeMediaPlayer;
 
 namespace {
 
-// A notification area that keeps what it was last told.
-class RecordingArea final : public NotificationArea {
-public:
-    bool notifyIcon(quint32 message, const TrayIconRecord &record) override
-    {
-        messages.append(message);
-        last = record;
-        return true;
-    }
-    bool isAvailable() const override { return available; }
-
-    QList<quint32> messages;
-    TrayIconRecord last;
-    bool available = true;
-};
+using RecordingArea = tarvoni::test::RecordingNotificationArea;
 
 QColor textColour(const QWidget *widget)
 {
