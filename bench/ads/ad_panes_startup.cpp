@@ -2,10 +2,13 @@
 // until both panes show their pages, and the memory (PSS) of the whole process tree then.
 //
 //   ad_panes_startup [--no-panes] [--engine-defaults] [--flags "<chromium switches>"]
+//                    [--down] [--screenshot <file.png>]
 //
 // --no-panes         a plain window of the same size, for comparison
-// --engine-defaults  the engine without the program's memory switches
+// --engine-defaults  the engine without the program's memory settings
 // --flags            extra Chromium switches to try
+// --down             no ad server: measures the panes' failure path instead
+// --screenshot       saves the window as it looks at the end
 // Run under a display, e.g. xvfb-run -a build-x/bench/ads/ad_panes_startup
 
 #include "ads/ad_panes.h"
@@ -66,6 +69,11 @@ std::pair<qint64, int> treePss()
     return {pss, int(tree.size())};
 }
 
+long long waitForPagesMs(bool waited, qint64 ms)
+{
+    return waited ? ms : -1;
+}
+
 bool panesShowPages(QWidget *window)
 {
     for (const char *name : {"Scriptlet1", "Scriptlet2"}) {
@@ -87,36 +95,51 @@ int main(int argc, char *argv[])
     bool panes = true;
     bool engineDefaults = false;
     QByteArray extraFlags;
+    bool serverDown = false;
+    QString screenshot;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg = argv[i];
         if (arg == "--no-panes")
             panes = false;
         else if (arg == "--engine-defaults")
             engineDefaults = true;
+        else if (arg == "--down")
+            serverDown = true;
+        else if (arg == "--screenshot" && i + 1 < argc)
+            screenshot = QString::fromLocal8Bit(argv[++i]);
         else if (arg == "--flags" && i + 1 < argc)
             extraFlags = argv[++i];
     }
 
     const QByteArray userFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const QByteArray userQuickBackend = qgetenv("QT_QUICK_BACKEND");
     if (panes)
         tarvoni::prepareAdPanes();
-    if (engineDefaults)
+    if (engineDefaults) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", userFlags);
+        qputenv("QT_QUICK_BACKEND", userQuickBackend);
+    }
     if (!extraFlags.isEmpty())
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + ' ' + extraFlags);
 
     QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("ADS_BENCH_VERBOSE"))
+        std::printf("  application made %lld ms after main\n", sinceMain.elapsed());
     tarvoni::LoopbackHttpServer server;
-    const QByteArray page = "<html><body style='margin:0;background:#fc0'>Ad</body></html>";
+    const QByteArray page = "<html><body style='margin:0;background:#fc0;font:bold 14px sans-serif'>"
+                            "Ad page with a long line of text</body></html>";
     server.setPage("/3-1/1.php", {200, page});
     server.setPage("/3-1/2.php", {200, page});
     if (!server.start())
         return 1;
+    const QUrl base = server.baseUrl();
+    if (serverDown)
+        server.close();
 
     QWidget window;
     window.resize(637, 581);
     if (panes)
-        tarvoni::startAdPanes(&window, server.baseUrl());
+        tarvoni::startAdPanes(&window, base);
 
     QElapsedTimer sinceExec;
     qint64 firstPaintMs = -1;
@@ -141,7 +164,8 @@ int main(int argc, char *argv[])
     QTimer poll;
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (firstPaintMs < 0 || (panes && !panesShowPages(&window))) {
+        const bool waitForPages = panes && !serverDown;
+        if (firstPaintMs < 0 || (waitForPages && !panesShowPages(&window))) {
             if (sinceExec.elapsed() > 30000)
                 app.exit(2);
             return;
@@ -151,10 +175,12 @@ int main(int argc, char *argv[])
         // Let the engine's processes settle before measuring.
         QTimer::singleShot(1500, &app, [&] {
             const auto [pss, processes] = treePss();
+            if (!screenshot.isEmpty())
+                window.grab().save(screenshot);
             std::printf("%s: first paint %lld ms after exec (%lld ms after main), pages shown "
                         "%lld ms after exec, PSS %.1f MB over %d processes\n",
                         panes ? "panes" : "plain window", firstPaintMs, firstPaintFromMainMs,
-                        panes ? pagesMs : -1LL, pss / 1024.0, processes);
+                        waitForPagesMs(panes && !serverDown, pagesMs), pss / 1024.0, processes);
             app.quit();
         });
     });

@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QLibrary>
+#include <QOpenGLContext>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -15,6 +16,11 @@
 
 #include <cstdio>
 #include <unistd.h>
+
+// Qt's own hook for the context that every GL context of the application shares with; the
+// application makes it at start-up when asked to, which would load the GL stack before the
+// window is first shown. Exported by Qt GUI without a public declaration.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 
 namespace tarvoni {
 
@@ -46,10 +52,26 @@ QStringList engineCandidates()
     };
 }
 
+// The web engine needs a context to share its drawing with before it is loaded. Made here,
+// not at start-up, so the GL stack is loaded only when the panes need it. It lives as long
+// as the process, like the engine.
+void provideSharedGlContext()
+{
+    if (QOpenGLContext::globalShareContext())
+        return;
+    auto *context = new QOpenGLContext;
+    context->setFormat(QSurfaceFormat::defaultFormat());
+    if (context->create())
+        qt_gl_set_global_share_context(context);
+    else
+        delete context;
+}
+
 // Loads the engine part once per process; it is never unloaded.
 AttachAdViewFunction attachFunction()
 {
     static const AttachAdViewFunction function = [] {
+        provideSharedGlContext();
         QStringList errors;
         for (const QString &candidate : engineCandidates()) {
             if (!QFile::exists(candidate))
@@ -115,8 +137,6 @@ private:
 
 void prepareAdPanes()
 {
-    // The engine is loaded after the application exists; it needs this set before that.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The panes are small: drawing them in software keeps the window's own surface plain
     // and saves the GL stack's memory. The program has no other Qt Quick content.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
