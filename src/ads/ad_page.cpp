@@ -42,6 +42,7 @@ void applyAdSettings(QWebEngineSettings *settings)
     settings->setAttribute(S::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(S::PluginsEnabled, false);
     settings->setAttribute(S::PdfViewerEnabled, false);
+    settings->setAttribute(S::WebGLEnabled, false);
     settings->setAttribute(S::FullScreenSupportEnabled, false);
     settings->setAttribute(S::ScreenCaptureEnabled, false);
     settings->setAttribute(S::AllowGeolocationOnInsecureOrigins, false);

@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QFile>
 #include <QLibrary>
-#include <QOpenGLContext>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -16,11 +15,6 @@
 
 #include <cstdio>
 #include <unistd.h>
-
-// Qt's own hook for the context that every GL context of the application shares with; the
-// application makes it at start-up when asked to, which would load the GL stack before the
-// window is first shown. Exported by Qt GUI without a public declaration.
-Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 
 namespace tarvoni {
 
@@ -52,26 +46,10 @@ QStringList engineCandidates()
     };
 }
 
-// The web engine needs a context to share its drawing with before it is loaded. Made here,
-// not at start-up, so the GL stack is loaded only when the panes need it. It lives as long
-// as the process, like the engine.
-void provideSharedGlContext()
-{
-    if (QOpenGLContext::globalShareContext())
-        return;
-    auto *context = new QOpenGLContext;
-    context->setFormat(QSurfaceFormat::defaultFormat());
-    if (context->create())
-        qt_gl_set_global_share_context(context);
-    else
-        delete context;
-}
-
 // Loads the engine part once per process; it is never unloaded.
 AttachAdViewFunction attachFunction()
 {
     static const AttachAdViewFunction function = [] {
-        provideSharedGlContext();
         QStringList errors;
         for (const QString &candidate : engineCandidates()) {
             if (!QFile::exists(candidate))
@@ -137,10 +115,16 @@ private:
 
 void prepareAdPanes()
 {
-    // The panes are small: drawing them in software keeps the window's own surface plain
-    // and saves the GL stack's memory. The program has no other Qt Quick content.
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+    // The engine is loaded after the application exists; it needs this set before that.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+
+    // The panes are small: the engine draws them in software, and nothing else in the
+    // program draws with GL, so on X11 the GL stack (some 35 MB) is not loaded at all.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) {
         qputenv("QT_QUICK_BACKEND", "software");
+        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+            qputenv("QT_XCB_GL_INTEGRATION", "none");
+    }
     appendEnvironment("QTWEBENGINE_CHROMIUM_FLAGS", engineFlags);
     // The engine reports its set-up on every start; the program keeps no log.
     if (!qgetenv("QT_LOGGING_RULES").contains("qt.webenginecontext"))
