@@ -4,7 +4,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QMenu>
 
 namespace tarvoni {
@@ -21,9 +22,13 @@ bool statusNotifierHostRegistered()
     if (!bus.isConnected() || !bus.interface()
         || !bus.interface()->isServiceRegistered(kWatcherService).value())
         return false;
-    QDBusInterface watcher(kWatcherService, QStringLiteral("/StatusNotifierWatcher"),
-                           kWatcherService, bus);
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcherService, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+        && reply.arguments().first().value<QDBusVariant>().variant().toBool();
 }
 
 bool sameIcon(const TrayIconRecord &a, const TrayIconRecord &b)
