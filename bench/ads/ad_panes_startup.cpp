@@ -9,7 +9,9 @@
 // --flags            extra Chromium switches to try
 // --down             no ad server: measures the panes' failure path instead
 // --screenshot       saves the window as it looks at the end
-// Run under a display, e.g. xvfb-run -a build-x/bench/ads/ad_panes_startup
+// ADS_BENCH_VERBOSE=1 in the environment adds the PSS of each process.
+// Built next to the program and its panes' engine; run it under a display, e.g.
+//   xvfb-run -a build/ad_panes_startup
 
 #include "ads/ad_panes.h"
 #include "loopback_http_server.h"
@@ -18,7 +20,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QWidget>
 
@@ -113,11 +114,13 @@ int main(int argc, char *argv[])
 
     const QByteArray userFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     const QByteArray userQuickBackend = qgetenv("QT_QUICK_BACKEND");
+    const QByteArray userXcbGl = qgetenv("QT_XCB_GL_INTEGRATION");
     if (panes)
         tarvoni::prepareAdPanes();
     if (engineDefaults) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", userFlags);
         qputenv("QT_QUICK_BACKEND", userQuickBackend);
+        qputenv("QT_XCB_GL_INTEGRATION", userXcbGl);
     }
     if (!extraFlags.isEmpty())
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + ' ' + extraFlags);
@@ -138,9 +141,6 @@ int main(int argc, char *argv[])
 
     QWidget window;
     window.resize(637, 581);
-    if (panes)
-        tarvoni::startAdPanes(&window, base);
-
     QElapsedTimer sinceExec;
     qint64 firstPaintMs = -1;
     qint64 firstPaintFromMainMs = -1;
@@ -158,7 +158,10 @@ int main(int argc, char *argv[])
         firstPaintFromMainMs = sinceMain.elapsed();
     };
     window.installEventFilter(&watch);
+    // As the program does it: the window is shown, then the panes are started.
     window.show();
+    if (panes)
+        tarvoni::startAdPanes(&window, base);
 
     qint64 pagesMs = -1;
     QTimer poll;

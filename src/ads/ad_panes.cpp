@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 #include <unistd.h>
@@ -83,7 +84,8 @@ void attachViews(const QList<QPointer<AdPane>> &panes)
 }
 
 // Waits for the window's first paint and only then brings in the web engine, so the window
-// is on screen before the engine's start-up cost is paid.
+// is on screen before the engine's start-up cost is paid. A window that is not painted soon
+// (shown minimized, say) gets its panes loaded anyway.
 class FirstPaintWatcher : public QObject {
 public:
     FirstPaintWatcher(QWidget *window, QList<QPointer<AdPane>> panes)
@@ -91,7 +93,14 @@ public:
         , m_window(window)
         , m_panes(std::move(panes))
     {
+        // Already on screen: nothing to wait for.
+        const bool exposed = window->windowHandle() && window->windowHandle()->isExposed();
+        if (exposed) {
+            QTimer::singleShot(0, this, [this] { attachOnce(); });
+            return;
+        }
         window->installEventFilter(this);
+        QTimer::singleShot(fallbackMs, this, [this] { attachOnce(); });
     }
 
 protected:
@@ -100,13 +109,23 @@ protected:
         if (watched == m_window && event->type() == QEvent::Paint) {
             m_window->removeEventFilter(this);
             // After the paint has reached the screen.
-            QTimer::singleShot(0, m_window, [panes = m_panes] { attachViews(panes); });
-            deleteLater();
+            QTimer::singleShot(0, this, [this] { attachOnce(); });
         }
         return false;
     }
 
 private:
+    static constexpr int fallbackMs = 3000;
+
+    void attachOnce()
+    {
+        if (m_panes.isEmpty())
+            return;
+        m_window->removeEventFilter(this);
+        attachViews(std::exchange(m_panes, {}));
+        deleteLater();
+    }
+
     QWidget *m_window;
     QList<QPointer<AdPane>> m_panes;
 };
@@ -156,11 +175,7 @@ void startAdPanes(QWidget *window, const QUrl &adServerBase)
     first->show();
     second->show();
 
-    QList<QPointer<AdPane>> panes{first, second};
-    if (window->isVisible())
-        QTimer::singleShot(0, window, [panes] { attachViews(panes); });
-    else
-        new FirstPaintWatcher(window, panes);
+    new FirstPaintWatcher(window, {first, second});
 }
 
 } // namespace tarvoni

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
-#include <QVBoxLayout>
 
 #include <memory>
 
@@ -40,6 +40,7 @@ private slots:
 
     void panesTakeTheirPlaces_data();
     void panesTakeTheirPlaces();
+    void engineComesOnlyAfterTheWindowIsDrawn_data();
     void engineComesOnlyAfterTheWindowIsDrawn();
 
 private:
@@ -61,7 +62,6 @@ void TestAdPanesRunTime::init()
     m_window->resize(637, 581);
     m_buttons = {new QPushButton(QStringLiteral("before"), m_window.get())};
     m_buttons.first()->setGeometry(10, 10, 80, 24);
-    startAdPanes(m_window.get(), m_server->baseUrl());
     m_buttons << new QPushButton(QStringLiteral("after"), m_window.get());
     m_buttons.last()->setGeometry(10, 400, 80, 24);
 }
@@ -84,6 +84,7 @@ void TestAdPanesRunTime::panesTakeTheirPlaces()
 {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
+    startAdPanes(m_window.get(), m_server->baseUrl());
     auto *pane = m_window->findChild<QWidget *>(name);
     QVERIFY(pane);
     QCOMPARE(pane->geometry(), geometry);
@@ -93,13 +94,44 @@ void TestAdPanesRunTime::panesTakeTheirPlaces()
     QCOMPARE(m_window->childAt(560, 200)->objectName(), QStringLiteral("Scriptlet1"));
 }
 
+void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn_data()
+{
+    QTest::addColumn<bool>("startedBeforeShowing");
+    QTest::newRow("panes started before the window is shown") << true;
+    QTest::newRow("panes started right after show()") << false;
+}
+
 void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn()
 {
-    QTest::qWait(300);
-    QVERIFY(!webEngineLoaded());
+    QFETCH(bool, startedBeforeShowing);
+    // Notes whether the panes had web views already when the window was first painted (the
+    // engine itself stays loaded once a test has loaded it).
+    struct FirstPaint : QObject {
+        int paints = 0;
+        bool viewsAtFirstPaint = false;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && paints++ == 0) {
+                for (QWidget *pane : watched->findChildren<QWidget *>(QRegularExpression("^Scriptlet")))
+                    viewsAtFirstPaint |= !pane->findChildren<QWidget *>().isEmpty();
+            }
+            return false;
+        }
+    } firstPaint;
+    m_window->installEventFilter(&firstPaint);
 
+    if (startedBeforeShowing) {
+        startAdPanes(m_window.get(), m_server->baseUrl());
+        QTest::qWait(300);
+        QVERIFY(!webEngineLoaded());
+    }
     m_window->show();
+    if (!startedBeforeShowing)
+        startAdPanes(m_window.get(), m_server->baseUrl());
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTRY_VERIFY(firstPaint.paints > 0);
+    QVERIFY(!firstPaint.viewsAtFirstPaint);
+
     auto *first = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet1"));
     auto *second = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet2"));
     QTRY_VERIFY_WITH_TIMEOUT(showsPage(first) && showsPage(second), 30000);
