@@ -13,6 +13,11 @@ QString engineAddress(const QString &address)
     const QString scheme = trimmed.left(colon).toLower();
     if (scheme == QLatin1String("mms") || scheme == QLatin1String("mmst"))
         return QStringLiteral("mmsh") + trimmed.mid(colon);
+    // libVLC's newer HTTP client does not ask for stream titles and only hands over to the
+    // one that does when the server's first answer names the stream; Icecast does not always.
+    // Going to the title-aware client at once gets the titles and saves a second request.
+    if (scheme == QLatin1String("http"))
+        return QStringLiteral("icyx") + trimmed.mid(colon);
     return trimmed;
 }
 

@@ -1,5 +1,6 @@
 #include "stream_probe.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <cerrno>
@@ -96,12 +97,57 @@ FailureReport classifyResponse(const QByteArray &head)
     return {Failure::NotAudio, 0};
 }
 
-FailureReport probeStream(const QString &address, std::chrono::milliseconds timeout)
+QStringList playlistEntries(const QByteArray &body, const QString &base)
+{
+    QString text = QString::fromUtf8(body);
+    if (text.startsWith(QChar(0xfeff)))
+        text.remove(0, 1);
+    text = text.trimmed();
+    QStringList found;
+    const auto add = [&](QString entry) {
+        entry = entry.trimmed();
+        entry.replace(QLatin1String("&amp;"), QLatin1String("&"));
+        if (entry.isEmpty())
+            return;
+        const QUrl resolved = QUrl(base).resolved(QUrl(entry));
+        if (resolved.isValid() && !resolved.scheme().isEmpty())
+            found << resolved.toString(QUrl::FullyEncoded);
+    };
+    const auto addMatches = [&](const QRegularExpression &pattern) {
+        for (auto it = pattern.globalMatch(text); it.hasNext();)
+            add(it.next().captured(1));
+    };
+
+    if (text.startsWith(QLatin1String("<asx"), Qt::CaseInsensitive)) {
+        addMatches(QRegularExpression(QStringLiteral(R"(<ref\s+href\s*=\s*["']([^"']+)["'])"),
+                                      QRegularExpression::CaseInsensitiveOption));
+    } else if (text.startsWith(QLatin1String("[playlist]"), Qt::CaseInsensitive)) {
+        addMatches(QRegularExpression(QStringLiteral(R"(^\s*File\d+\s*=(.+)$)"),
+                                      QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption));
+    } else if (text.startsWith(QLatin1String("[Reference]"), Qt::CaseInsensitive)) {
+        addMatches(QRegularExpression(QStringLiteral(R"(^\s*Ref\d+\s*=(.+)$)"),
+                                      QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption));
+    } else {
+        // M3U, with or without its header: every line is a comment or an address.
+        const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString &raw : lines) {
+            const QString line = raw.trimmed();
+            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+                continue;
+            if (!line.contains(QLatin1String("://")) || line.contains(QLatin1Char(' ')) || line.contains(QLatin1Char('<')))
+                return {};
+            add(line);
+        }
+    }
+    return found;
+}
+
+ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeout)
 {
     const QUrl url(address.trimmed());
     const QByteArray host = url.host().toUtf8();
     if (host.isEmpty())
-        return {Failure::HostNotFound, 0};
+        return {{Failure::HostNotFound, 0}, {}};
     const QByteArray port = QByteArray::number(url.port(80));
 
     addrinfo hints{};
@@ -109,7 +155,7 @@ FailureReport probeStream(const QString &address, std::chrono::milliseconds time
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *found = nullptr;
     if (::getaddrinfo(host.constData(), port.constData(), &hints, &found) != 0 || !found)
-        return {Failure::HostNotFound, 0};
+        return {{Failure::HostNotFound, 0}, {}};
     std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
 
     bool refused = false;
@@ -133,23 +179,33 @@ FailureReport probeStream(const QString &address, std::chrono::milliseconds time
         const QByteArray request = "GET " + path + " HTTP/1.0\r\nHost: " + host + "\r\nUser-Agent: NSPlayer/12.0\r\n"
                                    "Accept: */*\r\nConnection: close\r\n\r\n";
         if (!sendAll(socket.fd(), request, timeout))
-            return {Failure::NoAnswer, 0};
+            return {{Failure::NoAnswer, 0}, {}};
 
-        QByteArray head;
-        char buffer[2048];
-        while (head.size() < 8192 && !head.contains("\r\n\r\n")) {
-            if (waitFor(socket.fd(), POLLIN, timeout) <= 0)
+        QByteArray answer;
+        char buffer[4096];
+        qsizetype bodyAt = -1;
+        while (answer.size() < 65536) {
+            // Headers within the timeout; then whatever of the body follows at once.
+            const auto wait = bodyAt < 0 ? timeout : std::chrono::milliseconds(500);
+            if (waitFor(socket.fd(), POLLIN, wait) <= 0)
                 break;
             const ssize_t n = ::recv(socket.fd(), buffer, sizeof buffer, 0);
             if (n <= 0)
                 break;
-            head.append(buffer, n);
+            answer.append(buffer, n);
+            if (bodyAt < 0 && answer.contains("\r\n\r\n"))
+                bodyAt = answer.indexOf("\r\n\r\n") + 4;
+            if (bodyAt >= 0 && answer.size() - bodyAt >= 16384)
+                break;
         }
-        if (head.isEmpty())
-            return {Failure::NoAnswer, 0};
-        return classifyResponse(head);
+        if (answer.isEmpty())
+            return {{Failure::NoAnswer, 0}, {}};
+        ProbeResult result{classifyResponse(answer), {}};
+        if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio)
+            result.playlistEntries = playlistEntries(answer.mid(bodyAt), address);
+        return result;
     }
-    return {refused ? Failure::ConnectionRefused : Failure::NoAnswer, 0};
+    return {{refused ? Failure::ConnectionRefused : Failure::NoAnswer, 0}, {}};
 }
 
 } // namespace tarvoni::vlc

@@ -424,8 +424,8 @@ void VlcMediaPlayer::startAudio()
     e.sinceAudio.start();
     e.sinceProgress.start();
     m_statsTimer.start();
-    refreshPlayingStatus();
     emit audioStarted();
+    refreshPlayingStatus();
 }
 
 void VlcMediaPlayer::onStatsTick()
@@ -436,6 +436,9 @@ void VlcMediaPlayer::onStatsTick()
     libvlc_media_stats_t stats{};
     if (!libvlc_media_get_stats(e.media.get(), &stats))
         return;
+    if (qEnvironmentVariableIsSet("TARVONI_STATS"))
+        qDebug("read %d demux %d decoded %d played %d lost %d state %d", stats.i_read_bytes, stats.i_demux_read_bytes,
+               stats.i_decoded_audio, stats.i_played_abuffers, stats.i_lost_abuffers, int(libvlc_media_player_get_state(e.player.get())));
 
     if (stats.i_read_bytes != e.lastReadBytes) {
         e.lastReadBytes = stats.i_read_bytes;
@@ -448,7 +451,8 @@ void VlcMediaPlayer::onStatsTick()
 
     bool changed = false;
     // Sound that is decoded but never reaches a device: no audio output on this machine.
-    const bool audioOutput = stats.i_played_abuffers > 0 || e.sinceAudio.elapsed() < 2000;
+    const bool audioOutput = stats.i_played_abuffers > 0
+        || (stats.i_lost_abuffers == 0 && e.sinceAudio.elapsed() < 1000);
     if (audioOutput != e.audioOutput) {
         e.audioOutput = audioOutput;
         changed = true;
@@ -497,12 +501,21 @@ void VlcMediaPlayer::probeFailure(const QString &address, const QString &host)
 {
     setStatus(status::checking());
     const quint64 probeId = ++m_probeId;
-    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(5));
-    EngineReaper::run([relay = m_relay, probeId, address = engineAddress(address), host, timeout] {
-        const FailureReport report = probeStream(address, timeout);
-        relay->post([probeId, report, host](VlcMediaPlayer *player) {
-            if (player->m_probeId == probeId && !player->sessionActive())
-                player->fail(report, host);
+    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(3));
+    EngineReaper::run([relay = m_relay, probeId, address, host, timeout] {
+        const ProbeResult result = probeStream(engineAddress(address), timeout);
+        relay->post([probeId, result, host](VlcMediaPlayer *player) {
+            if (player->m_probeId != probeId || player->sessionActive())
+                return;
+            if (!result.playlistEntries.isEmpty() && !player->m_fromPlaylist) {
+                // A playlist libVLC did not recognise (no telling name or type): play its entries.
+                player->m_fromPlaylist = true;
+                for (const QString &entry : result.playlistEntries.mid(0, kMaxEntriesPerSession))
+                    player->m_queue.push_back(entry);
+                player->startNextEntry();
+                return;
+            }
+            player->fail(result.failure, host);
         });
     });
 }
@@ -511,14 +524,17 @@ void VlcMediaPlayer::onConnectTimeout()
 {
     if (!m_entry)
         return;
+    const QString address = m_entry->address;
     const QString host = m_entry->host;
     retireEntry();
     if (!m_queue.empty())
         startNextEntry();
     else if (m_attempt > 0)
         scheduleReconnect(false);
+    else if (m_fromPlaylist)
+        fail({Failure::NothingPlayable, 0}, host);
     else
-        fail({Failure::NoAnswer, 0}, host);
+        probeFailure(address, host); // a silent server, or data libVLC cannot make sense of
 }
 
 void VlcMediaPlayer::refreshPlayingStatus()

@@ -54,7 +54,7 @@ public:
     int engineVolume() const;
 
 signals:
-    // The current station's first audio has been decoded (the status now says "Playing").
+    // The current station's first audio has been decoded; the status turns to "Playing" next.
     void audioStarted();
 
 private:

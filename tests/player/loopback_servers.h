@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace tarvoni::testing {
+
+// tests/player/stream_server.py on 127.0.0.1: a radio server with playlists, ICY titles and
+// every kind of misbehaviour the player must survive. Stops when this object goes away.
+class LoopbackRadio {
+public:
+    LoopbackRadio() = default;
+    ~LoopbackRadio();
+    LoopbackRadio(const LoopbackRadio &) = delete;
+    LoopbackRadio &operator=(const LoopbackRadio &) = delete;
+
+    bool start(QString *error);
+
+    // "http://127.0.0.1:<port><path>"
+    QString url(const QString &path) const;
+    int port() const { return m_port; }
+    int silentPort() const { return m_silentPort; } // accepts and never answers
+    int deadPort() const { return m_deadPort; }     // refuses connections
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+    int m_silentPort = 0;
+    int m_deadPort = 0;
+};
+
+// Debian's Icecast 2 on 127.0.0.1, run as its own user, fed a tone by ffmpeg at mount /tone.mp3.
+class IcecastRadio {
+public:
+    IcecastRadio() = default;
+    ~IcecastRadio();
+    IcecastRadio(const IcecastRadio &) = delete;
+    IcecastRadio &operator=(const IcecastRadio &) = delete;
+
+    // False with a reason when Icecast or ffmpeg is missing or does not come up.
+    bool start(QString *error);
+    QString streamUrl() const;
+    // Sets the mount's title through the admin interface.
+    bool setTitle(const QString &title, QString *error);
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_icecast;
+    QProcess m_source;
+    int m_port = 0;
+};
+
+// A loopback TCP port nobody listens on right now.
+int freeLoopbackPort();
+
+// One blocking HTTP GET on 127.0.0.1; returns the whole answer, or an empty array.
+QByteArray loopbackGet(int port, const QByteArray &pathAndQuery, const QByteArray &basicAuth = {});
+
+} // namespace tarvoni::testing

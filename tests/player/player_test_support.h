@@ -1,0 +1,49 @@
+#pragma once
+
+#include "player/media_player.h"
+#include "player/vlc/vlc_media_player.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTimer>
+
+namespace tarvoni::testing {
+
+// Every status text the player showed, in order, each stamped with whether the first audio
+// had been decoded by then.
+class StatusLog : public QObject {
+    Q_OBJECT
+
+public:
+    explicit StatusLog(MediaPlayer *player);
+
+    QStringList texts;
+    QList<bool> audioDecoded;
+    int audioStarts = 0;
+
+    bool contains(const QString &part) const;
+    void clear();
+
+private:
+    MediaPlayer *m_player;
+};
+
+// Measures how late the UI thread's event loop answers a timer: a blocked UI thread shows
+// up as a long worst delay.
+class UiWatchdog : public QObject {
+    Q_OBJECT
+
+public:
+    UiWatchdog();
+    qint64 worstDelayMs() const { return m_worst; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_worst = 0;
+};
+
+// Test timings: short enough for a test run, long enough for a loaded machine.
+vlc::VlcPlayerOptions testOptions();
+
+} // namespace tarvoni::testing

@@ -1,0 +1,266 @@
+#!/usr/bin/env python3
+"""Loopback radio server for the media player tests and benchmark.
+
+Serves a generated MP3 tone at its real bitrate, with Shoutcast/Icecast (ICY) metadata when
+the client asks for it, plus the misbehaving servers the player must cope with. Listens on
+127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead>" when ready.
+
+Paths:
+  /stream?burst=S&title=T   tone, S seconds sent at once on connect (default 2), title T
+  /changing                 tone whose title changes every 2 s ("Song 1", "Song 2", ...)
+  /markup                   tone whose title contains markup and control characters
+  /drop?after=S&down=D      sends S seconds, drops the connection, then refuses streams for D s
+  /stall?after=S            sends S seconds, then keeps the connection open and sends nothing;
+                            the next connection plays normally
+  /status/N                 answers HTTP status N
+  /html                     a web page instead of audio
+  /garbage                  random bytes labelled audio/mpeg
+  /silent                   reads the request and never answers
+  /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
+                            playlists (/noext is an ASX without a telling name or type)
+"""
+
+import argparse
+import os
+import random
+import socket
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+BYTES_PER_SECOND = 16000  # 128 kbit/s
+META_INT = 8000
+CHUNK_SECONDS = 0.05
+
+MP3 = b""
+PORTS = {}
+DOWN_UNTIL = {}
+STALLED = set()
+LOCK = threading.Lock()
+
+
+def make_tone(path):
+    if not os.path.exists(path):
+        subprocess.run(
+            ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+             "-i", "sine=frequency=440:sample_rate=44100:duration=30", "-ac", "2",
+             "-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0", "-id3v2_version", "0",
+             "-f", "mp3", path + ".tmp"],
+            check=True)
+        os.replace(path + ".tmp", path)
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def icy_block(title):
+    text = "StreamTitle='%s';" % title.replace("'", "")
+    data = text.encode("utf-8")
+    blocks = (len(data) + 15) // 16
+    return bytes([blocks]) + data.ljust(blocks * 16, b"\0")
+
+
+def playlist(name):
+    base = "http://127.0.0.1:%d" % PORTS["http"]
+    dead = "http://127.0.0.1:%d/stream" % PORTS["dead"]
+    if name in ("/list.asx", "/noext"):
+        return ('<ASX version="3.0"><TITLE>Test</TITLE>\r\n<ENTRY><REF HREF="%s/stream?title=From%%20ASX"/></ENTRY>\r\n</ASX>\r\n'
+                % base)
+    if name == "/deadfirst.asx":
+        return ('<asx version="3.0">\n<entry><ref href="%s"/></entry>\n'
+                '<entry><ref href="%s/stream?title=Second%%20entry"/></entry>\n</asx>\n' % (dead, base))
+    if name == "/dead.asx":
+        return ('<asx version="3.0">\n<entry><ref href="%s"/></entry>\n'
+                '<entry><ref href="%s/status/404"/></entry>\n</asx>\n' % (dead, base))
+    if name == "/list.pls":
+        return "[playlist]\nNumberOfEntries=1\nFile1=%s/stream?title=From%%20PLS\nTitle1=Tone\nLength1=-1\nVersion=2\n" % base
+    if name == "/list.m3u":
+        return "#EXTM3U\n#EXTINF:-1,Tone\n%s/stream?title=From%%20M3U\n" % base
+    return None
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+    server_version = "LoopbackRadio/1.0"
+
+    def log_message(self, fmt, *args):
+        if os.environ.get("STREAM_SERVER_VERBOSE"):
+            sys.stderr.write("stream_server: " + (fmt % args) + "\n")
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        query = dict(urllib.parse.parse_qsl(url.query))
+        path = url.path
+        text = playlist(path)
+        if text is not None:
+            kind = {"/list.pls": "audio/x-scpls", "/list.m3u": "audio/x-mpegurl", "/noext": "text/plain"}
+            return self.send_body(200, kind.get(path, "video/x-ms-asf"), text.encode())
+        if path.startswith("/status/"):
+            code = int(path.split("/")[2])
+            return self.send_body(code, "text/html", b"<html><body>Error %d</body></html>" % code)
+        if path == "/html":
+            return self.send_body(200, "text/html; charset=utf-8",
+                                  b"<!DOCTYPE html><html><head><title>Radio</title></head><body>"
+                                  + b"<p>Listen live!</p>" * 200 + b"</body></html>")
+        if path == "/silent":
+            time.sleep(3600)
+            return
+        if path == "/garbage":
+            return self.stream(lambda: None, garbage=True)
+        if path == "/drop":
+            key = self.path
+            with LOCK:
+                down = DOWN_UNTIL.get(key, 0) > time.monotonic()
+            if down:
+                self.close_connection = True
+                self.connection.shutdown(socket.SHUT_RDWR)
+                return
+            after = float(query.get("after", 3))
+            return self.stream(lambda: "Dropping", stop_after=after,
+                               on_stop=lambda: DOWN_UNTIL.__setitem__(key, time.monotonic() + float(query.get("down", 2))))
+        if path == "/stall":
+            with LOCK:
+                stalled_before = self.path in STALLED
+            return self.stream(lambda: "Stalling", stall_after=None if stalled_before else float(query.get("after", 3)),
+                               stall_key=self.path)
+        if path == "/changing":
+            start = time.monotonic()
+            return self.stream(lambda: "Song %d" % (1 + int((time.monotonic() - start) / 2)))
+        if path == "/markup":
+            return self.stream(lambda: "<b>Bold</b> & <i>friends</i>\x07\x1b[31m live")
+        if path in ("/stream", "/"):
+            title = query.get("title", "Loopback Tone")
+            return self.stream(lambda: title, burst=float(query.get("burst", 2)))
+        self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
+
+    def send_body(self, code, kind, body):
+        self.send_response(code)
+        self.send_header("Content-Type", kind)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def stream(self, title, burst=2.0, stop_after=None, on_stop=None, stall_after=None, stall_key=None,
+               garbage=False):
+        metadata = self.headers.get("Icy-MetaData", "0").strip() == "1" and not garbage
+        self.send_response(200)
+        self.send_header("Content-Type", "audio/mpeg")
+        self.send_header("icy-name", "Loopback Radio")
+        self.send_header("icy-br", "128")
+        self.send_header("Cache-Control", "no-cache")
+        if metadata:
+            self.send_header("icy-metaint", str(META_INT))
+        self.end_headers()
+        rng = random.Random(7)
+        position = 0          # in the tone
+        until_meta = META_INT
+        sent_title = None
+        started = time.monotonic()
+        sent = 0
+        try:
+            while True:
+                elapsed = time.monotonic() - started
+                if stop_after is not None and elapsed >= stop_after:
+                    if on_stop:
+                        with LOCK:
+                            on_stop()
+                    self.close_connection = True
+                    return
+                if stall_after is not None and elapsed >= stall_after:
+                    with LOCK:
+                        first = stall_key not in STALLED
+                        STALLED.add(stall_key)
+                    if first:
+                        time.sleep(3600)
+                        return
+                    stall_after = None
+                due = int((elapsed + burst) * BYTES_PER_SECOND)
+                if sent >= due:
+                    time.sleep(CHUNK_SECONDS)
+                    continue
+                count = due - sent
+                if garbage:
+                    payload = bytes(rng.getrandbits(8) for _ in range(count))
+                else:
+                    payload = b""
+                    while len(payload) < count:
+                        piece = MP3[position:position + count - len(payload)]
+                        payload += piece
+                        position = (position + len(piece)) % len(MP3)
+                sent += count
+                if not metadata:
+                    self.wfile.write(payload)
+                    continue
+                out = bytearray()
+                while payload:
+                    take = min(until_meta, len(payload))
+                    out += payload[:take]
+                    payload = payload[take:]
+                    until_meta -= take
+                    if until_meta == 0:
+                        current = title()
+                        if current != sent_title:
+                            out += icy_block(current)
+                            sent_title = current
+                        else:
+                            out += b"\0"
+                        until_meta = META_INT
+                self.wfile.write(bytes(out))
+        except (BrokenPipeError, ConnectionResetError):
+            return
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    request_queue_size = 64
+
+    def handle_error(self, request, client_address):
+        pass  # players hang up mid-answer all the time
+
+
+def silent_listener():
+    """A port that accepts connections and never says a word."""
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind(("127.0.0.1", 0))
+    sock.listen(64)
+    held = []
+
+    def accept():
+        while True:
+            conn, _ = sock.accept()
+            held.append(conn)
+
+    threading.Thread(target=accept, daemon=True).start()
+    return sock.getsockname()[1]
+
+
+def dead_port():
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.bind(("127.0.0.1", 0))
+    port = sock.getsockname()[1]
+    sock.close()
+    return port
+
+
+def main():
+    global MP3
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--workdir", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    args = parser.parse_args()
+    MP3 = make_tone(os.path.join(args.workdir, "tone.mp3"))
+    server = Server(("127.0.0.1", args.port), Handler)
+    PORTS["http"] = server.server_address[1]
+    PORTS["silent"] = silent_listener()
+    PORTS["dead"] = dead_port()
+    print("PORT %d SILENT %d DEAD %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"]), flush=True)
+    # Ends with the test: stdin closes when the test process goes away.
+    threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
