@@ -119,7 +119,8 @@ int main(int argc, char *argv[])
         tarvoni::prepareAdPanes();
     if (engineDefaults) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", userFlags);
-        qputenv("QT_QUICK_BACKEND", userQuickBackend);
+        // Qt Quick's own default, drawing with GL.
+        qputenv("QT_QUICK_BACKEND", userQuickBackend.isEmpty() ? QByteArray("rhi") : userQuickBackend);
         qputenv("QT_XCB_GL_INTEGRATION", userXcbGl);
     }
     if (!extraFlags.isEmpty())

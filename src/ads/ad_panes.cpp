@@ -14,8 +14,11 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
+#include <vector>
 
 namespace tarvoni {
 
@@ -25,12 +28,50 @@ namespace {
 // process for both panes, no GPU work (the panes are small and drawn in software).
 const char engineFlags[] = "--renderer-process-limit=1 --disable-gpu";
 
-void appendEnvironment(const char *name, const QByteArray &value, char separator = ' ')
+// The engine takes its settings from the environment when it starts. They are put there for
+// it alone and taken back once it runs, so that programs started from here (the web browser
+// an ad link opens) do not inherit them.
+struct SavedVariable {
+    const char *name;
+    std::optional<QByteArray> value;
+};
+
+std::vector<SavedVariable> &savedEnvironment()
+{
+    static std::vector<SavedVariable> saved;
+    return saved;
+}
+
+void setForEngine(const char *name, const QByteArray &value)
+{
+    auto &saved = savedEnvironment();
+    const bool known = std::any_of(saved.begin(), saved.end(), [name](const SavedVariable &v) {
+        return qstrcmp(v.name, name) == 0;
+    });
+    if (!known) {
+        saved.push_back({name, qEnvironmentVariableIsSet(name)
+                                   ? std::optional<QByteArray>(qgetenv(name))
+                                   : std::nullopt});
+    }
+    qputenv(name, value);
+}
+
+void appendForEngine(const char *name, const QByteArray &value, char separator = ' ')
 {
     QByteArray current = qgetenv(name);
     if (!current.isEmpty())
         current += separator;
-    qputenv(name, current + value);
+    setForEngine(name, current + value);
+}
+
+void restoreEnvironment()
+{
+    for (const SavedVariable &variable : std::exchange(savedEnvironment(), {})) {
+        if (variable.value)
+            qputenv(variable.name, *variable.value);
+        else
+            qunsetenv(variable.name);
+    }
 }
 
 // Where the engine part may be: next to the executable (the build tree), then the install
@@ -72,15 +113,16 @@ AttachAdViewFunction attachFunction()
 
 void attachViews(const QList<QPointer<AdPane>> &panes)
 {
-    const AttachAdViewFunction attach = attachFunction();
-    if (!attach)
-        return;
-    for (const QPointer<AdPane> &pane : panes) {
-        if (pane) {
-            const QUrl url = pane->pageUrl();
-            attach(pane, &url);
+    if (const AttachAdViewFunction attach = attachFunction()) {
+        for (const QPointer<AdPane> &pane : panes) {
+            if (pane) {
+                const QUrl url = pane->pageUrl();
+                attach(pane, &url);
+            }
         }
     }
+    // The engine has read its settings with its first page.
+    restoreEnvironment();
 }
 
 // Waits for the window's first paint and only then brings in the web engine, so the window
@@ -137,26 +179,26 @@ void prepareAdPanes()
     // The engine is loaded after the application exists; it needs this set before that.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
-    // The panes are small: the engine draws them in software, and nothing else in the
-    // program draws with GL, so on X11 the GL stack (some 35 MB) is not loaded at all.
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) {
-        qputenv("QT_QUICK_BACKEND", "software");
-        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
-            qputenv("QT_XCB_GL_INTEGRATION", "none");
+    // The panes are small and the engine draws them in software (unless Qt Quick is told
+    // otherwise); nothing else in the program draws with GL, so on X11 the GL stack (some
+    // 35 MB) is not loaded at all.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")
+        && qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
+        setForEngine("QT_XCB_GL_INTEGRATION", "none");
     }
-    appendEnvironment("QTWEBENGINE_CHROMIUM_FLAGS", engineFlags);
+    appendForEngine("QTWEBENGINE_CHROMIUM_FLAGS", engineFlags);
     // The engine reports its set-up on every start; the program keeps no log.
     if (!qgetenv("QT_LOGGING_RULES").contains("qt.webenginecontext"))
-        appendEnvironment("QT_LOGGING_RULES", "qt.webenginecontext.info=false", ';');
+        appendForEngine("QT_LOGGING_RULES", "qt.webenginecontext.info=false", ';');
 
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        setForEngine("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fprintf(stderr, "Tarvoni Radio Player: running as root, so the ad panes' web "
                              "engine runs without its sandbox.\n");
     }
     // Without the sandbox the zygote processes only cost memory.
     if (qEnvironmentVariableIntValue("QTWEBENGINE_DISABLE_SANDBOX") != 0)
-        appendEnvironment("QTWEBENGINE_CHROMIUM_FLAGS", "--no-zygote");
+        appendForEngine("QTWEBENGINE_CHROMIUM_FLAGS", "--no-zygote");
 }
 
 void startAdPanes(QWidget *window, const QUrl &adServerBase)

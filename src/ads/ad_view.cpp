@@ -4,6 +4,7 @@
 #include "ad_page.h"
 
 #include <QChildEvent>
+#include <QQuickWindow>
 #include <QWebEngineLoadingInfo>
 
 namespace tarvoni {
@@ -87,6 +88,14 @@ void AdView::keepOutOfFocus(QObject *object)
 extern "C" Q_DECL_EXPORT void tarvoni_attach_ad_view(QWidget *pane, const QUrl *pageUrl)
 {
     static_assert(sizeof(tarvoni::attachAdViewSymbol) == sizeof("tarvoni_attach_ad_view"));
+    // The panes are small: the engine draws them in software, without the GL stack, unless
+    // Qt Quick has been told otherwise. Set before the engine makes its first surface.
+    static const bool drawingChosen = [] {
+        if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+            QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        return true;
+    }();
+    Q_UNUSED(drawingChosen);
     if (pane && pageUrl)
         new tarvoni::AdView(*pageUrl, pane);
 }

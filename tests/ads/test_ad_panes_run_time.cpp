@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -15,6 +16,24 @@
 using namespace tarvoni;
 
 namespace {
+
+// The settings of Qt and its web engine in the environment (Qt Test and the engine add
+// variables of their own).
+QStringList engineEnvironment()
+{
+    QStringList environment = QProcessEnvironment::systemEnvironment().toStringList();
+    environment = environment.filter(QRegularExpression("^(QT_|QTWEBENGINE_)"));
+    environment.removeAll(QStringLiteral("QT_QTESTLIB_RUNNING=1"));
+    environment.sort();
+    return environment;
+}
+
+// As it was before the panes were prepared.
+QStringList &originalEngineEnvironment()
+{
+    static QStringList environment;
+    return environment;
+}
 
 bool webEngineLoaded()
 {
@@ -136,6 +155,9 @@ void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn()
     auto *second = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet2"));
     QTRY_VERIFY_WITH_TIMEOUT(showsPage(first) && showsPage(second), 30000);
     QVERIFY(webEngineLoaded());
+    // What the engine was started with does not reach programs started from here, such as
+    // the web browser.
+    QCOMPARE(engineEnvironment(), originalEngineEnvironment());
 
     // Tab goes round the window's own controls and never into a pane.
     m_window->activateWindow();
@@ -154,6 +176,7 @@ void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn()
 
 int main(int argc, char *argv[])
 {
+    originalEngineEnvironment() = engineEnvironment();
     prepareAdPanes();
     QApplication app(argc, argv);
     TestAdPanesRunTime test;
