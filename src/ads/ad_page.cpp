@@ -132,8 +132,7 @@ bool AdPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool 
     // The pane loads its ad and lets it refresh itself on the ad server; it never goes
     // anywhere else. Scripted page changes come as redirects, so redirects are held to the
     // ad server too.
-    return type == NavigationTypeTyped
-        || (url.host() == m_homeUrl.host() && url.port() == m_homeUrl.port());
+    return type == NavigationTypeTyped || url.host() == m_homeUrl.host();
 }
 
 QWebEnginePage *AdPage::createWindow(WebWindowType)

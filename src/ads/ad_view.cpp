@@ -7,6 +7,8 @@
 #include <QQuickWindow>
 #include <QWebEngineLoadingInfo>
 
+#include <utility>
+
 namespace tarvoni {
 
 AdView::AdView(const QUrl &pageUrl, QWidget *pane)
@@ -90,12 +92,9 @@ extern "C" Q_DECL_EXPORT void tarvoni_attach_ad_view(QWidget *pane, const QUrl *
     static_assert(sizeof(tarvoni::attachAdViewSymbol) == sizeof("tarvoni_attach_ad_view"));
     // The panes are small: the engine draws them in software, without the GL stack, unless
     // Qt Quick has been told otherwise. Set before the engine makes its first surface.
-    static const bool drawingChosen = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
-            QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-        return true;
-    }();
-    Q_UNUSED(drawingChosen);
+    static bool drawingChosen = false;
+    if (!std::exchange(drawingChosen, true) && qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     if (pane && pageUrl)
         new tarvoni::AdView(*pageUrl, pane);
 }

@@ -55,6 +55,7 @@ private slots:
     void clickedLinkOpensInTheBrowser();
     void pageGetsNothingFromTheDesktop_data();
     void pageGetsNothingFromTheDesktop();
+    void adMayChangeItselfOnTheAdServer();
 
 private:
     // Shows a window with both panes pointed at `base` and returns the view of `paneName`
@@ -275,6 +276,22 @@ void TestAdPanes::pageGetsNothingFromTheDesktop()
     QCOMPARE(m_server->requestCount("/away"), 0);
     QVERIFY(m_browser.opened.isEmpty());
     QCOMPARE(QApplication::topLevelWidgets().size(), 1);
+}
+
+void TestAdPanes::adMayChangeItselfOnTheAdServer()
+{
+    m_server->setPage("/3-1/1.php",
+                      {200, htmlPage("<script>setTimeout(() => location.href = '/3-1/next.php',"
+                                     " 300)</script>")});
+    m_server->setPage("/3-1/next.php", {200, htmlPage("<script>document.title = 'next'</script>")});
+
+    bool ok = false;
+    QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
+    QVERIFY(view && ok);
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("next"), 10000);
+    QCOMPARE(view->url(), QUrl(m_server->baseUrl().toString() + "/3-1/next.php"));
+    QVERIFY(view->isVisible());
+    QVERIFY(m_browser.opened.isEmpty());
 }
 
 int main(int argc, char *argv[])
