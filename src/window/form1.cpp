@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
@@ -465,7 +466,7 @@ void Form1::resizeEvent(QResizeEvent *event)
 void Form1::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || m_destroyed)
+    if (event->type() != QEvent::WindowStateChange || m_destroyed || m_keepingHiddenState)
         return;
 
     const auto oldStates = static_cast<QWindowStateChangeEvent *>(event)->oldState();
@@ -476,13 +477,19 @@ void Form1::changeEvent(QEvent *event)
         // it hid the window into the tray, the window keeps the state it had before.
         sendToSelf(WM_SYSCOMMAND, SC_MINIMIZE);
         if (QWidget::isHidden()) {
-            ++m_ownStateChanges;
+            m_keepingHiddenState = true;
             QWidget::setWindowState(oldStates);
-            --m_ownStateChanges;
+            m_keepingHiddenState = false;
             return;
         }
     }
-    if (!QWidget::isHidden())
+    resizeHandler();
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_destroyed && !event->spontaneous())
         resizeHandler();
 }
 

@@ -114,6 +114,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -135,6 +136,7 @@ private:
     TrayMenuCommands m_trayCommands;
     std::unique_ptr<APIStuff> m_tray;
     int m_ownStateChanges = 0; // > 0 while the window changes its own state
+    bool m_keepingHiddenState = false; // undoing a minimize that became hiding into the tray
     bool m_destroyed = false;
 };
 
