@@ -133,6 +133,9 @@ class Handler(BaseHTTPRequestHandler):
         if path in ("/stream", "/"):
             title = query.get("title", "Loopback Tone")
             return self.stream(lambda: title, burst=float(query.get("burst", 2)))
+        if path.endswith(".asx"):
+            # Any other .asx, such as a station's own playlist name, leads to the tone.
+            return self.send_body(200, "video/x-ms-asf", playlist("/list.asx").encode())
         self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
 
     def send_body(self, code, kind, body):

@@ -1,0 +1,44 @@
+// The whole program, pointed at loopback servers: every station streams from
+// 127.0.0.1:<stream port> and the ad panes load from 127.0.0.1:<ad port>. It reports what the
+// window shows on stdout, one line each ("shown", "status: <lblkb>"), for the end-to-end test.
+
+#include "player/media_player.h"
+#include "window/application.h"
+#include "window/form1.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void report(const QString &line)
+{
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <stream port> [ad port]\n", argv[0]);
+        return 2;
+    }
+    const QString streamHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(argv[1]);
+    tarvoni::ProgramSetup setup;
+    for (auto &[key, host] : setup.hosts.hostByKey)
+        host = streamHost;
+    setup.hosts.adServer = QStringLiteral("127.0.0.1:") + QString::fromLatin1(argc > 2 ? argv[2] : "9");
+    setup.engineArgs = {QStringLiteral("--aout=adummy")};
+    setup.shown = [](tarvoni::Form1 &form) {
+        report(QStringLiteral("shown"));
+        QObject::connect(form.wm, &tarvoni::MediaPlayer::statusChanged, &form, [&form] {
+            // After the window's own handler has put the status into the status line.
+            QTimer::singleShot(0, &form, [&form] { report(QStringLiteral("status: ") + form.lblkb->text()); });
+        });
+    };
+    return tarvoni::runApplication(argc, argv, setup);
+}

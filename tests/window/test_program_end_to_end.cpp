@@ -1,0 +1,169 @@
+// The real program under Xvfb, with a StatusNotifierItem tray host on a private D-Bus session
+// and a loopback radio server: the tray tip follows the station, the status line reaches
+// playing, and the exit button leaves no icon and no process behind.
+
+#include "loopback_servers.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QProcess>
+#include <QTest>
+
+using tarvoni::testing::LoopbackRadio;
+
+namespace {
+
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
+
+// The window opens with its client area's top-left corner here, and no window manager runs.
+constexpr QPoint kClientOrigin{292, 83};
+
+QVariant busProperty(const QString &service, const QString &path, const QString &interface, const QString &name)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                       QStringLiteral("Get"));
+    call << interface << name;
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().first().value<QDBusVariant>().variant();
+}
+
+QStringList registeredItems()
+{
+    return busProperty(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
+                       QStringLiteral("RegisteredStatusNotifierItems"))
+        .toStringList();
+}
+
+// The title of the item's ToolTip, (sa(iiay)ss), is its tip.
+QString trayTip()
+{
+    const QStringList items = registeredItems();
+    if (items.size() != 1)
+        return QStringLiteral("<%1 items>").arg(items.size());
+    const qsizetype slash = items.first().indexOf(u'/');
+    const QVariant value = busProperty(items.first().left(slash), items.first().mid(slash), kItem,
+                                       QStringLiteral("ToolTip"));
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    QString iconName, title, description;
+    argument.beginStructure();
+    argument >> iconName;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray data;
+        argument.beginStructure();
+        argument >> width >> height >> data;
+        argument.endStructure();
+    }
+    argument.endArray();
+    argument >> title >> description;
+    argument.endStructure();
+    return title;
+}
+
+bool clickAt(QPoint clientPoint)
+{
+    const QPoint screen = kClientOrigin + clientPoint;
+    return QProcess::execute(QStringLiteral("xdotool"),
+                             {QStringLiteral("mousemove"), QString::number(screen.x()), QString::number(screen.y()),
+                              QStringLiteral("click"), QStringLiteral("1")})
+        == 0;
+}
+
+} // namespace
+
+class TestProgramEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void startsWithItsTip();
+    void stationPlaysAndTipFollows();
+    void exitLeavesNothingBehind();
+
+private:
+    QStringList outputLines();
+
+    QProcess m_host;
+    QProcess m_program;
+    LoopbackRadio m_radio;
+    QStringList m_lines;
+};
+
+void TestProgramEndToEnd::initTestCase()
+{
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run under dbus-run-session");
+    m_host.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_host.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), {});
+    QVERIFY(m_host.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value(), 10000);
+
+    QString error;
+    QVERIFY2(m_radio.start(&error), qPrintable(error));
+
+    m_program.setProcessChannelMode(QProcess::SeparateChannels);
+    m_program.setReadChannel(QProcess::StandardOutput);
+    m_program.setProcessEnvironment([] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        return env;
+    }());
+    m_program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER), {QString::number(m_radio.port())});
+    QVERIFY(m_program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(outputLines().contains(QStringLiteral("shown")), 20000);
+}
+
+void TestProgramEndToEnd::cleanupTestCase()
+{
+    if (m_program.state() != QProcess::NotRunning) {
+        m_program.kill();
+        m_program.waitForFinished(5000);
+    }
+    m_host.terminate();
+    if (!m_host.waitForFinished(5000))
+        m_host.kill();
+}
+
+QStringList TestProgramEndToEnd::outputLines()
+{
+    while (m_program.canReadLine())
+        m_lines << QString::fromUtf8(m_program.readLine()).trimmed();
+    return m_lines;
+}
+
+void TestProgramEndToEnd::startsWithItsTip()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Tarvoni Radio Player"), 5000);
+}
+
+void TestProgramEndToEnd::stationPlaysAndTipFollows()
+{
+    // lbnonstop sits in row 5, column 6 of the station grid: an .asx playlist on the server.
+    QVERIFY(clickAt({448 + 40, 456 + 40}));
+    QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Non-stop / Baila Channel - Tarvoni Radio Player"), 10000);
+    auto playing = [this] {
+        const QStringList lines = outputLines();
+        return !lines.isEmpty() && lines.last().startsWith(QLatin1String("status: Playing"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(playing(), 30000);
+}
+
+void TestProgramEndToEnd::exitLeavesNothingBehind()
+{
+    QVERIFY(clickAt({584 + 16, 96 + 12}));
+    QVERIFY2(m_program.waitForFinished(15000), "the program is still running after Exit");
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), 10000);
+}
+
+QTEST_GUILESS_MAIN(TestProgramEndToEnd)
+#include "test_program_end_to_end.moc"
