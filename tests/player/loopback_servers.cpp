@@ -216,4 +216,63 @@ bool IcecastRadio::setTitle(const QString &title, QString *error)
     return true;
 }
 
+MmshRadio::~MmshRadio()
+{
+    stopProcess(m_server);
+}
+
+bool MmshRadio::start(QString *error)
+{
+    const QString cvlc = QStandardPaths::findExecutable(QStringLiteral("cvlc"));
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (cvlc.isEmpty() || ffmpeg.isEmpty()) {
+        *error = QStringLiteral("cvlc and ffmpeg are needed");
+        return false;
+    }
+    const QString tone = m_dir.filePath(QStringLiteral("tone.mp3"));
+    QProcess encode;
+    encode.start(ffmpeg, {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+                          QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=frequency=550:duration=20"),
+                          QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-b:a"), QStringLiteral("128k"), tone});
+    if (!encode.waitForFinished(30000) || encode.exitCode() != 0) {
+        *error = QStringLiteral("ffmpeg could not make the tone");
+        return false;
+    }
+    // Readable by the unprivileged server.
+    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                            | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+    QFile::setPermissions(tone, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
+
+    m_port = freeLoopbackPort();
+    QStringList command{cvlc,
+                        QStringLiteral("-I"), QStringLiteral("dummy"), QStringLiteral("--ignore-config"),
+                        QStringLiteral("--no-video"), QStringLiteral("--quiet"), QStringLiteral("--loop"),
+                        QStringLiteral("--sout-mux-caching=200"), tone,
+                        QStringLiteral("--sout"),
+                        QStringLiteral("#transcode{acodec=wma2,ab=128,channels=2,samplerate=44100}:"
+                                       "std{access=mmsh,mux=asfh,dst=127.0.0.1:%1}").arg(m_port)};
+    if (::geteuid() == 0) {
+        command = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                              QStringLiteral("env"), QStringLiteral("HOME=") + m_dir.path()} + command;
+        command.prepend(QStringLiteral("setpriv"));
+    }
+    m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_server.start(command.takeFirst(), command);
+    QDeadlineTimer up(15000);
+    // Ready once it hands out the stream's ASF header.
+    while (!loopbackGet(m_port, "/").contains("\r\n\r\n$H")) {
+        if (up.hasExpired() || m_server.state() == QProcess::NotRunning) {
+            *error = QStringLiteral("VLC's MMS server did not come up");
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+QString MmshRadio::mmsUrl() const
+{
+    return QStringLiteral("mms://127.0.0.1:%1/").arg(m_port);
+}
+
 } // namespace tarvoni::testing

@@ -53,6 +53,25 @@ private:
     int m_port = 0;
 };
 
+// VLC's own MMS-over-HTTP server on 127.0.0.1, streaming a tone as WMA: what an `mms`
+// station is played through. Run as an unprivileged user (VLC will not run as root).
+class MmshRadio {
+public:
+    MmshRadio() = default;
+    ~MmshRadio();
+    MmshRadio(const MmshRadio &) = delete;
+    MmshRadio &operator=(const MmshRadio &) = delete;
+
+    bool start(QString *error);
+    // "mms://127.0.0.1:<port>/"
+    QString mmsUrl() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    int m_port = 0;
+};
+
 // A loopback TCP port nobody listens on right now.
 int freeLoopbackPort();
 

@@ -34,6 +34,7 @@ private slots:
 
     void playsEveryKindOfAddress_data();
     void playsEveryKindOfAddress();
+    void playsMmsOverHttp();
     void failuresEndInPlainWords_data();
     void failuresEndInPlainWords();
     void showsServerTitlesAsPlainText();
@@ -99,6 +100,22 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress()
     player->stop();
     QCOMPARE(player->status(), QStringLiteral("Stopped"));
     QCOMPARE(player->url(), address);
+}
+
+void TestVlcMediaPlayer::playsMmsOverHttp()
+{
+    MmshRadio mms;
+    QString error;
+    if (!mms.start(&error))
+        QSKIP(qPrintable(error));
+    // VLC's server sends its first packet only after its own mux delay: default patience.
+    auto player = createMediaPlayer(nullptr, kQuietOutput);
+    StatusLog log(player.get());
+    player->setUrl(mms.mmsUrl());
+    QTRY_VERIFY2_WITH_TIMEOUT(isPlaying(*player), qPrintable(log.texts.join(QLatin1String(" | "))), 20000);
+    QCOMPARE(player->url(), mms.mmsUrl());
+    QCOMPARE(log.audioStarts, 1);
+    player->stop();
 }
 
 void TestVlcMediaPlayer::failuresEndInPlainWords_data()

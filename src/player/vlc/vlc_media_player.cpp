@@ -436,9 +436,6 @@ void VlcMediaPlayer::onStatsTick()
     libvlc_media_stats_t stats{};
     if (!libvlc_media_get_stats(e.media.get(), &stats))
         return;
-    if (qEnvironmentVariableIsSet("TARVONI_STATS"))
-        qDebug("read %d demux %d decoded %d played %d lost %d state %d", stats.i_read_bytes, stats.i_demux_read_bytes,
-               stats.i_decoded_audio, stats.i_played_abuffers, stats.i_lost_abuffers, int(libvlc_media_player_get_state(e.player.get())));
 
     if (stats.i_read_bytes != e.lastReadBytes) {
         e.lastReadBytes = stats.i_read_bytes;
