@@ -314,10 +314,9 @@ void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, doubl
             refreshPlayingStatus();
         break;
     case EngineEvent::EndReached:
-        finishEntry(false);
-        break;
     case EngineEvent::Error:
-        finishEntry(true);
+        // libVLC's error events carry no reason; when nothing played, the probe finds one.
+        finishEntry();
         break;
     }
 }
@@ -370,12 +369,11 @@ void VlcMediaPlayer::startNextEntry()
     setStatus(status::connecting(m_entry->host, m_attempt));
     m_connectTimer.start(m_options.connectTimeout);
     if (libvlc_media_player_play(m_entry->player.get()) != 0)
-        finishEntry(true);
+        finishEntry();
 }
 
-void VlcMediaPlayer::finishEntry(bool error)
+void VlcMediaPlayer::finishEntry()
 {
-    Q_UNUSED(error); // libVLC's error events carry no reason; the probe finds one
     if (!m_entry)
         return;
     const QStringList subItems = m_entry->audioStarted ? QStringList() : subItemAddresses(m_entry->media.get());

@@ -66,7 +66,7 @@ private:
 
     void startSession();
     void startNextEntry();
-    void finishEntry(bool error);
+    void finishEntry();
     void retireEntry();
     void startAudio();
     void scheduleReconnect(bool stalled);
