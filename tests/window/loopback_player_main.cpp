@@ -1,6 +1,7 @@
 // The whole program, pointed at loopback servers: every station streams from
 // 127.0.0.1:<stream port> and the ad panes load from 127.0.0.1:<ad port>. It reports what the
 // window shows on stdout, one line each ("shown", "status: <lblkb>"), for the end-to-end test.
+// With --broken-engine the media engine refuses to start.
 
 #include "player/media_player.h"
 #include "window/application.h"
@@ -24,7 +25,7 @@ void report(const QString &line)
 int main(int argc, char *argv[])
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <stream port> [ad port]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <stream port> [ad port] [--broken-engine]\n", argv[0]);
         return 2;
     }
     const QString streamHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(argv[1]);
@@ -33,6 +34,8 @@ int main(int argc, char *argv[])
         host = streamHost;
     setup.hosts.adServer = QStringLiteral("127.0.0.1:") + QString::fromLatin1(argc > 2 ? argv[2] : "9");
     setup.engineArgs = {QStringLiteral("--aout=adummy")};
+    if (argc > 3 && QByteArray(argv[3]) == "--broken-engine")
+        setup.engineArgs << QStringLiteral("--no-such-engine-option"); // libVLC refuses to start
     setup.shown = [](tarvoni::Form1 &form) {
         report(QStringLiteral("shown"));
         QObject::connect(form.wm, &tarvoni::MediaPlayer::statusChanged, &form, [&form] {

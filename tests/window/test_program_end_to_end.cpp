@@ -87,6 +87,7 @@ private slots:
     void startsWithItsTip();
     void stationPlaysAndTipFollows();
     void exitLeavesNothingBehind();
+    void brokenMediaEngineStillOpensTheWindow();
 
 private:
     QStringList outputLines();
@@ -163,6 +164,26 @@ void TestProgramEndToEnd::exitLeavesNothingBehind()
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program.exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), 10000);
+}
+
+void TestProgramEndToEnd::brokenMediaEngineStillOpensTheWindow()
+{
+    QProcess program;
+    program.setProcessEnvironment(m_program.processEnvironment());
+    program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER),
+                  {QString::number(m_radio.port()), QStringLiteral("9"), QStringLiteral("--broken-engine")});
+    QVERIFY(program.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("status: Playback unavailable: "), 20000);
+    QVERIFY(out.contains("shown\n"));
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError()).contains("Playback unavailable: "), 5000);
+
+    // The window works on without sound, and still ends cleanly.
+    QVERIFY(clickAt({8 + 40, 104 + 40}));
+    QVERIFY(clickAt({584 + 16, 96 + 12}));
+    QVERIFY2(program.waitForFinished(15000), "the program is still running after Exit");
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestProgramEndToEnd)
