@@ -3,68 +3,29 @@
 // playing, and the exit button leaves no icon and no process behind.
 
 #include "loopback_servers.h"
+#include "status_notifier_client.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QProcess>
 #include <QTest>
 
+using namespace tarvoni::test;
 using tarvoni::testing::LoopbackRadio;
 
 namespace {
 
-const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
-
 // The window opens with its client area's top-left corner here, and no window manager runs.
 constexpr QPoint kClientOrigin{292, 83};
 
-QVariant busProperty(const QString &service, const QString &path, const QString &interface, const QString &name)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Get"));
-    call << interface << name;
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return reply.arguments().first().value<QDBusVariant>().variant();
-}
-
-QStringList registeredItems()
-{
-    return busProperty(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
-                       QStringLiteral("RegisteredStatusNotifierItems"))
-        .toStringList();
-}
-
-// The title of the item's ToolTip, (sa(iiay)ss), is its tip.
+// The tip of the one tray icon, as a host reads it.
 QString trayTip()
 {
     const QStringList items = registeredItems();
     if (items.size() != 1)
         return QStringLiteral("<%1 items>").arg(items.size());
     const qsizetype slash = items.first().indexOf(u'/');
-    const QVariant value = busProperty(items.first().left(slash), items.first().mid(slash), kItem,
-                                       QStringLiteral("ToolTip"));
-    const QDBusArgument argument = value.value<QDBusArgument>();
-    QString iconName, title, description;
-    argument.beginStructure();
-    argument >> iconName;
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        int width = 0, height = 0;
-        QByteArray data;
-        argument.beginStructure();
-        argument >> width >> height >> data;
-        argument.endStructure();
-    }
-    argument.endArray();
-    argument >> title >> description;
-    argument.endStructure();
-    return title;
+    return toolTipTitle(items.first().left(slash), items.first().mid(slash));
 }
 
 bool clickAt(QPoint clientPoint)
@@ -104,7 +65,7 @@ void TestProgramEndToEnd::initTestCase()
     m_host.setProcessChannelMode(QProcess::ForwardedChannels);
     m_host.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), {});
     QVERIFY(m_host.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(kStatusNotifierWatcher).value(), 10000);
 
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
