@@ -9,6 +9,7 @@ namespace tarvoni {
 namespace {
 
 const char *const kFontDir = "/usr/share/wine/fonts";
+constexpr int kCrispUpTo = 16; // pixels
 
 // Adds the font file to the application and tells whether `family` is now available.
 bool addFont(const QString &file, const QString &family)
@@ -22,7 +23,12 @@ QFont pixelFont(const QString &family, int pixelSize, bool bold = false)
     QFont font(family);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
-    font.setStyleStrategy(QFont::PreferAntialias);
+    // These fonts ask for crisp, fully hinted glyphs at small sizes; smoothed, their bold
+    // face comes out as thin as the regular one.
+    if (pixelSize <= kCrispUpTo) {
+        font.setStyleStrategy(QFont::NoAntialias);
+        font.setHintingPreference(QFont::PreferFullHinting);
+    }
     return font;
 }
 
