@@ -1,6 +1,7 @@
 #include "vlc_media_player.h"
 
 #include "engine_reaper.h"
+#include "mmsh_relay.h"
 #include "status_text.h"
 #include "stream_address.h"
 #include "stream_probe.h"
@@ -343,7 +344,7 @@ void VlcMediaPlayer::startNextEntry()
     m_queue.pop_front();
     ++m_entriesTried;
 
-    const QByteArray mrl = engineAddress(e->address).toUtf8();
+    const QByteArray mrl = MmshRelay::relayedAddress(engineAddress(e->address)).toUtf8();
     e->media.reset(libvlc_media_new_location(m_instance->get(), mrl.constData()));
     if (e->media) {
         const QByteArray caching = ":network-caching=" + QByteArray::number(m_options.networkCachingMs);

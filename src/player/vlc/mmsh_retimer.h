@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvoni::vlc {
+
+// Rewrites a server's answer to an MMS-over-HTTP request so that libVLC starts playing as soon
+// as its own buffer is full.
+//
+// libVLC's ASF reader holds back everything it reads until it has read the stream's declared
+// "preroll" (often 2 to 5 seconds) of packets beyond the first one, and a live server without a
+// fast start sends those in real time. The rewrite declares no preroll and moves each packet's
+// send time to where the reader's clock then expects it: the first packet's send time meets the
+// presentation time of its first payload (never moved by more than the preroll). Everything else
+// passes unchanged, and an answer that is not a stream of MMS chunks passes untouched.
+class MmshRetimer {
+public:
+    // The bytes to hand on for `input`, the next bytes of the server's answer. Bytes that end in
+    // the middle of a chunk are kept until the rest arrives.
+    std::string feed(std::string_view input);
+
+    // The preroll the last header declared, in milliseconds, before it was taken out.
+    uint64_t declaredPrerollMs() const { return m_prerollMs; }
+    // How far packets' send times are moved, in milliseconds.
+    uint32_t sendTimeShiftMs() const { return m_shiftMs; }
+
+private:
+    enum class State { Head, Chunks, PassThrough };
+
+    void retimeHeader(std::string &chunk);
+    void retimeDataPacket(std::string &chunk);
+
+    State m_state = State::Head;
+    std::string m_pending;
+    uint64_t m_prerollMs = 0;
+    uint32_t m_shiftMs = 0;
+    bool m_shiftKnown = false;
+};
+
+} // namespace tarvoni::vlc
