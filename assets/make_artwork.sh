@@ -94,13 +94,13 @@ logo() {
     shift 6
     local base=$WORK/$name.png i=0
     tile "$base" "$w" "$h" "$top" "$bottom" "$r"
-    local spec font colour tw th gravity x y words kerning
-    for spec in "$@"; do
-        if [[ $spec == DRAW\|* ]]; then
-            im "$base" -draw "${spec#DRAW|}" "$base"
+    local layer font colour tw th gravity x y words kerning
+    for layer in "$@"; do
+        if [[ $layer == DRAW\|* ]]; then
+            im "$base" -draw "${layer#DRAW|}" "$base"
             continue
         fi
-        IFS='|' read -r font colour tw th gravity x y words kerning <<<"$spec"
+        IFS='|' read -r font colour tw th gravity x y words kerning <<<"$layer"
         i=$((i + 1))
         text "$WORK/$name-$i.png" "$font" "$colour" "$tw" "$th" "$words" "${kerning:-0}"
         put "$base" "$WORK/$name-$i.png" "$gravity" "$x" "$y"
