@@ -55,13 +55,20 @@ void setTextColour(QWidget *widget, const QColor &colour)
     widget->setPalette(palette);
 }
 
+// Names a control and puts it at its place on the window.
+template <typename Control>
+Control *place(Control *control, const char *name, const QRect &rect, const QFont &font)
+{
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(rect);
+    control->setFont(font);
+    return control;
+}
+
 QLabel *makeLabel(QWidget *parent, const char *name, const QRect &rect, const QString &text,
                   const QFont &font, const QColor &colour)
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(rect);
-    label->setFont(font);
+    auto *label = place(new QLabel(text, parent), name, rect, font);
     label->setTextFormat(Qt::PlainText); // server metadata is shown, never interpreted
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
@@ -85,10 +92,7 @@ QLabel *makeImage(QWidget *parent, const char *name, const QPoint &at, const QSt
 QPushButton *makeButton(QWidget *parent, const char *name, const QRect &rect, const QString &caption,
                         const QFont &font, const QString &toolTip)
 {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(rect);
-    button->setFont(font);
+    auto *button = place(new QPushButton(caption, parent), name, rect, font);
     button->setToolTip(toolTip);
     button->setFocusPolicy(Qt::StrongFocus);
     return button;

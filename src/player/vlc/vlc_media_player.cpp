@@ -392,14 +392,8 @@ void VlcMediaPlayer::finishEntry()
     }
     if (wasPlaying)
         scheduleReconnect(false);
-    else if (!m_queue.empty())
-        startNextEntry();
-    else if (m_attempt > 0)
-        scheduleReconnect(false);
-    else if (m_fromPlaylist)
-        fail({Failure::NothingPlayable, 0}, host);
     else
-        probeFailure(address, host);
+        moveOn(address, host);
 }
 
 void VlcMediaPlayer::retireEntry()
@@ -523,6 +517,12 @@ void VlcMediaPlayer::onConnectTimeout()
     const QString address = m_entry->address;
     const QString host = m_entry->host;
     retireEntry();
+    moveOn(address, host); // a silent server, or data libVLC cannot make sense of
+}
+
+// An entry ended without sound: the next playlist entry, the next reconnect, or the reason.
+void VlcMediaPlayer::moveOn(const QString &address, const QString &host)
+{
     if (!m_queue.empty())
         startNextEntry();
     else if (m_attempt > 0)
@@ -530,7 +530,7 @@ void VlcMediaPlayer::onConnectTimeout()
     else if (m_fromPlaylist)
         fail({Failure::NothingPlayable, 0}, host);
     else
-        probeFailure(address, host); // a silent server, or data libVLC cannot make sense of
+        probeFailure(address, host);
 }
 
 void VlcMediaPlayer::refreshPlayingStatus()

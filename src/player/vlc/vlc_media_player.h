@@ -73,6 +73,7 @@ private:
     void fail(const FailureReport &failure, const QString &host);
     void probeFailure(const QString &address, const QString &host);
     void onConnectTimeout();
+    void moveOn(const QString &address, const QString &host);
     void onStatsTick();
     void refreshPlayingStatus();
     void setStatus(const QString &text);
