@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QStringList>
 
 namespace tarvoni {
@@ -18,23 +19,42 @@ bool addFont(const QString &file, const QString &family)
     return id >= 0 && QFontDatabase::applicationFontFamilies(id).contains(family);
 }
 
-QFont pixelFont(const QString &family, int pixelSize, bool bold = false)
+struct Available {
+    bool tahoma = false;
+    bool dialog = false;
+    bool symbols = false;
+};
+
+Available &available()
+{
+    static Available fonts;
+    return fonts;
+}
+
+// A ratio of 1 draws the design pixel for pixel.
+bool unscaled(qreal ratio)
+{
+    return qFuzzyCompare(ratio, 1.0);
+}
+
+QFont pixelFont(const QString &family, int pixelSize, qreal ratio, bool bold = false)
 {
     QFont font(family);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     // These fonts ask for crisp, fully hinted glyphs at small sizes; smoothed, their bold
-    // face comes out as thin as the regular one.
-    if (pixelSize <= kCrispUpTo) {
+    // face comes out as thin as the regular one. On a scaled screen the glyphs are drawn from
+    // hints made for the unscaled size, so there they are smoothed as any other text.
+    if (pixelSize <= kCrispUpTo && unscaled(ratio)) {
         font.setStyleStrategy(QFont::NoAntialias);
         font.setHintingPreference(QFont::PreferFullHinting);
     }
     return font;
 }
 
-QFont sansSerif(int pixelSize, bool bold = false)
+QFont sansSerif(int pixelSize, qreal ratio, bool bold = false)
 {
-    QFont font = pixelFont(QStringLiteral("DejaVu Sans"), pixelSize, bold);
+    QFont font = pixelFont(QStringLiteral("DejaVu Sans"), pixelSize, ratio, bold);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
@@ -44,23 +64,36 @@ QFont sansSerif(int pixelSize, bool bold = false)
 const DesignFonts &DesignFonts::load()
 {
     static const DesignFonts fonts = [] {
-        const bool tahoma = addFont(QStringLiteral("tahoma.ttf"), QStringLiteral("Tahoma"));
+        Available &found = available();
+        found.tahoma = addFont(QStringLiteral("tahoma.ttf"), QStringLiteral("Tahoma"));
         addFont(QStringLiteral("tahomabd.ttf"), QStringLiteral("Tahoma"));
-        const bool dialog = addFont(QStringLiteral("ms_sans_serif.ttf"), QStringLiteral("MS Sans Serif"));
+        found.dialog = addFont(QStringLiteral("ms_sans_serif.ttf"), QStringLiteral("MS Sans Serif"));
         const bool webdings = addFont(QStringLiteral("webdings.ttf"), QStringLiteral("Webdings"));
         const bool wingdings = addFont(QStringLiteral("wingding.ttf"), QStringLiteral("Wingdings"));
-
-        DesignFonts result;
-        // 8.25 pt is 11 px at 96 dpi, 11.25 pt is 15 px, 14.25 pt is 19 px.
-        result.dialog = dialog ? pixelFont(QStringLiteral("MS Sans Serif"), 11) : sansSerif(11);
-        result.tahoma = tahoma ? pixelFont(QStringLiteral("Tahoma"), 11) : sansSerif(11);
-        result.tahomaBold = tahoma ? pixelFont(QStringLiteral("Tahoma"), 11, true) : sansSerif(11, true);
-        result.symbolFonts = webdings && wingdings;
-        result.playGlyph = result.symbolFonts ? pixelFont(QStringLiteral("Webdings"), 19) : sansSerif(13);
-        result.stopGlyph = result.symbolFonts ? pixelFont(QStringLiteral("Wingdings"), 15) : sansSerif(13);
-        return result;
+        found.symbols = webdings && wingdings;
+        return forDevicePixelRatio(qApp ? qApp->devicePixelRatio() : 1.0);
     }();
     return fonts;
+}
+
+DesignFonts DesignFonts::forDevicePixelRatio(qreal ratio)
+{
+    const Available &found = available();
+    const auto tahoma = [&](bool bold) {
+        return found.tahoma ? pixelFont(QStringLiteral("Tahoma"), 11, ratio, bold) : sansSerif(11, ratio, bold);
+    };
+    DesignFonts result;
+    // 8.25 pt is 11 px at 96 dpi, 11.25 pt is 15 px, 14.25 pt is 19 px.
+    if (found.dialog && unscaled(ratio))
+        result.dialog = pixelFont(QStringLiteral("MS Sans Serif"), 11, ratio);
+    else
+        result.dialog = tahoma(false);
+    result.tahoma = tahoma(false);
+    result.tahomaBold = tahoma(true);
+    result.symbolFonts = found.symbols;
+    result.playGlyph = found.symbols ? pixelFont(QStringLiteral("Webdings"), 19, ratio) : sansSerif(13, ratio);
+    result.stopGlyph = found.symbols ? pixelFont(QStringLiteral("Wingdings"), 15, ratio) : sansSerif(13, ratio);
+    return result;
 }
 
 } // namespace tarvoni

@@ -2,6 +2,7 @@
 
 #include "assets/artwork.h"
 #include "design_fonts.h"
+#include "design_pictures.h"
 #include "player/media_player.h"
 #include "player/now_playing_reactions.h"
 #include "player/station_catalogue.h"
@@ -82,9 +83,9 @@ QLabel *makeImage(QWidget *parent, const char *name, const QPoint &at, const QSt
 {
     auto *image = new QLabel(parent);
     image->setObjectName(QString::fromLatin1(name));
-    const QPixmap picture(resource);
+    const QPixmap picture = designPicture(resource);
     image->setPixmap(picture);
-    image->setGeometry(QRect(at, picture.isNull() ? QSize(1, 1) : picture.size()));
+    image->setGeometry(QRect(at, picture.isNull() ? QSize(1, 1) : picture.deviceIndependentSize().toSize()));
     image->setFocusPolicy(Qt::NoFocus);
     return image;
 }
@@ -131,7 +132,7 @@ private:
 Form1::Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *parent)
     : QWidget(parent)
     , wm(player)
-    , m_background(QString::fromUtf16(kBackgroundPicture))
+    , m_background(designPicture(QString::fromUtf16(kBackgroundPicture)))
     , m_playback(*this, player)
     , m_windows(
           WindowHandle(winId()),
@@ -216,7 +217,7 @@ void Form1::createStationButtons(const StationCatalogue &catalogue)
     for (size_t i = 0; i < stations.size(); ++i) {
         const Station &station = stations[i];
         auto *button = new StationButton(station.controlName, station.caption,
-                                         QPixmap(stationLogoPath(station.controlName)), this);
+                                         designPicture(stationLogoPath(station.controlName)), this);
         button->setGeometry(gridCell(int(i)));
         connect(button, &QAbstractButton::clicked, this, [this, &station] { m_playback.selectStation(station); });
         m_stationButtons.push_back(button);
