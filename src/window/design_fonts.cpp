@@ -80,7 +80,14 @@ DesignFonts DesignFonts::forDevicePixelRatio(qreal ratio)
 {
     const Available &found = available();
     const auto tahoma = [&](bool bold) {
-        return found.tahoma ? pixelFont(QStringLiteral("Tahoma"), 11, ratio, bold) : sansSerif(11, ratio, bold);
+        if (!found.tahoma)
+            return sansSerif(11, ratio, bold);
+        QFont font = pixelFont(QStringLiteral("Tahoma"), 11, ratio, bold);
+        // Tahoma's bold face is bold only in its hinted small sizes; scaled, its outlines are
+        // as thin as the regular ones, so there the regular face is thickened instead.
+        if (bold && !unscaled(ratio))
+            font.setStyleName(QStringLiteral("Regular"));
+        return font;
     };
     DesignFonts result;
     // 8.25 pt is 11 px at 96 dpi, 11.25 pt is 15 px, 14.25 pt is 19 px.
