@@ -1,11 +1,20 @@
 #include "assets/artwork.h"
 #include "player/station_catalogue.h"
+#include "window/design_pictures.h"
+#include "window/form1.h"
+#include "window/station_button.h"
 
+#include <QApplication>
 #include <QDirIterator>
 #include <QImage>
 #include <QImageReader>
+#include <QLabel>
+#include <QMap>
+#include <QProcess>
 #include <QSet>
 #include <QTest>
+
+#include <cmath>
 
 using namespace tarvoni;
 
@@ -52,6 +61,120 @@ const Picture kPictures[] = {
     {":/assets/logos/logo_b.gif", "gif", 60, 60, false},
 };
 
+// How a line of text came out on the window: the width from its first to its last inked column
+// and the number of columns that hold ink, in device pixels. Letters drawn at their unscaled
+// size on a scaled pitch keep the first near the scaled width but halve the second.
+struct Ink {
+    int extent = 0;
+    int columns = 0;
+};
+
+// The text of the station buttons and the two lines of small print: what the window draws with
+// its text shown and not shown, compared column by column inside each control.
+QMap<QString, Ink> textInk(const Form1 &form, const QImage &shown, const QImage &hidden)
+{
+    const qreal ratio = shown.devicePixelRatio();
+    QList<const QWidget *> controls{form.Label7, form.Label6};
+    for (const StationButton *button : form.stationButtons())
+        controls.append(button);
+    QMap<QString, Ink> result;
+    for (const QWidget *control : controls) {
+        const QRectF logical = control->geometry();
+        const QRect area = QRectF(logical.topLeft() * ratio, logical.size() * ratio).toRect() & shown.rect();
+        int first = -1, last = -1, columns = 0;
+        for (int x = area.left(); x <= area.right(); ++x) {
+            bool inked = false;
+            for (int y = area.top(); y <= area.bottom() && !inked; ++y) {
+                const QRgb a = shown.pixel(x, y), b = hidden.pixel(x, y);
+                inked = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))}) > 96;
+            }
+            if (inked) {
+                first = first < 0 ? x : first;
+                last = x;
+                ++columns;
+            }
+        }
+        result.insert(control->objectName(), Ink{first < 0 ? 0 : last - first + 1, columns});
+    }
+    return result;
+}
+
+void hideText(QWidget *control, QPalette::ColorRole role)
+{
+    QPalette palette = control->palette();
+    palette.setColor(role, Qt::transparent);
+    control->setPalette(palette);
+}
+
+// Run as a program of its own (the scale is fixed when the application starts): shows the
+// window, saves what it draws to SCREENSHOT and prints one line "name extent columns" for
+// each line of text, and the mean colour difference of the banner from its reference picture.
+int drawWindow(const QString &screenshot, const QString &reference)
+{
+    Form1 form(StationCatalogue::builtIn(), nullptr);
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 2;
+    const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (StationButton *button : form.stationButtons())
+        hideText(button, QPalette::ButtonText);
+    hideText(form.Label6, QPalette::WindowText);
+    hideText(form.Label7, QPalette::WindowText);
+    const QImage hidden = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (!shown.save(screenshot))
+        return 3;
+
+    const QMap<QString, Ink> ink = textInk(form, shown, hidden);
+    for (auto it = ink.cbegin(); it != ink.cend(); ++it)
+        std::printf("%s %d %d\n", qPrintable(it.key()), it->extent, it->columns);
+
+    if (reference.isEmpty())
+        return 0;
+    const QImage picture = QImage(reference).convertToFormat(QImage::Format_RGB32);
+    const QImage banner = shown.copy(QRect(form.Image1->pos() * shown.devicePixelRatio(), picture.size()));
+    double difference = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb a = picture.pixel(x, y), b = banner.pixel(x, y);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+        }
+    }
+    std::printf("banner %.2f\n", difference / (3.0 * picture.width() * picture.height()));
+    return 0;
+}
+
+struct Drawing {
+    QMap<QString, Ink> ink;
+    double bannerDifference = -1;
+};
+
+// Draws the window at a scale in a program of its own and reads what it printed; the window's
+// picture stays in TARVONI_BINARY_DIR/screenshots/window-SCALEx.png for a look.
+Drawing drawAtScale(const QString &scale, const QString &reference)
+{
+    const QString directory = QStringLiteral(TARVONI_BINARY_DIR "/screenshots");
+    QDir().mkpath(directory);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--draw-window"), directory + QLatin1String("/window-") + scale + QLatin1Char('x') + QLatin1String(".png"), reference});
+    Drawing drawing;
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return drawing;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3)
+            drawing.ink.insert(QString::fromLatin1(fields[0]), Ink{fields[1].toInt(), fields[2].toInt()});
+        else if (fields.size() == 2 && fields[0] == "banner")
+            drawing.bannerDifference = fields[1].toDouble();
+    }
+    return drawing;
+}
+
 } // namespace
 
 class TestArtwork : public QObject {
@@ -65,6 +188,8 @@ private slots:
     void everyStationHasItsLogo();
     void desktopIcon_data();
     void desktopIcon();
+    void windowAtScale_data();
+    void windowAtScale();
 };
 
 void TestArtwork::picture_data()
@@ -117,6 +242,33 @@ void TestArtwork::picture()
         }
         QVERIFY2(colours.size() <= 256, qPrintable(QString::number(colours.size())));
     }
+
+    // Its double-size version for scaled screens: in the same format, twice the size, cut to the
+    // same shape, and the same picture: brought down to the design size it differs from it by
+    // little more than the smoothing does.
+    QImageReader doubleReader(doubleSizePath(path));
+    doubleReader.setDecideFormatFromContent(true);
+    QCOMPARE(doubleReader.format(), format);
+    const QImage doubled = doubleReader.read();
+    QCOMPARE(doubled.size(), size * 2);
+    QCOMPARE(doubled.hasAlphaChannel() && qAlpha(doubled.pixel(0, 0)) == 0, cornerTransparent);
+    const QImage shrunk = doubled.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                              .convertToFormat(QImage::Format_ARGB32);
+    const QImage design = image.convertToFormat(QImage::Format_ARGB32);
+    double difference = 0;
+    int counted = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb a = design.pixel(x, y), b = shrunk.pixel(x, y);
+            if (qAlpha(a) < 255 || qAlpha(b) < 255)
+                continue;
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            ++counted;
+        }
+    }
+    QVERIFY(counted > 0);
+    const double mean = difference / (3.0 * counted);
+    QVERIFY2(mean < 30, qPrintable(QString::number(mean)));
 }
 
 // The shared logos are embedded once, and nothing the window does not show rides along.
@@ -129,8 +281,10 @@ void TestArtwork::nothingElseIsEmbedded()
     embedded.sort();
 
     QStringList expected;
-    for (const Picture &picture : kPictures)
+    for (const Picture &picture : kPictures) {
         expected.append(QString::fromLatin1(picture.path));
+        expected.append(doubleSizePath(QString::fromLatin1(picture.path)));
+    }
     expected.sort();
     QCOMPARE(embedded, expected);
 }
@@ -194,5 +348,56 @@ void TestArtwork::desktopIcon()
     QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
 }
 
-QTEST_MAIN(TestArtwork)
+void TestArtwork::windowAtScale_data()
+{
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QString>("banner"); // the picture the banner shows pixel for pixel
+    QTest::newRow("1") << QStringLiteral("1") << QString::fromUtf16(kBannerPicture);
+    QTest::newRow("1.25") << QStringLiteral("1.25") << QString();
+    QTest::newRow("1.5") << QStringLiteral("1.5") << QString();
+    QTest::newRow("2") << QStringLiteral("2") << doubleSizePath(QString::fromUtf16(kBannerPicture));
+}
+
+// The real window at each scale of the screen: every caption and both lines of small print come
+// out as wide as at the design scale times the scale, with as many inked columns, so letters
+// neither drift apart nor run together and no space is lost; where a picture's own pixels fit
+// the screen's, it is shown pixel for pixel.
+void TestArtwork::windowAtScale()
+{
+    QFETCH(QString, scale);
+    QFETCH(QString, banner);
+
+    static const Drawing design = drawAtScale(QStringLiteral("1"), QString());
+    QCOMPARE(design.ink.size(), 29 + 2);
+    const Drawing drawing = drawAtScale(scale, banner);
+    QCOMPARE(drawing.ink.keys(), design.ink.keys());
+    const double factor = scale.toDouble();
+    for (auto it = design.ink.cbegin(); it != design.ink.cend(); ++it) {
+        QVERIFY2(it->columns > 0, qPrintable(it.key()));
+        // Scaled, the text is set in another font than the design's bitmap one: widths differ
+        // by its own few per cent, more in the small print's run of spaces.
+        const bool smallPrint = it.key().startsWith(u"Label");
+        const Ink &at = drawing.ink.value(it.key());
+        const double extent = at.extent / (factor * it->extent);
+        const double columns = at.columns / (factor * it->columns);
+        const QString figures = QStringLiteral("%1: width %2 (%3 of the design's times the scale), inked columns %4 (%5)")
+                                    .arg(it.key()).arg(at.extent).arg(extent, 0, 'f', 3).arg(at.columns).arg(columns, 0, 'f', 3);
+        QVERIFY2(std::abs(extent - 1) <= (smallPrint ? 0.12 : 0.08), qPrintable(figures));
+        QVERIFY2(std::abs(columns - 1) <= 0.15, qPrintable(figures));
+    }
+    if (!banner.isEmpty())
+        QVERIFY2(drawing.bannerDifference >= 0 && drawing.bannerDifference < 1,
+                 qPrintable(QString::number(drawing.bannerDifference)));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--draw-window") == 0)
+        return drawWindow(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    TestArtwork test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_artwork.moc"
