@@ -2,6 +2,7 @@
 
 #include "ads/ad_panes.h"
 #include "form1.h"
+#include "platform_choice.h"
 #include "player/station_catalogue.h"
 #include "player/vlc/create_media_player.h"
 #include "station_button.h"
@@ -13,6 +14,7 @@ namespace tarvoni {
 
 int runApplication(int argc, char *argv[], const ProgramSetup &setup)
 {
+    choosePlatform(argc, argv);
     prepareAdPanes();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvoni Radio Player"));
