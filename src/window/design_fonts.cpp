@@ -98,8 +98,10 @@ DesignFonts DesignFonts::forDevicePixelRatio(qreal ratio)
     result.tahoma = tahoma(false);
     result.tahomaBold = tahoma(true);
     result.symbolFonts = found.symbols;
-    result.playGlyph = found.symbols ? pixelFont(QStringLiteral("Webdings"), 19, ratio) : sansSerif(13, ratio);
-    result.stopGlyph = found.symbols ? pixelFont(QStringLiteral("Wingdings"), 15, ratio) : sansSerif(13, ratio);
+    result.playGlyph =
+        found.symbols ? pixelFont(QStringLiteral("Webdings"), 19, ratio) : sansSerif(13, ratio);
+    result.stopGlyph =
+        found.symbols ? pixelFont(QStringLiteral("Wingdings"), 15, ratio) : sansSerif(13, ratio);
     return result;
 }
 

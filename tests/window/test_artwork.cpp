@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstdio>
 
 using namespace tarvoni;
 
@@ -60,6 +61,12 @@ const Picture kPictures[] = {
     {":/assets/logos/ahamu.gif", "gif", 60, 60, false},
     {":/assets/logos/logo_b.gif", "gif", 60, 60, false},
 };
+
+// The three channels' differences, added up.
+int channelGaps(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+}
 
 // How a line of text came out on the window: the width from its first to its last inked column
 // and the number of columns that hold ink, in device pixels. Letters drawn at their unscaled
@@ -137,7 +144,7 @@ int drawWindow(const QString &screenshot, const QString &reference)
     for (int y = 0; y < picture.height(); ++y) {
         for (int x = 0; x < picture.width(); ++x) {
             const QRgb a = picture.pixel(x, y), b = banner.pixel(x, y);
-            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            difference += channelGaps(a, b);
         }
     }
     std::printf("banner %.2f\n", difference / (3.0 * picture.width() * picture.height()));
@@ -161,7 +168,8 @@ Drawing drawAtScale(const QString &scale, const QString &reference)
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--draw-window"), directory + QLatin1String("/window-") + scale + QLatin1Char('x') + QLatin1String(".png"), reference});
+                {QStringLiteral("--draw-window"), QStringLiteral("%1/window-%2x.png").arg(directory, scale),
+                 reference});
     Drawing drawing;
     if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
         return drawing;
@@ -262,7 +270,7 @@ void TestArtwork::picture()
             const QRgb a = design.pixel(x, y), b = shrunk.pixel(x, y);
             if (qAlpha(a) < 255 || qAlpha(b) < 255)
                 continue;
-            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            difference += channelGaps(a, b);
             ++counted;
         }
     }
@@ -380,8 +388,13 @@ void TestArtwork::windowAtScale()
         const Ink &at = drawing.ink.value(it.key());
         const double extent = at.extent / (factor * it->extent);
         const double columns = at.columns / (factor * it->columns);
-        const QString figures = QStringLiteral("%1: width %2 (%3 of the design's times the scale), inked columns %4 (%5)")
-                                    .arg(it.key()).arg(at.extent).arg(extent, 0, 'f', 3).arg(at.columns).arg(columns, 0, 'f', 3);
+        const QString figures =
+            QStringLiteral("%1: width %2 (%3 of the design's times the scale), inked columns %4 (%5)")
+                .arg(it.key())
+                .arg(at.extent)
+                .arg(extent, 0, 'f', 3)
+                .arg(at.columns)
+                .arg(columns, 0, 'f', 3);
         QVERIFY2(std::abs(extent - 1) <= (smallPrint ? 0.12 : 0.08), qPrintable(figures));
         QVERIFY2(std::abs(columns - 1) <= 0.15, qPrintable(figures));
     }
