@@ -19,17 +19,12 @@ bool addFont(const QString &file, const QString &family)
     return id >= 0 && QFontDatabase::applicationFontFamilies(id).contains(family);
 }
 
+// Which of the design's fonts the application has.
 struct Available {
     bool tahoma = false;
     bool dialog = false;
     bool symbols = false;
 };
-
-Available &available()
-{
-    static Available fonts;
-    return fonts;
-}
 
 // A ratio of 1 draws the design pixel for pixel.
 bool unscaled(qreal ratio)
@@ -43,8 +38,8 @@ QFont pixelFont(const QString &family, int pixelSize, qreal ratio, bool bold = f
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     // These fonts ask for crisp, fully hinted glyphs at small sizes; smoothed, their bold
-    // face comes out as thin as the regular one. On a scaled screen the glyphs are drawn from
-    // hints made for the unscaled size, so there they are smoothed as any other text.
+    // face comes out as thin as the regular one. On a scaled screen the glyphs are larger than
+    // the sizes their bitmaps and hints are made for, and there they are smoothed as other text.
     if (pixelSize <= kCrispUpTo && unscaled(ratio)) {
         font.setStyleStrategy(QFont::NoAntialias);
         font.setHintingPreference(QFont::PreferFullHinting);
@@ -59,26 +54,9 @@ QFont sansSerif(int pixelSize, qreal ratio, bool bold = false)
     return font;
 }
 
-} // namespace
-
-const DesignFonts &DesignFonts::load()
+// The fonts for a screen of the given device pixel ratio.
+DesignFonts fontsFor(const Available &found, qreal ratio)
 {
-    static const DesignFonts fonts = [] {
-        Available &found = available();
-        found.tahoma = addFont(QStringLiteral("tahoma.ttf"), QStringLiteral("Tahoma"));
-        addFont(QStringLiteral("tahomabd.ttf"), QStringLiteral("Tahoma"));
-        found.dialog = addFont(QStringLiteral("ms_sans_serif.ttf"), QStringLiteral("MS Sans Serif"));
-        const bool webdings = addFont(QStringLiteral("webdings.ttf"), QStringLiteral("Webdings"));
-        const bool wingdings = addFont(QStringLiteral("wingding.ttf"), QStringLiteral("Wingdings"));
-        found.symbols = webdings && wingdings;
-        return forDevicePixelRatio(qApp ? qApp->devicePixelRatio() : 1.0);
-    }();
-    return fonts;
-}
-
-DesignFonts DesignFonts::forDevicePixelRatio(qreal ratio)
-{
-    const Available &found = available();
     const auto tahoma = [&](bool bold) {
         if (!found.tahoma)
             return sansSerif(11, ratio, bold);
@@ -103,6 +81,23 @@ DesignFonts DesignFonts::forDevicePixelRatio(qreal ratio)
     result.stopGlyph =
         found.symbols ? pixelFont(QStringLiteral("Wingdings"), 15, ratio) : sansSerif(13, ratio);
     return result;
+}
+
+} // namespace
+
+const DesignFonts &DesignFonts::load()
+{
+    static const DesignFonts fonts = [] {
+        Available found;
+        found.tahoma = addFont(QStringLiteral("tahoma.ttf"), QStringLiteral("Tahoma"));
+        addFont(QStringLiteral("tahomabd.ttf"), QStringLiteral("Tahoma"));
+        found.dialog = addFont(QStringLiteral("ms_sans_serif.ttf"), QStringLiteral("MS Sans Serif"));
+        const bool webdings = addFont(QStringLiteral("webdings.ttf"), QStringLiteral("Webdings"));
+        const bool wingdings = addFont(QStringLiteral("wingding.ttf"), QStringLiteral("Wingdings"));
+        found.symbols = webdings && wingdings;
+        return fontsFor(found, qApp ? qApp->devicePixelRatio() : 1.0);
+    }();
+    return fonts;
 }
 
 } // namespace tarvoni

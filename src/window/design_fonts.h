@@ -25,9 +25,6 @@ struct DesignFonts {
     // Loads the fonts into the application once, for the application's device pixel ratio;
     // later calls return the same fonts.
     static const DesignFonts &load();
-
-    // The fonts for a screen of the given device pixel ratio; the fonts must have been loaded.
-    static DesignFonts forDevicePixelRatio(qreal ratio);
 };
 
 } // namespace tarvoni
