@@ -1,5 +1,6 @@
 #include "platform_choice.h"
 
+#include <QCoreApplication>
 #include <QtGlobal>
 
 #include <cstring>
@@ -26,11 +27,24 @@ QByteArray chosenPlatform(const PlatformEnvironment &environment, int argc, cons
     return QByteArrayLiteral("xcb");
 }
 
+namespace {
+
+// Runs once the application has taken its platform: the programs this one starts (a browser
+// opened from an ad) choose their own.
+void forgetChoice()
+{
+    qunsetenv("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
 void choosePlatform(int argc, const char *const *argv)
 {
     const QByteArray platform = chosenPlatform(PlatformEnvironment::current(), argc, argv);
-    if (!platform.isEmpty())
-        qputenv("QT_QPA_PLATFORM", platform);
+    if (platform.isEmpty())
+        return;
+    qputenv("QT_QPA_PLATFORM", platform);
+    qAddPreRoutine(forgetChoice);
 }
 
 } // namespace tarvoni

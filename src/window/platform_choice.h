@@ -21,7 +21,8 @@ struct PlatformEnvironment {
 // no XWayland to run through.
 QByteArray chosenPlatform(const PlatformEnvironment &environment, int argc, const char *const *argv);
 
-// Makes that choice for this process; called before the application object exists.
+// Makes that choice for this process; called before the application object exists. The
+// choice is not passed on to the programs this one starts.
 void choosePlatform(int argc, const char *const *argv);
 
 } // namespace tarvoni

@@ -1,6 +1,10 @@
 #include "window/platform_choice.h"
 
+#include <QGuiApplication>
+#include <QProcess>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace tarvoni;
 
@@ -10,6 +14,7 @@ class TestPlatformChoice : public QObject {
 private slots:
     void choice_data();
     void choice();
+    void choiceTakenAndNotPassedOn();
 };
 
 void TestPlatformChoice::choice_data()
@@ -71,5 +76,37 @@ void TestPlatformChoice::choice()
     QCOMPARE(chosenPlatform(environment, int(argv.size()), argv.data()), chosen);
 }
 
-QTEST_APPLESS_MAIN(TestPlatformChoice)
+// A program started on a Wayland session with XWayland: it comes up on xcb, and the programs it
+// starts find no platform chosen for them.
+void TestPlatformChoice::choiceTakenAndNotPassedOn()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("tarvoni-test-no-compositor"));
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--start-application")});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(child.readAllStandardOutput().trimmed(),
+             QByteArray("chosen 'xcb', running on xcb, passed on ''"));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 2 && qstrcmp(argv[1], "--start-application") == 0) {
+        choosePlatform(argc, argv);
+        const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+        QGuiApplication app(argc, argv);
+        std::printf("chosen '%s', running on %s, passed on '%s'\n", chosen.constData(),
+                    qPrintable(QGuiApplication::platformName()), qgetenv("QT_QPA_PLATFORM").constData());
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestPlatformChoice test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_platform_choice.moc"
