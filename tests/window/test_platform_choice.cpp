@@ -44,9 +44,6 @@ void TestPlatformChoice::choice_data()
     QTest::newRow("user chose wayland") << QByteArray("wayland") << QByteArray("wayland")
                                         << QByteArray("wayland-0") << QByteArray(":0") << none
                                         << QByteArray();
-    QTest::newRow("user chose offscreen") << QByteArray("offscreen") << QByteArray("wayland")
-                                          << QByteArray("wayland-0") << QByteArray(":0") << none
-                                          << QByteArray();
     QTest::newRow("-platform on the command line")
         << QByteArray() << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0")
         << QByteArrayList{"-platform", "wayland"} << QByteArray();
