@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tarvoni::vlc {
+namespace tarvoni::stream {
 
 // A relay on 127.0.0.1 between libVLC and MMS-over-HTTP servers that passes every answer
 // through MmshRetimer, so that a stream without a fast start is heard within libVLC's own
@@ -19,4 +19,4 @@ public:
     static QString relayedAddress(const QString &mmshAddress);
 };
 
-} // namespace tarvoni::vlc
+} // namespace tarvoni::stream
