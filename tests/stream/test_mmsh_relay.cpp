@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <netinet/in.h>
 #include <poll.h>
 #include <vector>
@@ -143,9 +144,14 @@ void TestMmshRelay::holdsNoMoreThanItsShareOfConnections()
             closed += closedByRelay(client);
         return closed;
     };
-    // Those beyond the relay's share are sent away at once, and it holds a thread for no more.
-    QTRY_VERIFY_WITH_TIMEOUT(closedCount() >= 32, 20000);
-    QVERIFY2(threadCount() <= before + 34, qPrintable(QString::number(threadCount() - before)));
+    // Those beyond the relay's share are sent away, and it never holds a thread for more.
+    int most = 0;
+    for (int round = 0; closedCount() < 32 && round < 400; ++round) {
+        most = std::max(most, threadCount() - before);
+        QTest::qWait(50);
+    }
+    QVERIFY(closedCount() >= 32);
+    QVERIFY2(most <= 33, qPrintable(QString::number(most)));
     // The rest go once their time to send a request is up, and the relay serves again.
     QTRY_COMPARE_WITH_TIMEOUT(closedCount(), 64, 20000);
     QVERIFY(relayServes(m_stream));
