@@ -16,6 +16,8 @@ Paths:
   /html                     a web page instead of audio
   /garbage                  random bytes labelled audio/mpeg
   /silent                   reads the request and never answers
+  /trickle                  an answer's head, one byte a second, never ending
+  /endless-head             an answer's head of header lines without end, as fast as it goes
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
                             playlists (/noext is an ASX without a telling name or type)
 """
@@ -107,6 +109,10 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/silent":
             time.sleep(3600)
             return
+        if path == "/trickle":
+            return self.send_raw(b"HTTP/1.0 200 OK\r\n", b"X", pause=1.0)
+        if path == "/endless-head":
+            return self.send_raw(b"HTTP/1.0 200 OK\r\n", b"X-Padding: " + b"a" * 1000 + b"\r\n", pause=0)
         if path == "/garbage":
             return self.stream(lambda: None, garbage=True)
         if path == "/drop":
@@ -144,6 +150,17 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def send_raw(self, first, repeated, pause):
+        self.close_connection = True
+        try:
+            self.wfile.write(first)
+            while True:
+                self.wfile.write(repeated)
+                if pause:
+                    time.sleep(pause)
+        except (BrokenPipeError, ConnectionResetError):
+            return
 
     def stream(self, title, burst=2.0, stop_after=None, on_stop=None, stall_after=None, stall_key=None,
                garbage=False):

@@ -1,7 +1,6 @@
-// What the player says and how it reads servers' answers, without any server.
+// What the player says and the addresses it hands the engine, without any server.
 #include "player/vlc/status_text.h"
 #include "player/vlc/stream_address.h"
-#include "player/vlc/stream_probe.h"
 
 #include <QTest>
 
@@ -15,10 +14,6 @@ class TestPlayerStatusText : public QObject {
 private slots:
     void cleansServerMetadata_data();
     void cleansServerMetadata();
-    void classifiesServerAnswers_data();
-    void classifiesServerAnswers();
-    void recognisesPlaylistsByContent_data();
-    void recognisesPlaylistsByContent();
     void addressesForTheEngine_data();
     void addressesForTheEngine();
     void roundsBitrates_data();
@@ -47,58 +42,6 @@ void TestPlayerStatusText::cleansServerMetadata()
     QFETCH(QString, raw);
     QFETCH(QString, shown);
     QCOMPARE(cleanMetadata(raw), shown);
-}
-
-void TestPlayerStatusText::classifiesServerAnswers_data()
-{
-    QTest::addColumn<QByteArray>("head");
-    QTest::addColumn<FailureReport>("report");
-
-    QTest::newRow("404") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n<html>")
-                         << FailureReport{Failure::ServerStatus, 404};
-    QTest::newRow("500") << QByteArray("HTTP/1.0 500 Internal Server Error\r\n\r\n") << FailureReport{Failure::ServerStatus, 500};
-    QTest::newRow("shoutcast refusal") << QByteArray("ICY 401 Service Unavailable\r\n\r\n")
-                                       << FailureReport{Failure::ServerStatus, 401};
-    QTest::newRow("web page") << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<!DOCTYPE html>")
-                              << FailureReport{Failure::NotAudio, 0};
-    QTest::newRow("undecodable audio") << QByteArray("ICY 200 OK\r\ncontent-type: audio/mpeg\r\n\r\n\x01\x02")
-                                       << FailureReport{Failure::NotAudio, 0};
-    QTest::newRow("not http at all") << QByteArray("\x89PNG\r\n\x1a\n") << FailureReport{Failure::NotAudio, 0};
-}
-
-void TestPlayerStatusText::classifiesServerAnswers()
-{
-    QFETCH(QByteArray, head);
-    QFETCH(FailureReport, report);
-    QCOMPARE(classifyResponse(head), report);
-}
-
-void TestPlayerStatusText::recognisesPlaylistsByContent_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QStringList>("entries");
-
-    QTest::newRow("asx") << QByteArray("\n<ASX version=\"3.0\"><Entry><Ref href = 'mms://a.lk/x?a=1&amp;b=2' /></Entry>"
-                                       "<entry><REF HREF=\"http://b.lk:8000/\"/></entry></ASX>")
-                         << QStringList{"mms://a.lk/x?a=1&b=2", "http://b.lk:8000/"};
-    QTest::newRow("pls") << QByteArray("[playlist]\r\nNumberOfEntries=2\r\nFile1=http://a.lk/1\r\nTitle1=x\r\nfile2=/2\r\n")
-                         << QStringList{"http://a.lk/1", "http://base.lk/2"};
-    QTest::newRow("windows media reference") << QByteArray("[Reference]\r\nRef1=http://a.lk/live?MSWMExt=.asf\r\n")
-                                             << QStringList{"http://a.lk/live?MSWMExt=.asf"};
-    QTest::newRow("m3u with header") << QByteArray("#EXTM3U\n#EXTINF:-1,Radio\nhttp://a.lk/live\n")
-                                     << QStringList{"http://a.lk/live"};
-    QTest::newRow("bare address list") << QByteArray("http://a.lk/live\r\nmms://b.lk/x\r\n")
-                                       << QStringList{"http://a.lk/live", "mms://b.lk/x"};
-    QTest::newRow("web page") << QByteArray("<!DOCTYPE html><a href=\"http://a.lk/\">x</a>") << QStringList{};
-    QTest::newRow("text") << QByteArray("Service unavailable, see http://a.lk/") << QStringList{};
-    QTest::newRow("binary") << QByteArray("\xff\xfb\x90\x64\x00\n\x01\x02", 8) << QStringList{};
-}
-
-void TestPlayerStatusText::recognisesPlaylistsByContent()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(QStringList, entries);
-    QCOMPARE(playlistEntries(body, QStringLiteral("http://base.lk/list")), entries);
 }
 
 void TestPlayerStatusText::addressesForTheEngine_data()

@@ -1,11 +1,12 @@
 #include "vlc_media_player.h"
 
 #include "engine_reaper.h"
-#include "mmsh_relay.h"
 #include "status_text.h"
 #include "stream_address.h"
-#include "stream_probe.h"
 #include "vlc_handles.h"
+
+#include "stream/mmsh_relay.h"
+#include "stream/stream_probe.h"
 
 #include <QByteArray>
 #include <QMetaObject>
@@ -17,6 +18,10 @@
 #include <vector>
 
 namespace tarvoni::vlc {
+
+using stream::MmshRelay;
+using stream::probeStream;
+using stream::ProbeResult;
 
 // Hands libVLC's notifications, which arrive on libVLC's own threads, to the UI thread as
 // queued calls. Once the player is gone, nothing more is handed over.

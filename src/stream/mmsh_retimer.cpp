@@ -1,10 +1,10 @@
-#include "mmsh_retimer.h"
+#include "stream/mmsh_retimer.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-namespace tarvoni::vlc {
+namespace tarvoni::stream {
 
 namespace {
 
@@ -12,6 +12,8 @@ constexpr uint16_t kHeaderChunk = 0x4824; // "$H"
 constexpr uint16_t kDataChunk = 0x4424;   // "$D"
 constexpr uint16_t kChangeChunk = 0x4324; // "$C": a new header follows
 constexpr size_t kChunkHead = 12;         // type, size, sequence, two unknown bytes, size again
+// No server's answer head is this long; one that is never ends.
+constexpr size_t kLongestHead = 16 * 1024;
 
 // The ASF File Properties object, as it is stored; its preroll field lies 80 bytes in.
 constexpr std::array<unsigned char, 16> kFilePropertiesGuid{
@@ -48,13 +50,21 @@ std::string MmshRetimer::feed(std::string_view input)
 {
     if (m_state == State::PassThrough)
         return std::string(input);
+    if (m_state == State::HeadTooLong)
+        return {};
     m_pending.append(input);
     std::string out;
 
     if (m_state == State::Head) {
         const size_t end = m_pending.find("\r\n\r\n");
-        if (end == std::string::npos)
+        if (end == std::string::npos || end + 4 > kLongestHead) {
+            if (m_pending.size() > kLongestHead) {
+                m_state = State::HeadTooLong;
+                m_pending.clear();
+                m_pending.shrink_to_fit();
+            }
             return out;
+        }
         const size_t bodyAt = end + 4;
         const std::string_view statusLine = std::string_view(m_pending).substr(0, m_pending.find("\r\n"));
         const bool ok = statusLine.size() >= 12 && statusLine.substr(0, 5) == "HTTP/" && statusLine.substr(9, 3) == "200";
@@ -177,4 +187,4 @@ void MmshRetimer::retimeDataPacket(std::string &chunk)
         writeLe(chunk, sendTimeAt, 4, uint32_t(sendTime + m_shiftMs));
 }
 
-} // namespace tarvoni::vlc
+} // namespace tarvoni::stream

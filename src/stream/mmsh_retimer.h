@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarvoni::vlc {
+namespace tarvoni::stream {
 
 // Rewrites a server's answer to an MMS-over-HTTP request so that libVLC starts playing as soon
 // as its own buffer is full.
@@ -14,12 +14,16 @@ namespace tarvoni::vlc {
 // fast start sends those in real time. The rewrite declares no preroll and moves each packet's
 // send time to where the reader's clock then expects it: the first packet's send time meets the
 // presentation time of its first payload (never moved by more than the preroll). Everything else
-// passes unchanged, and an answer that is not a stream of MMS chunks passes untouched.
+// passes unchanged, and an answer that is not a stream of MMS chunks passes untouched. An answer
+// whose head has not ended within 16 KB is no answer: nothing of it is handed on.
 class MmshRetimer {
 public:
     // The bytes to hand on for `input`, the next bytes of the server's answer. Bytes that end in
     // the middle of a chunk are kept until the rest arrives.
     std::string feed(std::string_view input);
+
+    // True once the answer's head has run past 16 KB: the connection is to be closed.
+    bool headTooLong() const { return m_state == State::HeadTooLong; }
 
     // The preroll the last header declared, in milliseconds, before it was taken out.
     uint64_t declaredPrerollMs() const { return m_prerollMs; }
@@ -27,7 +31,7 @@ public:
     uint32_t sendTimeShiftMs() const { return m_shiftMs; }
 
 private:
-    enum class State { Head, Chunks, PassThrough };
+    enum class State { Head, Chunks, PassThrough, HeadTooLong };
 
     void retimeHeader(std::string &chunk);
     void retimeDataPacket(std::string &chunk);
@@ -39,4 +43,4 @@ private:
     bool m_shiftKnown = false;
 };
 
-} // namespace tarvoni::vlc
+} // namespace tarvoni::stream

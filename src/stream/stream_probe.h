@@ -1,22 +1,21 @@
 #pragma once
 
-#include "status_text.h"
+#include "player/vlc/status_text.h"
+#include "stream/playlist_entries.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 
-namespace tarvoni::vlc {
+namespace tarvoni::stream {
+
+using vlc::Failure;
+using vlc::FailureReport;
 
 // What the start of a server's answer says about the stream, given that libVLC could not
 // play it: an HTTP/ICY error status, or content that is no audio.
 FailureReport classifyResponse(const QByteArray &head);
-
-// The addresses a playlist file lists, recognised by its content (ASX, PLS, M3U, and the
-// "[Reference]" files of Windows Media servers); relative entries resolved against `base`.
-// Empty when `body` is no playlist.
-QStringList playlistEntries(const QByteArray &body, const QString &base);
 
 struct ProbeResult {
     FailureReport failure;
@@ -24,7 +23,8 @@ struct ProbeResult {
 };
 
 // Finds out in plain terms why an address did not play: resolves the host, connects and sends
-// one GET. Blocks for up to about three times `timeout`: call it off the UI thread.
+// one GET. Each step waits up to `timeout`, and the whole probe ends after three times
+// `timeout` whatever the server sends (the host name's lookup aside): call it off the UI thread.
 ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeout);
 
-} // namespace tarvoni::vlc
+} // namespace tarvoni::stream

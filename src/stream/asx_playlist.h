@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tarvoni::stream {
+
+// The addresses of an ASX playlist's <ref href="..."> elements, in order, at most
+// kMostPlaylistEntries of them; relative ones resolved against `base`.
+QStringList asxEntries(const QString &text, const QString &base);
+
+} // namespace tarvoni::stream

@@ -1,0 +1,172 @@
+// The local relay for MMS over HTTP against clients and servers that do not play fair.
+#include "loopback_servers.h"
+
+#include "stream/mmsh_relay.h"
+#include "stream/socket.h"
+
+#include <QFile>
+#include <QTest>
+#include <QUrl>
+
+#include <algorithm>
+#include <netinet/in.h>
+#include <poll.h>
+#include <vector>
+
+using namespace tarvoni::stream;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The relay's port and the request path that reaches `path` on 127.0.0.1:`port` through it.
+struct RelayedPath {
+    int relayPort = 0;
+    QByteArray request;
+};
+
+RelayedPath relayed(int port, const QString &path)
+{
+    const QUrl url(MmshRelay::relayedAddress(QStringLiteral("mmsh://127.0.0.1:%1%2").arg(port).arg(path)));
+    return {url.port(), url.path(QUrl::FullyEncoded).toUtf8()};
+}
+
+Socket connectTo(int port)
+{
+    Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connectWithin(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address, Clock::now() + 5s)
+        != ConnectResult::Connected)
+        return Socket();
+    return socket;
+}
+
+bool send(const Socket &socket, const QByteArray &data)
+{
+    return sendAll(socket.fd(), std::string_view(data.constData(), size_t(data.size())), Clock::now() + 5s);
+}
+
+// True when the relay has closed `socket`; what it sent before goes to `received`.
+bool closedByRelay(const Socket &socket, QByteArray *received = nullptr)
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::recv(socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0 && received)
+            received->append(buffer, n);
+        if (n > 0)
+            continue;
+        return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    }
+}
+
+int threadCount()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("Threads:"))
+            return line.mid(8).trimmed().toInt();
+    return -1;
+}
+
+// Whether a request through the relay still gets the stream's answer.
+bool relayServes(const RelayedPath &path)
+{
+    const Socket client = connectTo(path.relayPort);
+    if (!client.valid() || !send(client, "GET " + path.request + " HTTP/1.0\r\nHost: x\r\n\r\n"))
+        return false;
+    QByteArray answer;
+    while (!answer.contains("\r\n\r\n") && waitFor(client.fd(), POLLIN, Clock::now() + 10s) > 0)
+        if (closedByRelay(client, &answer))
+            break;
+    return answer.startsWith("HTTP/1.0 200");
+}
+
+} // namespace
+
+class TestMmshRelay : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void dropsSlowClients();
+    void holdsNoMoreThanItsShareOfConnections();
+    void closesAnEndlessAnswerHead();
+
+private:
+    tarvoni::testing::LoopbackRadio m_radio;
+    RelayedPath m_stream;
+};
+
+void TestMmshRelay::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_radio.start(&error), qPrintable(error));
+    m_stream = relayed(m_radio.port(), QStringLiteral("/stream"));
+    QVERIFY(m_stream.relayPort != m_radio.port());
+    QVERIFY(relayServes(m_stream));
+}
+
+void TestMmshRelay::dropsSlowClients()
+{
+    // A client that sends its request a byte at a time, each well within any single wait.
+    std::vector<Socket> clients;
+    for (int i = 0; i < 4; ++i) {
+        clients.push_back(connectTo(m_stream.relayPort));
+        QVERIFY(send(clients.back(), "GET " + m_stream.request + " HTTP/1.0\r\n"));
+    }
+    int open = int(clients.size());
+    for (int round = 0; open > 0 && round < 60; ++round) {
+        QTest::qWait(300);
+        open = 0;
+        for (const Socket &client : clients)
+            open += !closedByRelay(client) && ::send(client.fd(), "X", 1, MSG_NOSIGNAL) == 1;
+    }
+    QCOMPARE(open, 0);
+    QVERIFY(relayServes(m_stream));
+}
+
+void TestMmshRelay::holdsNoMoreThanItsShareOfConnections()
+{
+    const int before = threadCount();
+    std::vector<Socket> clients;
+    for (int i = 0; i < 64; ++i) {
+        clients.push_back(connectTo(m_stream.relayPort));
+        QVERIFY(clients.back().valid());
+    }
+    const auto closedCount = [&] {
+        int closed = 0;
+        for (const Socket &client : clients)
+            closed += closedByRelay(client);
+        return closed;
+    };
+    // Those beyond the relay's share are sent away, and it never holds a thread for more.
+    int most = 0;
+    for (int round = 0; closedCount() < 32 && round < 400; ++round) {
+        most = std::max(most, threadCount() - before);
+        QTest::qWait(50);
+    }
+    QVERIFY(closedCount() >= 32);
+    QVERIFY2(most <= 33, qPrintable(QString::number(most)));
+    // The rest go once their time to send a request is up, and the relay serves again.
+    QTRY_COMPARE_WITH_TIMEOUT(closedCount(), 64, 20000);
+    QVERIFY(relayServes(m_stream));
+}
+
+void TestMmshRelay::closesAnEndlessAnswerHead()
+{
+    const RelayedPath endless = relayed(m_radio.port(), QStringLiteral("/endless-head"));
+    const Socket client = connectTo(endless.relayPort);
+    QVERIFY(send(client, "GET " + endless.request + " HTTP/1.0\r\nHost: x\r\n\r\n"));
+    QByteArray received;
+    QTRY_VERIFY_WITH_TIMEOUT(closedByRelay(client, &received), 20000);
+    QCOMPARE(received, QByteArray());
+    QVERIFY(relayServes(m_stream));
+}
+
+QTEST_GUILESS_MAIN(TestMmshRelay)
+#include "test_mmsh_relay.moc"
