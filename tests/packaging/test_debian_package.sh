@@ -76,6 +76,7 @@ grep -qsF "calling init: $engine" "$work"/ld/trace.* \
 # The logos, where the program's media controls point: <bindir>/../share/.../logos/<file>.
 logos=$root/usr/bin/../share/tarvoni-radio-player/logos
 for logo in "$source_dir"/assets/logos/*; do
+    case $logo in *@2x.*) continue ;; esac   # the double-size pictures are for the window only
     cmp -s "$logo" "$logos/$(basename "$logo")" || fail "logo $(basename "$logo") not installed"
 done
 # The launcher starts the program the package installs, with the icon the package installs.
