@@ -1,13 +1,14 @@
 // What the player says and how it reads servers' answers, without any server.
-#include "player/vlc/status_text.h"
-#include "player/vlc/stream_address.h"
+#include "player/status_text.h"
+#include "player/stream_address.h"
 #include "player/vlc/stream_probe.h"
 
 #include <QTest>
 
+using namespace tarvoni;
 using namespace tarvoni::vlc;
 
-Q_DECLARE_METATYPE(tarvoni::vlc::FailureReport)
+Q_DECLARE_METATYPE(tarvoni::FailureReport)
 
 class TestPlayerStatusText : public QObject {
     Q_OBJECT

@@ -184,14 +184,17 @@ ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeou
         QByteArray answer;
         char buffer[4096];
         qsizetype bodyAt = -1;
+        bool closed = false; // hung up (or reset) rather than kept silent
         while (answer.size() < 65536) {
             // Headers within the timeout; then whatever of the body follows at once.
             const auto wait = bodyAt < 0 ? timeout : std::chrono::milliseconds(500);
             if (waitFor(socket.fd(), POLLIN, wait) <= 0)
                 break;
             const ssize_t n = ::recv(socket.fd(), buffer, sizeof buffer, 0);
-            if (n <= 0)
+            if (n <= 0) {
+                closed = n == 0 || errno == ECONNRESET;
                 break;
+            }
             answer.append(buffer, n);
             if (bodyAt < 0 && answer.contains("\r\n\r\n"))
                 bodyAt = answer.indexOf("\r\n\r\n") + 4;
@@ -199,7 +202,7 @@ ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeou
                 break;
         }
         if (answer.isEmpty())
-            return {{Failure::NoAnswer, 0}, {}};
+            return {{closed ? Failure::ConnectionClosed : Failure::NoAnswer, 0}, {}};
         ProbeResult result{classifyResponse(answer), {}};
         if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio)
             result.playlistEntries = playlistEntries(answer.mid(bodyAt), address);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "status_text.h"
+#include "player/status_text.h"
 
 #include <QByteArray>
 #include <QString>
