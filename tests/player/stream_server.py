@@ -16,6 +16,9 @@ Paths:
   /html                     a web page instead of audio
   /garbage                  random bytes labelled audio/mpeg
   /silent                   reads the request and never answers
+  /reset                    reads the request and resets the connection
+  /hostile.asx?entry=A&entry=B...
+                            an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
                             playlists (/noext is an ASX without a telling name or type)
 """
@@ -24,6 +27,7 @@ import argparse
 import os
 import random
 import socket
+import struct
 import subprocess
 import sys
 import threading
@@ -107,6 +111,15 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/silent":
             time.sleep(3600)
             return
+        if path == "/reset":
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
+            return
+        if path == "/hostile.asx":
+            refs = "".join('<entry><ref href="%s"/></entry>\n' % entry.replace("&", "&amp;").replace('"', "&quot;")
+                           for entry in urllib.parse.parse_qs(url.query).get("entry", []))
+            return self.send_body(200, "video/x-ms-asf", ('<asx version="3.0">\n%s</asx>\n' % refs).encode())
         if path == "/garbage":
             return self.stream(lambda: None, garbage=True)
         if path == "/drop":
