@@ -17,6 +17,7 @@ Paths:
   /garbage                  random bytes labelled audio/mpeg
   /silent                   reads the request and never answers
   /reset                    reads the request and resets the connection
+  /moved?to=URL             answers 302 Found with Location URL
   /hostile.asx?entry=A&entry=B...
                             an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
@@ -115,6 +116,12 @@ class Handler(BaseHTTPRequestHandler):
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.connection.close()
             self.close_connection = True
+            return
+        if path == "/moved":
+            self.send_response(302)
+            self.send_header("Location", query.get("to", "/"))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
             return
         if path == "/hostile.asx":
             refs = "".join('<entry><ref href="%s"/></entry>\n' % entry.replace("&", "&amp;").replace('"', "&quot;")

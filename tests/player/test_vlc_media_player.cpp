@@ -415,6 +415,8 @@ void TestVlcMediaPlayer::refusesEntriesThatAreNoStream_data()
 
     QTest::newRow("local file first") << "file://%FILE%" << true << "Playing: Own stream";
     QTest::newRow("udp listener first") << "udp://@:%PORT%" << true << "Playing: Own stream";
+    QTest::newRow("redirect to a local file first") << "%SERVER%/moved?to=file://%FILE%" << true << "Playing: Own stream";
+    QTest::newRow("redirect to a udp listener first") << "%SERVER%/moved?to=udp://@:%PORT%" << true << "Playing: Own stream";
     QTest::newRow("only a local file") << "FILE://%FILE%" << false << "Playlist entry refused: file:";
 }
 
@@ -432,6 +434,7 @@ void TestVlcMediaPlayer::refusesEntriesThatAreNoStream()
     const FileOpenWatch watch(localFile);
     const int port = freeLoopbackPort();
     hostile.replace(QLatin1String("%FILE%"), localFile).replace(QLatin1String("%PORT%"), QString::number(port));
+    hostile.replace(QLatin1String("%SERVER%"), m_radio.url({}));
 
     QString path = QStringLiteral("/hostile.asx?entry=") + QString::fromLatin1(QUrl::toPercentEncoding(hostile));
     if (streamFollows)

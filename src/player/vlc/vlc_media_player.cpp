@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -93,6 +96,33 @@ QStringList subItemAddresses(libvlc_media_t *media, int limit)
     return addresses;
 }
 
+bool engineVerbose()
+{
+    return !qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE");
+}
+
+// libVLC's log, on whichever libVLC thread logs. An access module's redirect is followed by
+// libVLC to whatever scheme it names (a server's "302" to file:// opens a local file), and the
+// target is opened as soon as this message is out: a target that is no stream address has its
+// scheme spoiled in place, so that no access module takes it and the entry fails instead.
+void onEngineLog(void *, int, const libvlc_log_t *, const char *format, va_list args)
+{
+    if (format && std::strcmp(format, "redirecting to: %s") == 0) {
+        va_list copy;
+        va_copy(copy, args);
+        char *target = va_arg(copy, char *);
+        va_end(copy);
+        if (target && !isStreamAddress(QString::fromUtf8(target))) {
+            for (char *c = target; *c && *c != ':'; ++c)
+                *c = '-';
+        }
+    }
+    if (engineVerbose()) {
+        std::vfprintf(stderr, format, args);
+        std::fputc('\n', stderr);
+    }
+}
+
 std::vector<QByteArray> engineArguments(const QStringList &extra)
 {
     std::vector<QByteArray> args{
@@ -102,7 +132,7 @@ std::vector<QByteArray> engineArguments(const QStringList &extra)
         "--no-metadata-network-access",
         "--no-auto-preparse",
     };
-    if (qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE"))
+    if (!engineVerbose())
         args.emplace_back("--quiet");
     else
         args.emplace_back("--verbose=2");
@@ -190,6 +220,7 @@ VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlay
                                            : std::string("the sound engine did not start; are VLC's plugins installed?"));
     }
     libvlc_set_user_agent(m_instance->get(), "Tarvoni Radio Player 3.01", "TarvoniRadioPlayer/3.01");
+    libvlc_log_set(m_instance->get(), &onEngineLog, nullptr);
 
     m_status = statusText(m_state);
     for (QTimer *timer : {&m_connectTimer, &m_reconnectTimer, &m_undecodableTimer, &m_audioOutputTimer})
