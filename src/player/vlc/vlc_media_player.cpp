@@ -98,14 +98,15 @@ QStringList subItemAddresses(libvlc_media_t *media, int limit)
 
 bool engineVerbose()
 {
-    return !qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE");
+    static const bool verbose = !qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE");
+    return verbose;
 }
 
 // libVLC's log, on whichever libVLC thread logs. An access module's redirect is followed by
 // libVLC to whatever scheme it names (a server's "302" to file:// opens a local file), and the
 // target is opened as soon as this message is out: a target that is no stream address has its
 // scheme spoiled in place, so that no access module takes it and the entry fails instead.
-void onEngineLog(void *, int, const libvlc_log_t *, const char *format, va_list args)
+void onEngineLog(void *, int, const libvlc_log_t *context, const char *format, va_list args)
 {
     if (format && std::strcmp(format, "redirecting to: %s") == 0) {
         va_list copy;
@@ -118,6 +119,11 @@ void onEngineLog(void *, int, const libvlc_log_t *, const char *format, va_list 
         }
     }
     if (engineVerbose()) {
+        const char *module = nullptr;
+        const char *file = nullptr;
+        unsigned line = 0;
+        libvlc_log_get_context(context, &module, &file, &line);
+        std::fprintf(stderr, "[%s] ", module ? module : "vlc");
         std::vfprintf(stderr, format, args);
         std::fputc('\n', stderr);
     }
