@@ -4,6 +4,7 @@
 
 #include <QUrl>
 
+#include <cerrno>
 #include <memory>
 #include <netdb.h>
 #include <poll.h>
@@ -32,18 +33,23 @@ QByteArray requestFor(const QUrl &url, const QByteArray &host)
 
 // The start of the answer: the head within `timeout` of each other byte and by `deadline`,
 // then what of the body follows at once.
-QByteArray readAnswerStart(int fd, std::chrono::milliseconds timeout, Deadline deadline, qsizetype *bodyAt)
+// `*closed` tells a server that hung up (or reset) from one that stayed silent.
+QByteArray readAnswerStart(int fd, std::chrono::milliseconds timeout, Deadline deadline, qsizetype *bodyAt,
+                           bool *closed)
 {
     QByteArray answer;
     char buffer[4096];
     *bodyAt = -1;
+    *closed = false;
     while (answer.size() < kLongestAnswer) {
         const Deadline next = Clock::now() + (*bodyAt < 0 ? timeout : kBodyPause);
         if (waitFor(fd, POLLIN, std::min(next, deadline)) <= 0)
             break;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
+        if (n <= 0) {
+            *closed = n == 0 || errno == ECONNRESET;
             break;
+        }
         answer.append(buffer, n);
         if (*bodyAt < 0 && answer.contains("\r\n\r\n"))
             *bodyAt = answer.indexOf("\r\n\r\n") + 4;
@@ -107,9 +113,10 @@ ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeou
                      std::min(Clock::now() + timeout, deadline)))
             return {{Failure::NoAnswer, 0}, {}};
         qsizetype bodyAt = -1;
-        const QByteArray answer = readAnswerStart(socket.fd(), timeout, deadline, &bodyAt);
+        bool closed = false;
+        const QByteArray answer = readAnswerStart(socket.fd(), timeout, deadline, &bodyAt, &closed);
         if (answer.isEmpty())
-            return {{Failure::NoAnswer, 0}, {}};
+            return {{closed ? Failure::ConnectionClosed : Failure::NoAnswer, 0}, {}};
         ProbeResult result{classifyResponse(answer), {}};
         if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio)
             result.playlistEntries = playlistEntries(answer.mid(bodyAt), address);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/vlc/status_text.h"
+#include "player/status_text.h"
 #include "stream/playlist_entries.h"
 
 #include <QByteArray>
@@ -9,9 +9,6 @@
 #include <chrono>
 
 namespace tarvoni::stream {
-
-using vlc::Failure;
-using vlc::FailureReport;
 
 // What the start of a server's answer says about the stream, given that libVLC could not
 // play it: an HTTP/ICY error status, or content that is no audio.

@@ -10,6 +10,8 @@
 
 #include <QApplication>
 
+#include <optional>
+
 namespace tarvoni {
 
 int runApplication(int argc, char *argv[], const ProgramSetup &setup)
@@ -25,9 +27,12 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     QApplication::setQuitOnLastWindowClosed(false);
 
     const StationCatalogue catalogue(setup.hosts);
+    // Made after the window but destroyed after it too: the window's last message, however it
+    // goes, removes the icon from the tray area.
+    std::optional<QtNotificationArea> tray;
     Form1 form(catalogue, createMediaPlayer(nullptr, setup.engineArgs).release());
     QApplication::setWindowIcon(form.windowIcon());
-    QtNotificationArea trayArea(form.windowIcon(), form.mnuTray, form.windowSystem());
+    QtNotificationArea &trayArea = tray.emplace(form.windowIcon(), form.mnuTray, form.windowSystem());
     if (!trayArea.isAvailable())
         qWarning("Tarvoni Radio Player: no system tray found; the window minimizes normally.");
     QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -18,6 +18,10 @@ Paths:
   /silent                   reads the request and never answers
   /trickle                  an answer's head, one byte a second, never ending
   /endless-head             an answer's head of header lines without end, as fast as it goes
+  /reset                    reads the request and resets the connection
+  /moved?to=URL             answers 302 Found with Location URL
+  /hostile.asx?entry=A&entry=B...
+                            an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
                             playlists (/noext is an ASX without a telling name or type)
 """
@@ -26,6 +30,7 @@ import argparse
 import os
 import random
 import socket
+import struct
 import subprocess
 import sys
 import threading
@@ -113,6 +118,21 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_raw(b"HTTP/1.0 200 OK\r\n", b"X", pause=1.0)
         if path == "/endless-head":
             return self.send_raw(b"HTTP/1.0 200 OK\r\n", b"X-Padding: " + b"a" * 1000 + b"\r\n", pause=0)
+        if path == "/reset":
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
+            return
+        if path == "/moved":
+            self.send_response(302)
+            self.send_header("Location", query.get("to", "/"))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if path == "/hostile.asx":
+            refs = "".join('<entry><ref href="%s"/></entry>\n' % entry.replace("&", "&amp;").replace('"', "&quot;")
+                           for entry in urllib.parse.parse_qs(url.query).get("entry", []))
+            return self.send_body(200, "video/x-ms-asf", ('<asx version="3.0">\n%s</asx>\n' % refs).encode())
         if path == "/garbage":
             return self.stream(lambda: None, garbage=True)
         if path == "/drop":

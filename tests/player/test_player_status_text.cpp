@@ -1,12 +1,12 @@
 // What the player says and the addresses it hands the engine, without any server.
-#include "player/vlc/status_text.h"
-#include "player/vlc/stream_address.h"
+#include "player/status_text.h"
+#include "player/stream_address.h"
 
 #include <QTest>
 
-using namespace tarvoni::vlc;
+using namespace tarvoni;
 
-Q_DECLARE_METATYPE(tarvoni::vlc::FailureReport)
+Q_DECLARE_METATYPE(tarvoni::FailureReport)
 
 class TestPlayerStatusText : public QObject {
     Q_OBJECT
@@ -99,6 +99,9 @@ void TestPlayerStatusText::everyStatusFitsTheStatusLine()
         status::failed({Failure::HostNotFound, 0}, longHost),
         status::failed({Failure::ConnectionRefused, 0}, longHost),
         status::failed({Failure::CannotPlay, 0}, longHost),
+        status::failed({Failure::ConnectionClosed, 0}, longHost),
+        status::failed({Failure::EntryRefused, 0, QString(300, QLatin1Char('s')) + u':'}, longHost),
+        status::waitingForAudioOutput(),
         status::unavailable(QString(300, QLatin1Char('r'))),
     };
     for (const QString &text : texts)

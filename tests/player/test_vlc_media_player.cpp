@@ -6,9 +6,18 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+
+#include <csignal>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace tarvoni;
 using namespace tarvoni::testing;
@@ -24,6 +33,94 @@ bool isPlaying(const MediaPlayer &player)
     return player.status().startsWith(QLatin1String("Playing"));
 }
 
+// Whether any UDP socket on this machine is bound to `port`.
+bool udpPortBound(int port)
+{
+    const QByteArray suffix = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const char *table : {"/proc/self/net/udp", "/proc/self/net/udp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        for (const QByteArray &line : lines.mid(1)) {
+            if (line.simplified().split(' ').value(1).endsWith(suffix))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Tells whether anyone opened a file since the watch began.
+class FileOpenWatch {
+public:
+    explicit FileOpenWatch(const QString &path) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN | IN_ACCESS);
+    }
+    ~FileOpenWatch() { ::close(m_fd); }
+    bool opened() const
+    {
+        char buffer[4096];
+        return ::read(m_fd, buffer, sizeof buffer) > 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// A PulseAudio server of the test's own on a private socket, with a null sink.
+class PrivatePulseServer {
+public:
+    ~PrivatePulseServer()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_process.processId()), SIGCONT);
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+    bool start(QString *error)
+    {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (program.isEmpty()) {
+            *error = QStringLiteral("pulseaudio is not installed");
+            return false;
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_dir.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                                  QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
+                                  QStringLiteral("--log-level=error"), QStringLiteral("-L"),
+                                  QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socketPath(),
+                                  QStringLiteral("-L"), QStringLiteral("module-null-sink")});
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFileInfo::exists(socketPath()) && waited.elapsed() < 10000 && m_process.state() != QProcess::NotRunning)
+            QTest::qWait(50);
+        if (!QFileInfo::exists(socketPath())) {
+            *error = QStringLiteral("pulseaudio did not start");
+            return false;
+        }
+        return true;
+    }
+
+    QString serverAddress() const { return QStringLiteral("unix:") + socketPath(); }
+    void freeze() { ::kill(pid_t(m_process.processId()), SIGSTOP); }
+    void thaw() { ::kill(pid_t(m_process.processId()), SIGCONT); }
+
+private:
+    QString socketPath() const { return m_dir.filePath(QStringLiteral("native")); }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
 } // namespace
 
 class TestVlcMediaPlayer : public QObject {
@@ -37,6 +134,9 @@ private slots:
     void playsMmsOverHttp();
     void failuresEndInPlainWords_data();
     void failuresEndInPlainWords();
+    void refusesEntriesThatAreNoStream_data();
+    void refusesEntriesThatAreNoStream();
+    void undecodableStreamIsNoAudioStream();
     void showsServerTitlesAsPlainText();
     void followsTitleChanges();
     void switchingAwayFromSilentHostIsImmediate();
@@ -45,6 +145,7 @@ private slots:
     void reconnectsAfterDropOrStall();
     void volumeSetBeforeSoundApplies();
     void saysWhenThereIsNoAudioOutput();
+    void stoppedSoundServerHoldsNothingUp();
     void engineFailureGivesInertPlayer();
 
 private:
@@ -70,6 +171,9 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
     QTest::newRow("m3u") << "/list.m3u" << "From M3U" << false;
     QTest::newRow("asx recognised by content") << "/noext" << "From ASX" << false;
     QTest::newRow("asx whose first entry is dead") << "/deadfirst.asx" << "Second entry" << false;
+    const QString scripts = QStringLiteral("ශ්‍රී ලංකා සිරස FM · தமிழ் வானொலி");
+    QTest::newRow("sinhala and tamil title") << "/stream?title=" + QString::fromLatin1(QUrl::toPercentEncoding(scripts))
+                                             << scripts << false;
 }
 
 void TestVlcMediaPlayer::playsEveryKindOfAddress()
@@ -139,6 +243,8 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
     QTest::newRow("no answer") << QStringLiteral("http://127.0.0.1:%1/live").arg(m_radio.silentPort())
                                << "No answer from 127.0.0.1";
     QTest::newRow("no answer to the request") << m_radio.url("/silent") << "No answer from 127.0.0.1";
+    QTest::newRow("reset after the request") << m_radio.url("/reset") << "127.0.0.1 closed the connection";
+    QTest::newRow("station address no stream") << "file:///etc/hostname" << "Address refused: file:";
 }
 
 void TestVlcMediaPlayer::failuresEndInPlainWords()
@@ -157,6 +263,63 @@ void TestVlcMediaPlayer::failuresEndInPlainWords()
     QTest::qWait(700);
     QCOMPARE(player->status(), expected);
     QVERIFY2(watchdog.worstDelayMs() < 1000, qPrintable(QString::number(watchdog.worstDelayMs())));
+}
+
+void TestVlcMediaPlayer::refusesEntriesThatAreNoStream_data()
+{
+    QTest::addColumn<QString>("hostile"); // listed before the station's own stream
+    QTest::addColumn<bool>("streamFollows");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("local file first") << "file://%FILE%" << true << "Playing: Own stream";
+    QTest::newRow("udp listener first") << "udp://@:%PORT%" << true << "Playing: Own stream";
+    QTest::newRow("redirect to a local file first") << "%SERVER%/moved?to=file://%FILE%" << true << "Playing: Own stream";
+    QTest::newRow("redirect to a udp listener first") << "%SERVER%/moved?to=udp://@:%PORT%" << true << "Playing: Own stream";
+    QTest::newRow("only a local file") << "FILE://%FILE%" << false << "Playlist entry refused: file:";
+}
+
+void TestVlcMediaPlayer::refusesEntriesThatAreNoStream()
+{
+    QFETCH(QString, hostile);
+    QFETCH(bool, streamFollows);
+    QFETCH(QString, expected);
+
+    QTemporaryDir dir;
+    const QString localFile = dir.filePath(QStringLiteral("tone.mp3"));
+    QFile file(localFile);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, '\xff')) == 4096);
+    file.close();
+    const FileOpenWatch watch(localFile);
+    const int port = freeLoopbackPort();
+    hostile.replace(QLatin1String("%FILE%"), localFile).replace(QLatin1String("%PORT%"), QString::number(port));
+    hostile.replace(QLatin1String("%SERVER%"), m_radio.url({}));
+
+    QString path = QStringLiteral("/hostile.asx?entry=") + QString::fromLatin1(QUrl::toPercentEncoding(hostile));
+    if (streamFollows)
+        path += QStringLiteral("&entry=") + QString::fromLatin1(QUrl::toPercentEncoding(m_radio.url("/stream?title=Own%20stream")));
+    auto player = createMediaPlayer(nullptr, kQuietOutput, testOptions());
+    bool udpBound = false;
+    QTimer udpCheck;
+    connect(&udpCheck, &QTimer::timeout, this, [&] { udpBound = udpBound || udpPortBound(port); });
+    udpCheck.start(5);
+    player->setUrl(m_radio.url(path));
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), expected, 15000);
+    QTest::qWait(300);
+    QVERIFY(!watch.opened());
+    QVERIFY(!udpBound);
+}
+
+void TestVlcMediaPlayer::undecodableStreamIsNoAudioStream()
+{
+    // Patient with silent servers, so that only the bytes themselves can end the attempt.
+    vlc::VlcPlayerOptions options = testOptions();
+    options.connectTimeout = std::chrono::seconds(60);
+    options.undecodableTimeout = std::chrono::seconds(2);
+    auto player = createMediaPlayer(nullptr, kQuietOutput, options);
+    StatusLog log(player.get());
+    player->setUrl(m_radio.url("/garbage"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Not an audio stream"), 15000);
+    QCOMPARE(log.audioStarts, 0);
 }
 
 void TestVlcMediaPlayer::showsServerTitlesAsPlainText()
@@ -278,11 +441,12 @@ void TestVlcMediaPlayer::volumeSetBeforeSoundApplies()
     player->setUrl(m_radio.url("/stream"));
     QTRY_VERIFY_WITH_TIMEOUT(isPlaying(*player), 15000);
     QCOMPARE(vlcPlayer->engineVolume(), 25);
+    // A change made while libVLC is still starting its audio output is applied once it runs.
     player->setVolume(80);
-    QCOMPARE(vlcPlayer->engineVolume(), 80);
+    QTRY_COMPARE_WITH_TIMEOUT(vlcPlayer->engineVolume(), 80, 3000);
     player->setVolume(130);
     QCOMPARE(player->volume(), 100);
-    QCOMPARE(vlcPlayer->engineVolume(), 100);
+    QTRY_COMPARE_WITH_TIMEOUT(vlcPlayer->engineVolume(), 100, 3000);
     // The null sink plays, so there is an audio output to speak of.
     QTest::qWait(1500);
     QVERIFY2(!player->status().contains(QLatin1String("no audio output")), qPrintable(player->status()));
@@ -296,6 +460,38 @@ void TestVlcMediaPlayer::saysWhenThereIsNoAudioOutput()
     auto player = createMediaPlayer(nullptr, {QStringLiteral("--aout=alsa")}, testOptions());
     player->setUrl(m_radio.url("/stream?title=Unheard"));
     QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing, no audio output: Unheard"), 15000);
+}
+
+void TestVlcMediaPlayer::stoppedSoundServerHoldsNothingUp()
+{
+    PrivatePulseServer pulse;
+    QString error;
+    if (!pulse.start(&error))
+        QSKIP(qPrintable(error));
+    const QByteArray previous = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", pulse.serverAddress().toUtf8());
+    const auto restore = qScopeGuard([&] {
+        if (previous.isEmpty())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", previous);
+    });
+
+    pulse.freeze();
+    auto player = createMediaPlayer(nullptr, {QStringLiteral("--aout=pulse")}, testOptions());
+    UiWatchdog watchdog;
+    player->setUrl(m_radio.url("/stream?title=Heard%20later"));
+    QCOMPARE(player->status(), QStringLiteral("Connecting to 127.0.0.1..."));
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("No audio output: the sound system does not answer"), 10000);
+    // Switching and stopping meanwhile wait for nothing either.
+    player->setUrl(m_radio.url("/stream?title=Heard%20at%20last"));
+    QCOMPARE(player->status(), QStringLiteral("Connecting to 127.0.0.1..."));
+    QVERIFY2(watchdog.worstDelayMs() < 1000, qPrintable(QString::number(watchdog.worstDelayMs())));
+
+    // Once the sound server answers again, the station is heard through it.
+    pulse.thaw();
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing: Heard at last"), 20000);
+    QVERIFY2(watchdog.worstDelayMs() < 1000, qPrintable(QString::number(watchdog.worstDelayMs())));
 }
 
 void TestVlcMediaPlayer::engineFailureGivesInertPlayer()

@@ -7,10 +7,11 @@
 #include <future>
 #include <thread>
 
+using namespace tarvoni;
 using namespace tarvoni::stream;
 using namespace std::chrono_literals;
 
-Q_DECLARE_METATYPE(tarvoni::stream::FailureReport)
+Q_DECLARE_METATYPE(tarvoni::FailureReport)
 
 class TestStreamProbe : public QObject {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "engine_reaper.h"
 
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -23,19 +24,28 @@ ReaperState &state()
 
 } // namespace
 
-void EngineReaper::run(std::function<void()> job)
+bool EngineReaper::run(std::function<void()> job) noexcept
 {
     ReaperState &s = state();
     {
         std::lock_guard lock(s.mutex);
         ++s.running;
     }
-    std::thread([job = std::move(job), &s] {
-        job();
+    try {
+        std::thread([job = std::move(job), &s] {
+            job();
+            std::lock_guard lock(s.mutex);
+            if (--s.running == 0)
+                s.idle.notify_all();
+        }).detach();
+        return true;
+    } catch (const std::exception &) {
+        // Out of threads (std::system_error) or of memory: the job is dropped unrun.
         std::lock_guard lock(s.mutex);
         if (--s.running == 0)
             s.idle.notify_all();
-    }).detach();
+        return false;
+    }
 }
 
 bool EngineReaper::waitIdle(std::chrono::milliseconds limit)

@@ -10,7 +10,9 @@ namespace tarvoni::vlc {
 // thread never waits for them.
 class EngineReaper {
 public:
-    static void run(std::function<void()> job);
+    // False when no thread could be started; the job has not run then, and the caller decides
+    // what to do without it. Never throws.
+    [[nodiscard]] static bool run(std::function<void()> job) noexcept;
 
     // Waits until every job has finished or `limit` has passed; true when all finished.
     static bool waitIdle(std::chrono::milliseconds limit);

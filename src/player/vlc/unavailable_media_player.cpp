@@ -1,6 +1,6 @@
 #include "unavailable_media_player.h"
 
-#include "status_text.h"
+#include "player/status_text.h"
 
 #include <algorithm>
 

@@ -1,10 +1,11 @@
 #include "vlc_media_player.h"
 
 #include "engine_reaper.h"
-#include "status_text.h"
-#include "stream_address.h"
 #include "vlc_handles.h"
 
+#include "player/stream_address.h"
+#include "player/stream_health.h"
+#include "player/stream_scheme.h"
 #include "stream/mmsh_relay.h"
 #include "stream/stream_probe.h"
 
@@ -13,8 +14,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace tarvoni::vlc {
@@ -50,8 +55,6 @@ private:
 
 namespace {
 
-constexpr int kMaxEntriesPerSession = 24;
-
 constexpr std::array kPlayerEvents{
     libvlc_MediaPlayerPlaying,
     libvlc_MediaPlayerBuffering,
@@ -75,14 +78,16 @@ QString takeVlcString(char *text)
     return result;
 }
 
-QStringList subItemAddresses(libvlc_media_t *media)
+// The addresses of the first `limit` sub-items libVLC found (a playlist's entries, an mms
+// redirect's target).
+QStringList subItemAddresses(libvlc_media_t *media, int limit)
 {
     QStringList addresses;
     MediaListHandle list(libvlc_media_subitems(media));
     if (!list)
         return addresses;
     libvlc_media_list_lock(list.get());
-    const int count = libvlc_media_list_count(list.get());
+    const int count = std::min(libvlc_media_list_count(list.get()), limit);
     for (int i = 0; i < count; ++i) {
         MediaHandle item(libvlc_media_list_item_at_index(list.get(), i));
         if (item) {
@@ -95,6 +100,39 @@ QStringList subItemAddresses(libvlc_media_t *media)
     return addresses;
 }
 
+bool engineVerbose()
+{
+    static const bool verbose = !qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE");
+    return verbose;
+}
+
+// libVLC's log, on whichever libVLC thread logs. An access module's redirect is followed by
+// libVLC to whatever scheme it names (a server's "302" to file:// opens a local file), and the
+// target is opened as soon as this message is out: a target that is no stream address has its
+// scheme spoiled in place, so that no access module takes it and the entry fails instead.
+void onEngineLog(void *, int, const libvlc_log_t *context, const char *format, va_list args)
+{
+    if (format && std::strcmp(format, "redirecting to: %s") == 0) {
+        va_list copy;
+        va_copy(copy, args);
+        char *target = va_arg(copy, char *);
+        va_end(copy);
+        if (target && !isStreamAddress(QString::fromUtf8(target))) {
+            for (char *c = target; *c && *c != ':'; ++c)
+                *c = '-';
+        }
+    }
+    if (engineVerbose()) {
+        const char *module = nullptr;
+        const char *file = nullptr;
+        unsigned line = 0;
+        libvlc_log_get_context(context, &module, &file, &line);
+        std::fprintf(stderr, "[%s] ", module ? module : "vlc");
+        std::vfprintf(stderr, format, args);
+        std::fputc('\n', stderr);
+    }
+}
+
 std::vector<QByteArray> engineArguments(const QStringList &extra)
 {
     std::vector<QByteArray> args{
@@ -104,7 +142,7 @@ std::vector<QByteArray> engineArguments(const QStringList &extra)
         "--no-metadata-network-access",
         "--no-auto-preparse",
     };
-    if (qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE"))
+    if (!engineVerbose())
         args.emplace_back("--quiet");
     else
         args.emplace_back("--verbose=2");
@@ -113,27 +151,47 @@ std::vector<QByteArray> engineArguments(const QStringList &extra)
     return args;
 }
 
+// Only http carries the sniffing that tells undecodable bytes from a slow start.
+bool isHttpEntry(const QString &address)
+{
+    const QString scheme = addressScheme(address);
+    return scheme == QLatin1String("http:") || scheme == QLatin1String("https:");
+}
+
 } // namespace
 
+// A libVLC player made on a thread of its own, on its way to the UI thread. Whoever drops
+// it without taking it releases the player.
+struct PlayerParcel {
+    explicit PlayerParcel(libvlc_media_player_t *made) : player(made) {}
+    ~PlayerParcel()
+    {
+        if (libvlc_media_player_t *left = player.exchange(nullptr))
+            libvlc_media_player_release(left);
+    }
+    MediaPlayerHandle take() { return MediaPlayerHandle(player.exchange(nullptr)); }
+
+    std::atomic<libvlc_media_player_t *> player;
+};
+
 struct VlcMediaPlayer::Entry {
+    // Held first and so released last: the engine outlives everything below, wherever this
+    // entry is destroyed.
+    Instance instance;
     quint64 id = 0;
     QString address;
     QString host;
+    int attempt = 0;
     MediaHandle media;
-    MediaPlayerHandle player;
+    MediaPlayerHandle player; // empty until a player has been made for it
     std::unique_ptr<CallbackContext> context;
 
     bool hasAudioTrack = false;
     bool bufferingDone = false;
     bool audioStarted = false;
-    bool audioOutput = true;
     QString title;
-    int kbps = 0;
-
-    int64_t lastReadBytes = -1;
-    QElapsedTimer sinceProgress;
+    std::optional<StreamHealth> health;
     QElapsedTimer sinceAudio;
-    std::deque<double> rates;
 
     ~Entry()
     {
@@ -158,7 +216,8 @@ VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlay
     : MediaPlayer(parent),
       m_instance(std::make_unique<Instance>()),
       m_relay(std::make_shared<EventRelay>(this)),
-      m_options(options)
+      m_options(options),
+      m_session(SessionOptions{options.firstReconnectWait, options.maxReconnectWait})
 {
     const std::vector<QByteArray> args = engineArguments(extraEngineArgs);
     std::vector<const char *> argv;
@@ -171,14 +230,24 @@ VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlay
                                            : std::string("the sound engine did not start; are VLC's plugins installed?"));
     }
     libvlc_set_user_agent(m_instance->get(), "Tarvoni Radio Player 3.01", "TarvoniRadioPlayer/3.01");
+    libvlc_log_set(m_instance->get(), &onEngineLog, nullptr);
 
-    m_status = status::ready();
-    m_connectTimer.setSingleShot(true);
-    m_reconnectTimer.setSingleShot(true);
+    m_status = statusText(m_state);
+    for (QTimer *timer : {&m_connectTimer, &m_reconnectTimer, &m_undecodableTimer, &m_audioOutputTimer})
+        timer->setSingleShot(true);
     m_statsTimer.setInterval(500);
-    connect(&m_connectTimer, &QTimer::timeout, this, &VlcMediaPlayer::onConnectTimeout);
-    connect(&m_reconnectTimer, &QTimer::timeout, this, &VlcMediaPlayer::startSession);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] { endEntry(EntryEnd::NoSound); });
+    connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { perform(m_session.reconnect()); });
     connect(&m_statsTimer, &QTimer::timeout, this, &VlcMediaPlayer::onStatsTick);
+    connect(&m_undecodableTimer, &QTimer::timeout, this, &VlcMediaPlayer::checkUndecodable);
+    connect(&m_audioOutputTimer, &QTimer::timeout, this, [this] {
+        if (m_entry && !m_entry->player) {
+            PlayerState waiting;
+            waiting.kind = PlayerState::Kind::WaitingForAudioOutput;
+            waiting.host = m_entry->host;
+            setState(waiting);
+        }
+    });
 }
 
 VlcMediaPlayer::~VlcMediaPlayer()
@@ -186,22 +255,20 @@ VlcMediaPlayer::~VlcMediaPlayer()
     m_relay->detach();
     retireEntry();
     // Give the players being stopped a moment, so they do not outlive the program's objects
-    // in the common case; a player stuck on a dead server is left to its thread.
-    EngineReaper::waitIdle(std::chrono::seconds(2));
+    // in the common case; a player stuck on a dead server is left to its thread, which holds
+    // the engine for as long as it needs it.
+    (void)EngineReaper::waitIdle(std::chrono::seconds(2));
 }
 
 void VlcMediaPlayer::setUrl(const QString &url)
 {
     m_url = url;
-    m_attempt = 0;
     if (url.trimmed().isEmpty()) {
-        m_reconnectTimer.stop();
-        ++m_probeId;
-        retireEntry();
-        setStatus(status::ready());
+        stopSession();
+        setState({});
         return;
     }
-    startSession();
+    perform(m_session.start(url));
 }
 
 QString VlcMediaPlayer::url() const
@@ -213,24 +280,21 @@ void VlcMediaPlayer::play()
 {
     if (m_url.trimmed().isEmpty() || sessionActive())
         return;
-    m_attempt = 0;
-    startSession();
+    perform(m_session.start(m_url));
 }
 
 void VlcMediaPlayer::stop()
 {
-    m_reconnectTimer.stop();
-    ++m_probeId;
-    retireEntry();
-    m_queue.clear();
-    m_attempt = 0;
-    setStatus(status::stopped());
+    stopSession();
+    PlayerState stopped;
+    stopped.kind = PlayerState::Kind::Stopped;
+    setState(stopped);
 }
 
 void VlcMediaPlayer::setVolume(int volume)
 {
     m_volume = std::clamp(volume, 0, 100);
-    if (m_entry)
+    if (m_entry && m_entry->player)
         libvlc_audio_set_volume(m_entry->player.get(), m_volume);
 }
 
@@ -300,7 +364,10 @@ void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, doubl
         if (value < 100) {
             if (!e.audioStarted)
                 m_connectTimer.start(m_options.connectTimeout);
-            setStatus(status::buffering(int(value)));
+            PlayerState buffering;
+            buffering.kind = PlayerState::Kind::Buffering;
+            buffering.percent = int(value);
+            setState(buffering);
             break;
         }
         e.bufferingDone = true;
@@ -320,95 +387,173 @@ void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, doubl
             refreshPlayingStatus();
         break;
     case EngineEvent::EndReached:
-    case EngineEvent::Error:
+    case EngineEvent::Error: {
         // libVLC's error events carry no reason; when nothing played, the probe finds one.
-        finishEntry();
+        if (e.audioStarted) {
+            endEntry(EntryEnd::Lost);
+            break;
+        }
+        const QStringList subItems = subItemAddresses(e.media.get(), SessionOptions{}.maxEntries);
+        endEntry(EntryEnd::NoSound, subItems);
+        break;
+    }
+    }
+}
+
+void VlcMediaPlayer::perform(const SessionAction &action)
+{
+    retireEntry();
+    switch (action.kind) {
+    case SessionAction::Kind::Open:
+        m_reconnectTimer.stop();
+        openEntry(action.address, action.attempt);
+        break;
+    case SessionAction::Kind::Probe:
+        probe(action.address);
+        break;
+    case SessionAction::Kind::Reconnect: {
+        m_reconnectTimer.start(action.wait);
+        PlayerState waiting;
+        waiting.kind = PlayerState::Kind::WaitingToReconnect;
+        waiting.stalled = action.stalled;
+        waiting.attempt = action.attempt;
+        waiting.waitSeconds = int((action.wait.count() + 999) / 1000);
+        setState(waiting);
+        break;
+    }
+    case SessionAction::Kind::Fail:
+        fail(action.failure);
         break;
     }
 }
 
-void VlcMediaPlayer::startSession()
+void VlcMediaPlayer::openEntry(const QString &address, int attempt)
 {
-    m_reconnectTimer.stop();
-    ++m_probeId;
-    m_queue.assign(1, m_url);
-    m_fromPlaylist = false;
-    m_entriesTried = 0;
-    startNextEntry();
-}
-
-void VlcMediaPlayer::startNextEntry()
-{
-    retireEntry();
-    if (m_queue.empty())
-        return;
     auto e = std::make_unique<Entry>();
+    e->instance = *m_instance;
     e->id = m_nextEntryId++;
-    e->address = m_queue.front();
-    e->host = displayHost(e->address);
-    m_queue.pop_front();
-    ++m_entriesTried;
+    e->address = address;
+    e->host = displayHost(address);
+    e->attempt = attempt;
+    m_lastHost = e->host;
 
-    const QByteArray mrl = MmshRelay::relayedAddress(engineAddress(e->address)).toUtf8();
-    e->media.reset(libvlc_media_new_location(m_instance->get(), mrl.constData()));
-    if (e->media) {
-        const QByteArray caching = ":network-caching=" + QByteArray::number(m_options.networkCachingMs);
-        libvlc_media_add_option(e->media.get(), caching.constData());
-        e->player.reset(libvlc_media_player_new_from_media(e->media.get()));
+    const QString mrl = MmshRelay::relayedAddress(engineAddress(address));
+    if (isStreamAddress(mrl)) {
+        e->media.reset(libvlc_media_new_location(m_instance->get(), mrl.toUtf8().constData()));
+        if (e->media) {
+            const QByteArray caching = ":network-caching=" + QByteArray::number(m_options.networkCachingMs);
+            libvlc_media_add_option(e->media.get(), caching.constData());
+        }
     }
-    if (!e->player) {
-        const QString host = e->host;
-        fail({Failure::CannotPlay, 0}, host);
+    if (!e->media) {
+        fail({Failure::CannotPlay, 0, {}});
         return;
     }
-    e->context = std::make_unique<CallbackContext>(CallbackContext{m_relay, e->id});
-    libvlc_event_manager_t *playerEvents = libvlc_media_player_event_manager(e->player.get());
-    for (const libvlc_event_e type : kPlayerEvents)
-        libvlc_event_attach(playerEvents, type, &VlcMediaPlayer::onEngineEvent, e->context.get());
-    libvlc_event_manager_t *mediaEvents = libvlc_media_event_manager(e->media.get());
-    for (const libvlc_event_e type : kMediaEvents)
-        libvlc_event_attach(mediaEvents, type, &VlcMediaPlayer::onEngineEvent, e->context.get());
-    // Set now, before any sound exists; applied again when the sound starts.
-    libvlc_audio_set_volume(e->player.get(), m_volume);
-
     m_entry = std::move(e);
-    setStatus(status::connecting(m_entry->host, m_attempt));
-    m_connectTimer.start(m_options.connectTimeout);
-    if (libvlc_media_player_play(m_entry->player.get()) != 0)
-        finishEntry();
+    PlayerState connecting;
+    connecting.kind = PlayerState::Kind::Connecting;
+    connecting.host = m_entry->host;
+    connecting.attempt = attempt;
+    setState(connecting);
+    m_audioOutputTimer.start(m_options.audioOutputPatience);
+    requestPlayer();
 }
 
-void VlcMediaPlayer::finishEntry()
+// Making a libVLC player opens the audio output, which waits for the sound system (and for
+// as long as a stopped sound server keeps it waiting): a thread of its own makes it, one at a
+// time, and the entry waiting when it is ready gets it.
+void VlcMediaPlayer::requestPlayer()
 {
-    if (!m_entry)
+    if (m_creatingPlayer)
         return;
-    const QStringList subItems = m_entry->audioStarted ? QStringList() : subItemAddresses(m_entry->media.get());
-    const bool wasPlaying = m_entry->audioStarted;
-    const QString address = m_entry->address;
-    const QString host = m_entry->host;
-    retireEntry();
-
-    if (!subItems.isEmpty()) {
-        // A playlist: play its entries in order, going on to the next when one fails.
-        m_fromPlaylist = true;
-        const qsizetype room = std::max<qsizetype>(0, kMaxEntriesPerSession - m_entriesTried);
-        for (qsizetype i = std::min(room, subItems.size()) - 1; i >= 0; --i)
-            m_queue.push_front(subItems.at(i));
+    m_creatingPlayer = true;
+    const quint64 entryId = m_entry->id;
+    const bool started = EngineReaper::run([instance = *m_instance, relay = m_relay, entryId] {
+        auto parcel = std::make_shared<PlayerParcel>(libvlc_media_player_new(instance.get()));
+        relay->post([parcel, entryId](VlcMediaPlayer *player) { player->playerCreated(entryId, *parcel); });
+    });
+    if (!started) {
+        m_creatingPlayer = false;
+        fail({Failure::CannotPlay, 0, {}});
     }
-    if (wasPlaying)
-        scheduleReconnect(false);
-    else
-        moveOn(address, host);
+}
+
+void VlcMediaPlayer::playerCreated(quint64 entryId, PlayerParcel &parcel)
+{
+    m_creatingPlayer = false;
+    MediaPlayerHandle made = parcel.take();
+    if (!m_entry || m_entry->player) {
+        // Nobody waits for it any more: released where releasing cannot hold up the window.
+        libvlc_media_player_t *unused = made.release();
+        if (unused && !EngineReaper::run([unused] { libvlc_media_player_release(unused); }))
+            libvlc_media_player_release(unused);
+        return;
+    }
+    if (!made) {
+        fail({Failure::CannotPlay, 0, {}});
+        return;
+    }
+    Q_UNUSED(entryId); // made for an earlier entry serves the one waiting now just as well
+    m_entry->player = std::move(made);
+    startEntry();
+}
+
+void VlcMediaPlayer::startEntry()
+{
+    Entry &e = *m_entry;
+    m_audioOutputTimer.stop();
+    libvlc_media_player_set_media(e.player.get(), e.media.get());
+    e.context = std::make_unique<CallbackContext>(CallbackContext{m_relay, e.id});
+    libvlc_event_manager_t *playerEvents = libvlc_media_player_event_manager(e.player.get());
+    for (const libvlc_event_e type : kPlayerEvents)
+        libvlc_event_attach(playerEvents, type, &VlcMediaPlayer::onEngineEvent, e.context.get());
+    libvlc_event_manager_t *mediaEvents = libvlc_media_event_manager(e.media.get());
+    for (const libvlc_event_e type : kMediaEvents)
+        libvlc_event_attach(mediaEvents, type, &VlcMediaPlayer::onEngineEvent, e.context.get());
+    // Set now, before any sound exists; applied again when the sound starts.
+    libvlc_audio_set_volume(e.player.get(), m_volume);
+
+    if (m_state.kind == PlayerState::Kind::WaitingForAudioOutput) {
+        PlayerState connecting;
+        connecting.kind = PlayerState::Kind::Connecting;
+        connecting.host = e.host;
+        connecting.attempt = e.attempt;
+        setState(connecting);
+    }
+    m_connectTimer.start(m_options.connectTimeout);
+    if (isHttpEntry(e.address))
+        m_undecodableTimer.start(m_options.undecodableTimeout);
+    if (libvlc_media_player_play(e.player.get()) != 0)
+        endEntry(EntryEnd::NoSound);
+}
+
+void VlcMediaPlayer::endEntry(EntryEnd how, const QStringList &subItems)
+{
+    retireEntry();
+    perform(m_session.entryEnded(how, subItems));
 }
 
 void VlcMediaPlayer::retireEntry()
 {
     m_connectTimer.stop();
     m_statsTimer.stop();
+    m_undecodableTimer.stop();
+    m_audioOutputTimer.stop();
     if (!m_entry)
         return;
-    std::shared_ptr<Entry> retired(std::move(m_entry));
-    EngineReaper::run([retired]() mutable { retired.reset(); });
+    // The job owns the entry outright, so its last reference (and libVLC's stop, which may
+    // wait on the network) always goes on the job's thread.
+    Entry *retired = m_entry.release();
+    if (!retired->player || !EngineReaper::run([retired] { delete retired; }))
+        delete retired;
+}
+
+void VlcMediaPlayer::stopSession()
+{
+    m_reconnectTimer.stop();
+    ++m_probeId;
+    retireEntry();
+    m_session.clear();
 }
 
 void VlcMediaPlayer::startAudio()
@@ -416,11 +561,12 @@ void VlcMediaPlayer::startAudio()
     Entry &e = *m_entry;
     e.audioStarted = true;
     m_connectTimer.stop();
-    m_attempt = 0;
+    m_undecodableTimer.stop();
+    m_session.entryPlaying();
     libvlc_audio_set_volume(e.player.get(), m_volume);
     e.title = cleanMetadata(takeVlcString(libvlc_media_get_meta(e.media.get(), libvlc_meta_NowPlaying)));
+    e.health.emplace(m_options.stallTimeout);
     e.sinceAudio.start();
-    e.sinceProgress.start();
     m_statsTimer.start();
     emit audioStarted();
     refreshPlayingStatus();
@@ -434,122 +580,88 @@ void VlcMediaPlayer::onStatsTick()
     libvlc_media_stats_t stats{};
     if (!libvlc_media_get_stats(e.media.get(), &stats))
         return;
-
-    if (stats.i_read_bytes != e.lastReadBytes) {
-        e.lastReadBytes = stats.i_read_bytes;
-        e.sinceProgress.restart();
-    } else if (e.sinceProgress.elapsed() >= m_options.stallTimeout.count()) {
-        retireEntry();
-        scheduleReconnect(true);
-        return;
-    }
-
-    bool changed = false;
-    // Sound that is decoded but never reaches a device: no audio output on this machine.
-    const bool audioOutput = stats.i_played_abuffers > 0
-        || (stats.i_lost_abuffers == 0 && e.sinceAudio.elapsed() < 1000);
-    if (audioOutput != e.audioOutput) {
-        e.audioOutput = audioOutput;
-        changed = true;
-    }
-
-    // The bitrate, once three readings a second apart agree within 10%.
-    if (e.sinceAudio.elapsed() >= 2000 && stats.f_demux_bitrate > 0) {
-        e.rates.push_back(double(stats.f_demux_bitrate) * 8000.0);
-        while (e.rates.size() > 5)
-            e.rates.pop_front();
-        if (e.rates.size() == 5) {
-            const auto [low, high] = std::minmax_element(e.rates.begin(), e.rates.end());
-            const double mean = (*low + *high) / 2;
-            if (*high - *low <= mean * 0.1) {
-                const int kbps = roundedBitrate(mean);
-                if (std::abs(kbps - e.kbps) > e.kbps / 10) {
-                    e.kbps = kbps;
-                    changed = true;
-                }
-            }
-        }
-    }
-    if (changed)
+    // A volume set while libVLC was (re)starting its audio output can be lost: set it again.
+    if (libvlc_audio_get_volume(e.player.get()) != m_volume)
+        libvlc_audio_set_volume(e.player.get(), m_volume);
+    const StreamStats reading{stats.i_read_bytes, stats.i_played_abuffers, stats.i_lost_abuffers,
+                              double(stats.f_demux_bitrate) * 8000.0};
+    const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed()));
+    if (e.health->stalled())
+        endEntry(EntryEnd::Stalled);
+    else if (changed)
         refreshPlayingStatus();
 }
 
-void VlcMediaPlayer::scheduleReconnect(bool stalled)
+void VlcMediaPlayer::probe(const QString &address)
 {
-    ++m_attempt;
-    const auto first = m_options.firstReconnectWait;
-    const int doublings = std::min(m_attempt - 1, 16);
-    const std::chrono::milliseconds wait = std::min<std::chrono::milliseconds>(first * (1 << doublings), m_options.maxReconnectWait);
-    m_reconnectTimer.start(wait);
-    const int seconds = int((wait.count() + 999) / 1000);
-    setStatus(status::waitingToReconnect(stalled, m_attempt, seconds));
-}
-
-void VlcMediaPlayer::fail(const FailureReport &failure, const QString &host)
-{
-    retireEntry();
-    m_queue.clear();
-    setStatus(status::failed(failure, host));
-}
-
-void VlcMediaPlayer::probeFailure(const QString &address, const QString &host)
-{
-    setStatus(status::checking());
+    PlayerState checking;
+    checking.kind = PlayerState::Kind::Checking;
+    setState(checking);
     const quint64 probeId = ++m_probeId;
     const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(3));
-    EngineReaper::run([relay = m_relay, probeId, address, host, timeout] {
+    const bool started = EngineReaper::run([relay = m_relay, probeId, address, timeout] {
         const ProbeResult result = probeStream(engineAddress(address), timeout);
-        relay->post([probeId, result, host](VlcMediaPlayer *player) {
-            if (player->m_probeId != probeId || player->sessionActive())
-                return;
-            if (!result.playlistEntries.isEmpty() && !player->m_fromPlaylist) {
-                // A playlist libVLC did not recognise (no telling name or type): play its entries.
-                player->m_fromPlaylist = true;
-                for (const QString &entry : result.playlistEntries.mid(0, kMaxEntriesPerSession))
-                    player->m_queue.push_back(entry);
-                player->startNextEntry();
-                return;
-            }
-            player->fail(result.failure, host);
+        relay->post([probeId, result](VlcMediaPlayer *player) {
+            if (player->m_probeId == probeId && !player->sessionActive())
+                player->perform(player->m_session.probeAnswered(result.failure, result.playlistEntries));
+        });
+    });
+    if (!started)
+        perform(m_session.probeAnswered({Failure::CannotPlay, 0, {}}, {}));
+}
+
+// An http entry that has given no sound for a while: a server that answers as an audio stream
+// and then sends bytes that decode to nothing leaves libVLC searching for a frame for as long
+// as it sends. The probe tells it from a server that is merely slow.
+void VlcMediaPlayer::checkUndecodable()
+{
+    if (!m_entry || m_entry->audioStarted)
+        return;
+    const quint64 entryId = m_entry->id;
+    const QString address = m_entry->address;
+    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(3));
+    (void)EngineReaper::run([relay = m_relay, entryId, address, timeout] {
+        const ProbeResult result = probeStream(engineAddress(address), timeout);
+        if (result.failure.kind != Failure::NotAudio || !result.playlistEntries.isEmpty())
+            return;
+        relay->post([entryId](VlcMediaPlayer *player) {
+            if (player->m_entry && player->m_entry->id == entryId && !player->m_entry->audioStarted)
+                player->endEntry(EntryEnd::NotAudio);
         });
     });
 }
 
-void VlcMediaPlayer::onConnectTimeout()
-{
-    if (!m_entry)
-        return;
-    const QString address = m_entry->address;
-    const QString host = m_entry->host;
-    retireEntry();
-    moveOn(address, host); // a silent server, or data libVLC cannot make sense of
-}
-
-// An entry ended without sound: the next playlist entry, the next reconnect, or the reason.
-void VlcMediaPlayer::moveOn(const QString &address, const QString &host)
-{
-    if (!m_queue.empty())
-        startNextEntry();
-    else if (m_attempt > 0)
-        scheduleReconnect(false);
-    else if (m_fromPlaylist)
-        fail({Failure::NothingPlayable, 0}, host);
-    else
-        probeFailure(address, host);
-}
-
 void VlcMediaPlayer::refreshPlayingStatus()
 {
-    if (m_entry && m_entry->audioStarted)
-        setStatus(status::playing(m_entry->title, m_entry->kbps, m_entry->audioOutput));
+    if (!m_entry || !m_entry->audioStarted)
+        return;
+    PlayerState playing;
+    playing.kind = PlayerState::Kind::Playing;
+    playing.title = m_entry->title;
+    playing.kbps = m_entry->health->kbps();
+    playing.audioOutput = m_entry->health->audioOutput();
+    setState(playing);
 }
 
-void VlcMediaPlayer::setStatus(const QString &text)
+void VlcMediaPlayer::fail(const FailureReport &failure)
 {
+    retireEntry();
+    m_session.clear();
+    PlayerState failed;
+    failed.kind = PlayerState::Kind::Failed;
+    failed.failure = failure;
+    failed.host = m_lastHost.isEmpty() ? displayHost(m_url) : m_lastHost;
+    setState(failed);
+}
+
+void VlcMediaPlayer::setState(const PlayerState &state)
+{
+    m_state = state;
+    const QString text = statusText(state);
     if (text == m_status)
         return;
     m_status = text;
-    emit statusChanged(0);
+    emit statusChanged(int(state.kind));
 }
 
 bool VlcMediaPlayer::sessionActive() const

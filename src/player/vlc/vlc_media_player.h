@@ -1,12 +1,13 @@
 #pragma once
 
 #include "player/media_player.h"
+#include "player/status_text.h"
+#include "player/stream_session.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
-#include <deque>
 #include <memory>
 
 struct libvlc_event_t;
@@ -15,7 +16,7 @@ namespace tarvoni::vlc {
 
 class EventRelay;
 class Instance;
-struct FailureReport;
+struct PlayerParcel;
 
 // How the libVLC player buffers and how patient it is with servers.
 struct VlcPlayerOptions {
@@ -28,12 +29,18 @@ struct VlcPlayerOptions {
     // Waits between reconnect attempts: first, doubled each time, at most max.
     std::chrono::milliseconds firstReconnectWait{1000};
     std::chrono::milliseconds maxReconnectWait{30000};
+    // An http stream that has given no sound for this long is checked: a server that sends
+    // bytes which decode to nothing is no audio stream.
+    std::chrono::milliseconds undecodableTimeout{5000};
+    // How long the sound system may take to give an audio output before the status says so.
+    std::chrono::milliseconds audioOutputPatience{3000};
 };
 
 // The media player on libVLC. Plays http (Icecast/Shoutcast) and mms addresses and the
 // playlists they lead to, keeps a plain-words status, and reconnects a stream that drops.
-// Every libVLC player that may be stuck on the network is stopped and released on a thread
-// of its own, so no member ever waits for a server.
+// libVLC players are created (which opens the audio output and so waits on the sound system)
+// and stopped and released (which waits on the network) on threads of their own, so no member
+// ever waits for a server. What follows an entry that ended is StreamSession's to decide.
 class VlcMediaPlayer final : public MediaPlayer {
     Q_OBJECT
 
@@ -49,6 +56,7 @@ public:
     void setVolume(int volume) override;
     int volume() const override;
     QString status() const override;
+    PlayerState state() const { return m_state; }
 
     // The volume libVLC reports for the sound now playing, or -1 when there is none.
     int engineVolume() const;
@@ -64,40 +72,44 @@ private:
     static void onEngineEvent(const libvlc_event_t *event, void *opaque);
     void handleEngineEvent(quint64 entryId, EngineEvent event, double value);
 
-    void startSession();
-    void startNextEntry();
-    void finishEntry();
+    void perform(const SessionAction &action);
+    void openEntry(const QString &address, int attempt);
+    void requestPlayer();
+    void playerCreated(quint64 entryId, PlayerParcel &parcel);
+    void startEntry();
+    void endEntry(EntryEnd how, const QStringList &subItems = {});
     void retireEntry();
+    void stopSession();
     void startAudio();
-    void scheduleReconnect(bool stalled);
-    void fail(const FailureReport &failure, const QString &host);
-    void probeFailure(const QString &address, const QString &host);
-    void onConnectTimeout();
-    void moveOn(const QString &address, const QString &host);
+    void probe(const QString &address);
+    void checkUndecodable();
     void onStatsTick();
     void refreshPlayingStatus();
-    void setStatus(const QString &text);
+    void setState(const PlayerState &state);
+    void fail(const FailureReport &failure);
     bool sessionActive() const;
 
     std::unique_ptr<Instance> m_instance;
     std::shared_ptr<EventRelay> m_relay;
     VlcPlayerOptions m_options;
+    StreamSession m_session;
 
     QString m_url;
+    PlayerState m_state;
     QString m_status;
+    QString m_lastHost;
     int m_volume = 50;
 
     std::unique_ptr<Entry> m_entry;
-    std::deque<QString> m_queue;   // addresses still to try in this session
-    bool m_fromPlaylist = false;   // the session's address turned out to be a playlist
-    int m_entriesTried = 0;
-    int m_attempt = 0;             // reconnect attempt; 0 while not reconnecting
+    bool m_creatingPlayer = false; // a player is being created on a thread of its own
     quint64 m_nextEntryId = 1;
     quint64 m_probeId = 0;
 
     QTimer m_connectTimer;
     QTimer m_reconnectTimer;
     QTimer m_statsTimer;
+    QTimer m_undecodableTimer;
+    QTimer m_audioOutputTimer;
 };
 
 } // namespace tarvoni::vlc

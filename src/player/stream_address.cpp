@@ -2,7 +2,7 @@
 
 #include <QUrl>
 
-namespace tarvoni::vlc {
+namespace tarvoni {
 
 QString engineAddress(const QString &address)
 {
@@ -28,4 +28,4 @@ QString displayHost(const QString &address)
     return host.isEmpty() ? address.trimmed() : host;
 }
 
-} // namespace tarvoni::vlc
+} // namespace tarvoni

@@ -6,7 +6,7 @@
 #include <array>
 #include <cmath>
 
-namespace tarvoni::vlc {
+namespace tarvoni {
 
 namespace {
 
@@ -57,6 +57,11 @@ QString connecting(const QString &host, int reconnectAttempt)
     return QStringLiteral("Connecting to %1...").arg(shortHost(host));
 }
 
+QString waitingForAudioOutput()
+{
+    return QStringLiteral("No audio output: the sound system does not answer");
+}
+
 QString buffering(int percent)
 {
     return QStringLiteral("Buffering %1%").arg(std::clamp(percent, 0, 99));
@@ -100,6 +105,14 @@ QString failed(const FailureReport &failure, const QString &host)
         return QStringLiteral("Connection refused by %1").arg(h);
     case Failure::NoAnswer:
         return QStringLiteral("No answer from %1").arg(h);
+    case Failure::ConnectionClosed:
+        return QStringLiteral("%1 closed the connection").arg(h);
+    case Failure::AddressRefused:
+        return failure.scheme.isEmpty() ? QStringLiteral("Address refused: not a stream address")
+                                        : QStringLiteral("Address refused: %1").arg(elided(failure.scheme, 20));
+    case Failure::EntryRefused:
+        return failure.scheme.isEmpty() ? QStringLiteral("Playlist entry refused: not a stream address")
+                                        : QStringLiteral("Playlist entry refused: %1").arg(elided(failure.scheme, 20));
     case Failure::ServerStatus:
         switch (failure.httpStatus) {
         case 401:
@@ -129,6 +142,34 @@ QString unavailable(const QString &reason)
 }
 
 } // namespace status
+
+QString statusText(const PlayerState &state)
+{
+    using Kind = PlayerState::Kind;
+    switch (state.kind) {
+    case Kind::Ready:
+        return status::ready();
+    case Kind::Connecting:
+        return status::connecting(state.host, state.attempt);
+    case Kind::WaitingForAudioOutput:
+        return status::waitingForAudioOutput();
+    case Kind::Buffering:
+        return status::buffering(state.percent);
+    case Kind::Playing:
+        return status::playing(state.title, state.kbps, state.audioOutput);
+    case Kind::Stopped:
+        return status::stopped();
+    case Kind::WaitingToReconnect:
+        return status::waitingToReconnect(state.stalled, state.attempt, state.waitSeconds);
+    case Kind::Checking:
+        return status::checking();
+    case Kind::Failed:
+        return status::failed(state.failure, state.host);
+    case Kind::Unavailable:
+        break;
+    }
+    return status::unavailable(state.reason);
+}
 
 QString cleanMetadata(const QString &raw, int maxLength)
 {
@@ -162,4 +203,4 @@ int roundedBitrate(double kbps)
     return int(std::lround(kbps));
 }
 
-} // namespace tarvoni::vlc
+} // namespace tarvoni

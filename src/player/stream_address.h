@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tarvoni::vlc {
+namespace tarvoni {
 
 // The address libVLC is given for a station's address. `mms` addresses go straight to MMS over
 // HTTP: MMS over TCP is long gone from the servers, and falling back to HTTP can take seconds.
@@ -14,4 +14,4 @@ QString engineAddress(const QString &address);
 // has none.
 QString displayHost(const QString &address);
 
-} // namespace tarvoni::vlc
+} // namespace tarvoni
