@@ -35,3 +35,15 @@ else()
         TEST_INCLUDE_FILES ${PROJECT_BINARY_DIR}/sanitize_tests.cmake)
 endif()
 
+# In the sanitizer tree, after a test folder is added: everything it builds (its tests and the
+# helper programs they start) is part of tarvoni_sanitize_tests. Its tests get their sanitizer
+# settings from tarvoni_add_test, so tests in these folders are registered with it.
+function(tarvoni_sanitize_test_dir dir)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target ${targets})
+        get_target_property(type ${target} TYPE)
+        if(type STREQUAL "EXECUTABLE")
+            add_dependencies(tarvoni_sanitize_tests ${target})
+        endif()
+    endforeach()
+endfunction()
