@@ -20,8 +20,10 @@ if(TARVONI_SANITIZE)
     add_link_options(${sanitize_flags})
     add_custom_target(tarvoni_sanitize_tests)
 
-    # Every report ends the test with a failure. Leaks are looked for; the ones of libraries
-    # we link (libVLC and its plugins, fontconfig, Qt, D-Bus) are suppressed by name.
+    # Every report ends the test with a failure. Leaks are looked for; the suppressions file
+    # names the libraries' own (what libVLC's plugins and the codecs they load keep, fontconfig).
+    # Full stack walks on allocation: libVLC unloads its plugins before the leak check, and only
+    # a full walk reaches the loader's frame under their then nameless ones.
     set(TARVONI_SANITIZE_ENVIRONMENT
         "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1:detect_stack_use_after_return=1"
         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
