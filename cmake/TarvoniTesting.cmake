@@ -12,23 +12,33 @@ function(tarvoni_add_test)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
+    set(test ${T_NAME})
+    set(env "")
+    if(TARVONI_SANITIZE)
+        # Its own name beside the ordinary run's, and room for the instrumented code's pace.
+        set(test ${T_NAME}_sanitized)
+        math(EXPR T_TIMEOUT "${T_TIMEOUT} * 2")
+        list(APPEND T_LABELS sanitize)
+        set(env ${TARVONI_SANITIZE_ENVIRONMENT})
+    endif()
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
     target_compile_definitions(${T_NAME} PRIVATE
         TARVONI_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TARVONI_BINARY_DIR="${PROJECT_BINARY_DIR}")
     if(T_DISPLAY STREQUAL "xvfb")
-        add_test(NAME ${T_NAME}
+        add_test(NAME ${test}
                  COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
                          $<TARGET_FILE:${T_NAME}>)
     else()
-        add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+        add_test(NAME ${test} COMMAND ${T_NAME})
     endif()
-    set(env "QT_QPA_PLATFORM=offscreen")
     if(T_DISPLAY STREQUAL "xvfb")
-        set(env "QT_QPA_PLATFORM=xcb")
+        list(APPEND env "QT_QPA_PLATFORM=xcb")
+    else()
+        list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
-    set_tests_properties(${T_NAME} PROPERTIES
+    set_tests_properties(${test} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "${env}"
         LABELS "${T_DISPLAY};${T_LABELS}")

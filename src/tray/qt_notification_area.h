@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 
+class QDBusPendingCallWatcher;
 class QMenu;
 
 namespace tarvoni {
@@ -16,6 +17,9 @@ class WindowSystem;
 // The notification area on Qt: one QSystemTrayIcon, for XEmbed trays and for
 // StatusNotifierItem hosts alike. Clicks on the icon come back to the record's window as
 // its callback message, as WM_LBUTTONUP (left) and WM_RBUTTONUP (right) in lParam.
+// Whether a StatusNotifierItem host runs is asked over D-Bus without waiting, at start and
+// whenever the watcher comes, goes or announces a host, and the last answer is kept: a
+// minimize never waits on the bus.
 class QtNotificationArea final : public QObject, public NotificationArea {
     Q_OBJECT
 public:
@@ -29,8 +33,15 @@ public:
 
     // The icon while it is added, for tests; nullptr otherwise.
     QSystemTrayIcon *trayIcon() const { return m_icon; }
+    // The last answer of the StatusNotifier watcher on the session bus, for tests.
+    bool hostRegistered() const { return m_hostRegistered; }
+
+private slots:
+    void askForHost();
 
 private:
+    void takeHostAnswer(QDBusPendingCallWatcher *call, quint64 question);
+    void giveHostItsMenu();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 
     QIcon m_iconPicture;
@@ -38,6 +49,10 @@ private:
     WindowSystem &m_windows;
     QSystemTrayIcon *m_icon = nullptr;
     TrayIconRecord m_added;
+    quint64 m_question = 0; // the latest question to the watcher; older answers are stale
+    bool m_hostAnswered = false;
+    bool m_hostRegistered = false;
+    bool m_menuAwaitsAnswer = false; // the icon was added before the first answer came
 };
 
 // The mouse message a tray icon activation stands for (0 for none).

@@ -14,14 +14,18 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMenu>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
+
+#include <signal.h>
 
 using namespace tarvoni;
 using namespace tarvoni::test;
@@ -64,6 +68,7 @@ private slots:
     void hostDrawnMenuIsTheTrayMenu();
     void activateShowsTheWindow();
     void contextMenuOpensTheTrayMenu();
+    void minimizeDoesNotWaitOnAHungHost();
     void closeFromTheHostDrawnMenu();
 
 private:
@@ -184,6 +189,26 @@ void TestTrayStatusNotifier::contextMenuOpensTheTrayMenu()
     QTRY_VERIFY_WITH_TIMEOUT(menuSeen, 5000);
     QTRY_COMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
     QVERIFY(!QApplication::activePopupWidget());
+}
+
+void TestTrayStatusNotifier::minimizeDoesNotWaitOnAHungHost()
+{
+    QTRY_VERIFY(m_window->area.hostRegistered());
+    if (!m_window->QWidget::isVisible())
+        m_window->commands.restore();
+    QTRY_VERIFY(m_window->QWidget::isVisible());
+
+    // A host that takes the bus name and never answers again.
+    QVERIFY(::kill(pid_t(m_host.processId()), SIGSTOP) == 0);
+    const auto resume = qScopeGuard([this] { ::kill(pid_t(m_host.processId()), SIGCONT); });
+    QElapsedTimer clock;
+    clock.start();
+    m_window->commands.minimize();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QTRY_VERIFY(!m_window->QWidget::isVisible());
+    QCOMPARE(m_window->windowState(), qint16(0));
+    m_window->commands.restore();
+    QTRY_VERIFY(m_window->QWidget::isVisible());
 }
 
 void TestTrayStatusNotifier::closeFromTheHostDrawnMenu()
