@@ -552,4 +552,16 @@ bool VlcMediaPlayer::sessionActive() const
     return m_entry || m_reconnectTimer.isActive();
 }
 
+// --- For the desktop's media controls ---------------------------------------------------
+
+QString VlcMediaPlayer::streamTitle() const
+{
+    return m_entry && m_entry->audioStarted ? m_entry->title : QString();
+}
+
+bool VlcMediaPlayer::isActive() const
+{
+    return sessionActive();
+}
+
 } // namespace tarvoni::vlc

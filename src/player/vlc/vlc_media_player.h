@@ -49,6 +49,8 @@ public:
     void setVolume(int volume) override;
     int volume() const override;
     QString status() const override;
+    QString streamTitle() const override;
+    bool isActive() const override;
 
     // The volume libVLC reports for the sound now playing, or -1 when there is none.
     int engineVolume() const;
