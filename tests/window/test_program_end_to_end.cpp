@@ -442,6 +442,9 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls_data()
     QTest::newRow("Next after the last: the first")
         << QStringList{"Previous", "Next"} << "view: station=Asura FM play=hidden volume=25% window=shown"
         << "status: Server said 404" << "Stopped"; // a failure ends playback
+    QTest::newRow("playerctl next at start: the first station")
+        << QStringList{"playerctl next"} << "view: station=Asura FM play=hidden volume=25% window=shown"
+        << "status: Server said 404" << "Stopped";
     QTest::newRow("Stop") << QStringList{"Previous", "Stop"} << dj.arg("shown") << stopped << "Stopped";
     QTest::newRow("Pause stops") << QStringList{"Previous", "Pause"} << dj.arg("shown") << stopped << "Stopped";
     QTest::newRow("PlayPause stops") << QStringList{"Previous", "PlayPause"} << dj.arg("shown") << stopped << "Stopped";
@@ -470,6 +473,8 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
         if (request == QLatin1String("mini")) {
             QVERIFY(clickAt(kMini));
             QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")), 5000);
+        } else if (request.startsWith(QLatin1String("playerctl "))) {
+            playerctl(request.mid(10).split(u' '));
         } else if (request.startsWith(QLatin1String("Volume "))) {
             QVERIFY(setVolume(request.mid(7).toDouble()));
         } else {
