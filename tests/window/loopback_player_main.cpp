@@ -2,7 +2,7 @@
 // 127.0.0.1:<stream port> and the ad panes load from 127.0.0.1:<ad port>. It reports what the
 // window shows on stdout, one line each, for the end-to-end test: "shown", "window <X11 id>",
 // "status: <lblkb>" and, whenever it changes, "view: station=<lblstation> play=<shown|hidden>
-// volume=<volval> window=<shown|hidden>".
+// hint=<shown|hidden> volume=<volval> window=<shown|hidden>".
 // With --broken-engine the media engine refuses to start.
 
 #include "player/media_player.h"
@@ -44,9 +44,10 @@ int main(int argc, char *argv[])
         report(QStringLiteral("window %1").arg(form.winId()));
         auto *viewTimer = new QTimer(&form);
         QObject::connect(viewTimer, &QTimer::timeout, &form, [&form, last = QString()]() mutable {
-            const QString view = QStringLiteral("view: station=%1 play=%2 volume=%3 window=%4")
-                                     .arg(form.lblstation->text(), form.play->isHidden() ? "hidden" : "shown",
-                                          form.volval->text(), form.QWidget::isHidden() ? "hidden" : "shown");
+            auto shown = [](const QWidget *widget) { return widget->isHidden() ? "hidden" : "shown"; };
+            const QString view = QStringLiteral("view: station=%1 play=%2 hint=%3 volume=%4 window=%5")
+                                     .arg(form.lblstation->text(), shown(form.play), shown(form.info1),
+                                          form.volval->text(), shown(&form));
             if (view != last)
                 report(last = view);
         });

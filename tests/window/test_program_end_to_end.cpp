@@ -436,15 +436,15 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls_data()
     QTest::addColumn<QString>("status"); // the player's status line starts so ("" not looked at)
     QTest::addColumn<QString>("playback");
 
-    const QString dj = QStringLiteral("view: station=DJ / Remix Channel play=%1 volume=25% window=shown");
+    const QString dj = QStringLiteral("view: station=DJ / Remix Channel play=%1 hint=hidden volume=25% window=shown");
     const QString playing = QStringLiteral("status: Playing");
     const QString stopped = QStringLiteral("status: Stopped");
     QTest::newRow("Previous at start: the last station") << QStringList{"Previous"} << dj.arg("hidden") << playing << "Playing";
     QTest::newRow("Next after the last: the first")
-        << QStringList{"Previous", "Next"} << "view: station=Asura FM play=hidden volume=25% window=shown"
+        << QStringList{"Previous", "Next"} << "view: station=Asura FM play=hidden hint=hidden volume=25% window=shown"
         << "status: Server said 404" << "Stopped"; // a failure ends playback
     QTest::newRow("playerctl next at start: the first station")
-        << QStringList{"playerctl next"} << "view: station=Asura FM play=hidden volume=25% window=shown"
+        << QStringList{"playerctl next"} << "view: station=Asura FM play=hidden hint=hidden volume=25% window=shown"
         << "status: Server said 404" << "Stopped";
     QTest::newRow("Stop") << QStringList{"Previous", "Stop"} << dj.arg("shown") << stopped << "Stopped";
     QTest::newRow("Pause stops") << QStringList{"Previous", "Pause"} << dj.arg("shown") << stopped << "Stopped";
@@ -452,13 +452,13 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls_data()
     QTest::newRow("PlayPause plays") << QStringList{"Previous", "Stop", "PlayPause"} << dj.arg("hidden") << playing << "Playing";
     QTest::newRow("Play after Stop") << QStringList{"Previous", "Stop", "Play"} << dj.arg("hidden") << playing << "Playing";
     QTest::newRow("Play with no station: the hint")
-        << QStringList{"Play"} << "view: station= play=hidden volume=25% window=shown" << "" << "Stopped";
-    QTest::newRow("Volume") << QStringList{"Volume 0.9"} << "view: station= play=shown volume=90% window=shown" << ""
+        << QStringList{"Play"} << "view: station= play=hidden hint=shown volume=25% window=shown" << "" << "Stopped";
+    QTest::newRow("Volume") << QStringList{"Volume 0.9"} << "view: station= play=shown hint=hidden volume=90% window=shown" << ""
                             << "Stopped";
     QTest::newRow("Volume beyond the bar")
-        << QStringList{"Volume 1.7"} << "view: station= play=shown volume=100% window=shown" << "" << "Stopped";
+        << QStringList{"Volume 1.7"} << "view: station= play=shown hint=hidden volume=100% window=shown" << "" << "Stopped";
     QTest::newRow("Raise from the tray")
-        << QStringList{"mini", "Raise"} << "view: station= play=shown volume=25% window=shown" << "" << "Stopped";
+        << QStringList{"mini", "Raise"} << "view: station= play=shown hint=hidden volume=25% window=shown" << "" << "Stopped";
 }
 
 void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
