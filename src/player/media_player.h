@@ -35,6 +35,12 @@ public:
     // A short, plain-text account of what the player is doing, for the status line.
     virtual QString status() const = 0;
 
+    // The title the stream itself gives for what it plays now, plain text; empty when none.
+    virtual QString streamTitle() const { return {}; }
+    // Whether the player is playing or still trying to (connecting, reconnecting); false once
+    // stopped or given up. Both change only together with the status text.
+    virtual bool isActive() const { return false; }
+
 signals:
     // The status text has changed; `state` is informative only, listeners re-read status().
     void statusChanged(int state);

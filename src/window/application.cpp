@@ -1,12 +1,14 @@
 #include "application.h"
 
 #include "ads/ad_panes.h"
+#include "desktop/desktop_services.h"
 #include "form1.h"
 #include "platform_choice.h"
 #include "player/station_catalogue.h"
 #include "player/vlc/create_media_player.h"
 #include "station_button.h"
 #include "tray/qt_notification_area.h"
+#include "window_media_controls.h"
 
 #include <QApplication>
 
@@ -40,6 +42,8 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     form.load(&trayArea);
     form.show();
     form.stationButton(QStringLiteral("asura"))->setFocus();
+    WindowMediaControls mediaControls(form);
+    const DesktopServices desktop(mediaControls, DesktopServices::installedLogoDirectory());
     startAdPanes(&form, QUrl(QStringLiteral("http://") + setup.hosts.adServer));
     if (setup.shown)
         setup.shown(form);

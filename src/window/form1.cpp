@@ -22,6 +22,8 @@
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
+#include <utility>
+
 namespace tarvoni {
 
 namespace {
@@ -378,7 +380,7 @@ IconHandle Form1::iconHandle() const
 
 qint16 Form1::windowState() const
 {
-    return windowStateFromQt(QWidget::windowState());
+    return windowStateFromQt(m_stateInTray ? *m_stateInTray : QWidget::windowState());
 }
 
 void Form1::setWindowState(qint16 state)
@@ -387,6 +389,11 @@ void Form1::setWindowState(qint16 state)
     // that where there is a tray the window hides into it instead of minimizing.
     if (state == 1 && m_tray && m_tray->isTrayAvailable()) {
         sendToSelf(WM_SYSCOMMAND, SC_MINIMIZE);
+        return;
+    }
+    if (m_stateInTray) {
+        // Hidden in the tray: the state waits for the showing (see changeEvent).
+        m_stateInTray = qtWindowStates(state, *m_stateInTray);
         return;
     }
     ++m_ownStateChanges;
@@ -401,6 +408,14 @@ bool Form1::isVisible() const
 
 void Form1::show()
 {
+    if (m_stateInTray) {
+        // The state it was hidden with goes back just before the showing: un-minimizing maps
+        // the window, and shown while still minimized it would come up minimized.
+        const Qt::WindowStates states = *std::exchange(m_stateInTray, std::nullopt);
+        ++m_ownStateChanges;
+        QWidget::setWindowState(states);
+        --m_ownStateChanges;
+    }
     QWidget::show();
 }
 
@@ -471,7 +486,7 @@ void Form1::resizeEvent(QResizeEvent *event)
 void Form1::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || m_destroyed || m_keepingHiddenState)
+    if (event->type() != QEvent::WindowStateChange || m_destroyed)
         return;
 
     const auto oldStates = static_cast<QWindowStateChangeEvent *>(event)->oldState();
@@ -479,12 +494,12 @@ void Form1::changeEvent(QEvent *event)
         && !(oldStates & Qt::WindowMinimized) && m_ownStateChanges == 0;
     if (minimizedByOthers) {
         // The window manager minimized the window: that is the minimize system command. Where
-        // it hid the window into the tray, the window keeps the state it had before.
+        // it hid the window into the tray, the window keeps the state it had before. Qt must
+        // not be told so while the window is hidden: on X11 leaving the minimized state maps
+        // the window, and the window manager would show it again at once.
         sendToSelf(WM_SYSCOMMAND, SC_MINIMIZE);
         if (QWidget::isHidden()) {
-            m_keepingHiddenState = true;
-            QWidget::setWindowState(oldStates);
-            m_keepingHiddenState = false;
+            m_stateInTray = oldStates;
             return;
         }
     }

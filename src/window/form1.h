@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -136,7 +137,9 @@ private:
     TrayMenuCommands m_trayCommands;
     std::unique_ptr<APIStuff> m_tray;
     int m_ownStateChanges = 0; // > 0 while the window changes its own state
-    bool m_keepingHiddenState = false; // undoing a minimize that became hiding into the tray
+    // The state a window that the window manager minimized was hidden into the tray with,
+    // while Qt still counts it minimized; reported as the window's state until it is shown.
+    std::optional<Qt::WindowStates> m_stateInTray;
     bool m_destroyed = false;
 };
 

@@ -18,6 +18,8 @@ public:
     void setVolume(int volume) override { record(QStringLiteral("volume %1").arg(volume)); m_volume = volume; }
     int volume() const override { return m_volume; }
     QString status() const override { return statusText; }
+    QString streamTitle() const override { return title; }
+    bool isActive() const override { return active; }
 
     void announce(const QString &text)
     {
@@ -28,6 +30,8 @@ public:
     QStringList calls;
     QString failing; // a call starting with this word throws
     QString statusText;
+    QString title;
+    bool active = false;
     std::function<void(const QString &)> observe;
 
 private:

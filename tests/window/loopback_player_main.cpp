@@ -1,6 +1,8 @@
 // The whole program, pointed at loopback servers: every station streams from
 // 127.0.0.1:<stream port> and the ad panes load from 127.0.0.1:<ad port>. It reports what the
-// window shows on stdout, one line each ("shown", "status: <lblkb>"), for the end-to-end test.
+// window shows on stdout, one line each, for the end-to-end test: "shown", "window <X11 id>",
+// "status: <lblkb>" and, whenever it changes, "view: station=<lblstation> play=<shown|hidden>
+// hint=<shown|hidden> volume=<volval> window=<shown|hidden>".
 // With --broken-engine the media engine refuses to start.
 
 #include "player/media_player.h"
@@ -8,6 +10,7 @@
 #include "window/form1.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -38,6 +41,17 @@ int main(int argc, char *argv[])
         setup.engineArgs << QStringLiteral("--no-such-engine-option"); // libVLC refuses to start
     setup.shown = [](tarvoni::Form1 &form) {
         report(QStringLiteral("shown"));
+        report(QStringLiteral("window %1").arg(form.winId()));
+        auto *viewTimer = new QTimer(&form);
+        QObject::connect(viewTimer, &QTimer::timeout, &form, [&form, last = QString()]() mutable {
+            auto shown = [](const QWidget *widget) { return widget->isHidden() ? "hidden" : "shown"; };
+            const QString view = QStringLiteral("view: station=%1 play=%2 hint=%3 volume=%4 window=%5")
+                                     .arg(form.lblstation->text(), shown(form.play), shown(form.info1),
+                                          form.volval->text(), shown(&form));
+            if (view != last)
+                report(last = view);
+        });
+        viewTimer->start(50);
         QObject::connect(form.wm, &tarvoni::MediaPlayer::statusChanged, &form, [&form] {
             // After the window's own handler has put the status into the status line.
             QTimer::singleShot(0, &form, [&form] { report(QStringLiteral("status: ") + form.lblkb->text()); });

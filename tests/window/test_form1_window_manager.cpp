@@ -79,6 +79,11 @@ void TestForm1WindowManager::windowManagerMinimizeHidesIntoTheTray()
 
     minimizeThroughTheWindowManager();
     QTRY_VERIFY_WITH_TIMEOUT(m_form->isHidden(), 5000);
+    QTest::qWait(500); // time for a stray map to reach the X server
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(m_form->winId())});
+    QVERIFY(xwininfo.waitForFinished());
+    QVERIFY(xwininfo.readAllStandardOutput().contains("Map State: IsUnMapped"));
     QCOMPARE(m_form->windowState(), qint16(0)); // hidden with the state it had
     QCOMPARE(m_form->LastState, qint16(0));
     QVERIFY(m_form->mnuTrayRestore->isEnabled());

@@ -669,4 +669,14 @@ bool VlcMediaPlayer::sessionActive() const
     return m_entry || m_reconnectTimer.isActive();
 }
 
+QString VlcMediaPlayer::streamTitle() const
+{
+    return m_state.kind == PlayerState::Kind::Playing ? m_state.title : QString();
+}
+
+bool VlcMediaPlayer::isActive() const
+{
+    return sessionActive();
+}
+
 } // namespace tarvoni::vlc

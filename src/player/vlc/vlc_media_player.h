@@ -57,6 +57,8 @@ public:
     int volume() const override;
     QString status() const override;
     PlayerState state() const { return m_state; }
+    QString streamTitle() const override;
+    bool isActive() const override;
 
     // The volume libVLC reports for the sound now playing, or -1 when there is none.
     int engineVolume() const;
