@@ -97,7 +97,7 @@ QProcessEnvironment Desk::environment(const QString &home) const
     return env;
 }
 
-void Desk::launch(QProcess &process, const QString &program, const QStringList &args)
+void Desk::launch(QProcess &process, const QString &program, const QStringList &args, const QProcessEnvironment &extra)
 {
     const QString home = ownedDir(QStringLiteral("home-%1").arg(++m_homes));
     const QString runtime = home + QStringLiteral("/run");
@@ -106,7 +106,9 @@ void Desk::launch(QProcess &process, const QString &program, const QStringList &
     if (m_unprivileged) {
         [[maybe_unused]] const int ignored = ::chown(QFile::encodeName(runtime).constData(), kNobody, kNobody);
     }
-    process.setProcessEnvironment(environment(home));
+    QProcessEnvironment env = environment(home);
+    env.insert(extra);
+    process.setProcessEnvironment(env);
     startAs(process, program, args, m_unprivileged);
 }
 

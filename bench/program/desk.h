@@ -24,7 +24,8 @@ public:
     bool start(const QString &watcherProgram, QString *error);
 
     // Starts a program on this desk with a home of its own, as a new user would meet it.
-    void launch(QProcess &process, const QString &program, const QStringList &args);
+    void launch(QProcess &process, const QString &program, const QStringList &args,
+                const QProcessEnvironment &extra = {});
     bool unprivileged() const { return m_unprivileged; }
     QProcessEnvironment environment(const QString &home = {}) const;
     QString monitorSource() const { return QStringLiteral("bench.monitor"); }

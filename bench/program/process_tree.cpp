@@ -80,6 +80,8 @@ double treeCpuPercent(qint64 root, int seconds)
 
 void endTree(qint64 root)
 {
+    if (root <= 0) // not running (kill(0) would end the benchmark's own process group)
+        return;
     const QList<qint64> tree = processTree(root);
     ::kill(pid_t(root), SIGTERM);
     waitUntil([root] { return processTree(root).isEmpty(); }, 3000);

@@ -2,7 +2,7 @@
 // the same loopback servers. See README (Benchmarks) for how to run it.
 //
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
-//                 [--no-references] [--soak MINUTES [--switch S]]
+//                 [--no-references] [--engine-flags "<switches>"] [--soak MINUTES [--switch S]]
 //
 // --starts N       fresh starts of each program; figures are their medians (default 3)
 // --listen S       seconds each station plays after it is heard; the gaps in that sound are
@@ -12,6 +12,7 @@
 // --as-root        keep the program as root (its web engine then runs without the sandbox);
 //                  otherwise, run as root, the desktop and the programs run as nobody
 // --no-references  only the program
+// --engine-flags   Chromium switches to try on the panes' web engine, on top of the program's
 // --soak MINUTES   instead: one start, a station change every --switch S (default 30)
 //                  seconds, and the slope of the tree's PSS over the second half
 
@@ -49,6 +50,7 @@ struct Options {
     bool references = true;
     int soakMinutes = 0;
     int switchSeconds = 30;
+    QString engineFlags;
 };
 
 // One kind of station: the program's station that is of that kind, where the bench points
@@ -236,7 +238,10 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
     const int pagesBefore = b.ads.requestCount("/3-1/2.php");
     b.desk.forgetMapping();
     const qint64 started = nowNs();
-    b.desk.launch(run.process, QStringLiteral(TARVONI_BENCH_PROGRAM), programArgs(b));
+    QProcessEnvironment extra;
+    if (!b.options.engineFlags.isEmpty())
+        extra.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), b.options.engineFlags);
+    b.desk.launch(run.process, QStringLiteral(TARVONI_BENCH_PROGRAM), programArgs(b), extra);
     if (!waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000) || !run.readButtons())
         return false;
     if (figures)
@@ -487,6 +492,7 @@ Options parseOptions(const QStringList &args)
         else if (arg == QLatin1String("--switch")) o.switchSeconds = std::max(1, value), ++i;
         else if (arg == QLatin1String("--as-root")) o.asRoot = true;
         else if (arg == QLatin1String("--no-references")) o.references = false;
+        else if (arg == QLatin1String("--engine-flags")) o.engineFlags = args.value(++i);
     }
     return o;
 }
@@ -504,7 +510,7 @@ std::vector<Kind> makeKinds(int mmsPort)
         {"http without burst", "tnl", "tnl", stream + QStringLiteral("/stream?burst=0&x="),
          QStringLiteral("http://%1/stream?burst=0&x=/live").arg(stream), true},
         {"mms (MMS over HTTP, no burst)", "sirasa", "G2", QStringLiteral("127.0.0.1:%1/?x=").arg(mmsPort),
-         QStringLiteral("mms://127.0.0.1:%1/").arg(mmsPort), false},
+         QStringLiteral("mmsh://127.0.0.1:%1/").arg(mmsPort), false},
     };
 }
 
