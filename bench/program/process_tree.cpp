@@ -45,7 +45,9 @@ QList<qint64> processTree(qint64 root)
     return tree;
 }
 
-qint64 treePssKb(const QList<qint64> &tree)
+namespace {
+
+qint64 treeSmapsKb(const QList<qint64> &tree, std::initializer_list<const char *> fields)
 {
     qint64 total = 0;
     for (qint64 pid : tree) {
@@ -53,11 +55,25 @@ qint64 treePssKb(const QList<qint64> &tree)
         if (!rollup.open(QIODevice::ReadOnly))
             continue;
         for (const QByteArray &line : rollup.readAll().split('\n')) {
-            if (line.startsWith("Pss:"))
-                total += line.simplified().split(' ').value(1).toLongLong();
+            for (const char *field : fields) {
+                if (line.startsWith(field))
+                    total += line.simplified().split(' ').value(1).toLongLong();
+            }
         }
     }
     return total;
+}
+
+} // namespace
+
+qint64 treePssKb(const QList<qint64> &tree)
+{
+    return treeSmapsKb(tree, {"Pss:"});
+}
+
+qint64 treeUssKb(const QList<qint64> &tree)
+{
+    return treeSmapsKb(tree, {"Private_Clean:", "Private_Dirty:"});
 }
 
 qint64 treeCpuTicks(const QList<qint64> &tree)

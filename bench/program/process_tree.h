@@ -9,6 +9,9 @@ namespace bench {
 QList<qint64> processTree(qint64 root);
 // PSS of the whole tree, in kB.
 qint64 treePssKb(const QList<qint64> &tree);
+// Its private memory (USS), in kB: unlike PSS, it does not change with what other programs
+// on the machine share with it, so it is the steadier figure for comparing settings.
+qint64 treeUssKb(const QList<qint64> &tree);
 // CPU time (user + system) the tree has used so far, in clock ticks.
 qint64 treeCpuTicks(const QList<qint64> &tree);
 // CPU use of the tree over `seconds`, in percent of one core.

@@ -193,6 +193,7 @@ struct StartFigures {
     std::map<QString, double> laterMs;
     std::map<QString, bench::SoundCapture::Gaps> gaps;
     double pssMb = kNone;
+    double ussMb = kNone;
     int processes = 0;
     double cpuPercent = kNone;
 };
@@ -280,7 +281,9 @@ StartFigures measureProgramOnce(Bench &b)
     bench::pause(3000);
     const QList<qint64> tree = bench::processTree(run.process.processId());
     figures.pssMb = bench::treePssKb(tree) / 1024.0;
+    figures.ussMb = bench::treeUssKb(tree) / 1024.0;
     figures.processes = int(tree.size());
+    std::fprintf(stderr, "  PSS %.1f MB, USS %.1f MB, %d processes\n", figures.pssMb, figures.ussMb, figures.processes);
     figures.cpuPercent = bench::treeCpuPercent(run.process.processId(), b.options.cpuSeconds);
     bench::endTree(run.process.processId());
     return figures;
@@ -327,7 +330,7 @@ ReferenceFigures measurePlayer(Bench &b, const QStringList &command)
     for (const Kind &kind : b.kinds) {
         QProcess player;
         const qint64 started = startPlayer(b, player, command, kind);
-        const double heard = b.heardAfter(started, 10000);
+        const double heard = b.heardAfter(started, 15000);
         const qint64 request = b.streams.firstRequestAfter(started);
         figures.startToHeardMs[QLatin1String(kind.label)] = heard;
         std::fprintf(stderr, "  %s: %s %.0f ms\n", qPrintable(command.front()), kind.label, heard);
@@ -400,7 +403,7 @@ int soak(Bench &b)
 
 void row(const QString &name, const QString &ours, const QStringList &references = {})
 {
-    std::printf("%-44s %-22s %s\n", qPrintable(name), qPrintable(ours), qPrintable(references.join(QStringLiteral("; "))));
+    std::printf("%-58s %-36s %s\n", qPrintable(name), qPrintable(ours), qPrintable(references.join(QStringLiteral("; "))));
 }
 
 template<typename T, typename F>
@@ -445,6 +448,7 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std
         row(QStringLiteral("%1, a later click").arg(label), figure(later, "ms"), references);
     }
     const double pss = medianOf(ours, [](const StartFigures &f) { return f.pssMb; });
+    const double uss = medianOf(ours, [](const StartFigures &f) { return f.ussMb; });
     const double processes = medianOf(ours, [](const StartFigures &f) { return double(f.processes); });
     QStringList pssReferences{QStringLiteral("bare Qt window %1").arg(figure(medianOf(bare, [](const ReferenceFigures &f) { return f.pssMb; }), "MB", 1))};
     QStringList cpuReferences;
@@ -456,7 +460,7 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std
         cpuReferences << QStringLiteral("%1 %2%3").arg(name, figure(theirCpu, "%", 2), ratio(cpu, theirCpu));
     }
     row(QStringLiteral("PSS of the whole tree while playing, panes loaded"),
-        QStringLiteral("%1 (%2 processes, %3)").arg(figure(pss, "MB", 1)).arg(processes).arg(
+        QStringLiteral("%1 (USS %2, %3 processes, %4)").arg(figure(pss, "MB", 1), figure(uss, "MB", 1)).arg(processes).arg(
             b.desk.unprivileged() || ::geteuid() != 0 ? QStringLiteral("user") : QStringLiteral("root")),
         pssReferences);
     row(QStringLiteral("CPU while playing, %1 s (% of one core)").arg(b.options.cpuSeconds), figure(cpu, "%", 2), cpuReferences);
