@@ -24,6 +24,7 @@
 #include "sound_capture.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHash>
 #include <QStandardPaths>
 
@@ -284,7 +285,20 @@ StartFigures measureProgramOnce(Bench &b)
     figures.ussMb = bench::treeUssKb(tree) / 1024.0;
     figures.processes = int(tree.size());
     std::fprintf(stderr, "  PSS %.1f MB, USS %.1f MB, %d processes\n", figures.pssMb, figures.ussMb, figures.processes);
+    if (qEnvironmentVariableIsSet("BENCH_VERBOSE")) {
+        for (qint64 pid : tree) {
+            QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            command.open(QIODevice::ReadOnly);
+            std::fprintf(stderr, "    %7.1f MB PSS %7.1f MB USS  %s\n", bench::treePssKb({pid}) / 1024.0,
+                         bench::treeUssKb({pid}) / 1024.0, command.readAll().replace('\0', ' ').left(90).constData());
+        }
+    }
     figures.cpuPercent = bench::treeCpuPercent(run.process.processId(), b.options.cpuSeconds);
+    if (qEnvironmentVariableIsSet("BENCH_VERBOSE")) {
+        const QList<qint64> now = bench::processTree(run.process.processId());
+        std::fprintf(stderr, "  after the CPU time: PSS %.1f MB, USS %.1f MB\n", bench::treePssKb(now) / 1024.0,
+                     bench::treeUssKb(now) / 1024.0);
+    }
     bench::endTree(run.process.processId());
     return figures;
 }
@@ -470,8 +484,10 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std
         double total = 0;
         for (const StartFigures &f : ours) {
             const auto it = f.gaps.find(QLatin1String(kind.label));
-            if (it != f.gaps.end())
-                count += it->second.count, total += it->second.totalMs;
+            if (it != f.gaps.end()) {
+                count += it->second.count;
+                total += it->second.totalMs;
+            }
         }
         dropouts << QStringLiteral("%1: %2 (%3 ms)").arg(QLatin1String(kind.label)).arg(count).arg(total);
     }
@@ -487,16 +503,25 @@ Options parseOptions(const QStringList &args)
     Options o;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        const int value = args.value(i + 1).toInt();
-        if (arg == QLatin1String("--starts")) o.starts = std::max(1, value), ++i;
-        else if (arg == QLatin1String("--listen")) o.listenSeconds = value, ++i;
-        else if (arg == QLatin1String("--cpu")) o.cpuSeconds = std::max(1, value), ++i;
-        else if (arg == QLatin1String("--settle")) o.settleMs = value, ++i;
-        else if (arg == QLatin1String("--soak")) o.soakMinutes = std::max(1, value), ++i;
-        else if (arg == QLatin1String("--switch")) o.switchSeconds = std::max(1, value), ++i;
-        else if (arg == QLatin1String("--as-root")) o.asRoot = true;
-        else if (arg == QLatin1String("--no-references")) o.references = false;
-        else if (arg == QLatin1String("--engine-flags")) o.engineFlags = args.value(++i);
+        const auto number = [&](int least) { return std::max(least, args.value(++i).toInt()); };
+        if (arg == QLatin1String("--starts"))
+            o.starts = number(1);
+        else if (arg == QLatin1String("--listen"))
+            o.listenSeconds = number(0);
+        else if (arg == QLatin1String("--cpu"))
+            o.cpuSeconds = number(1);
+        else if (arg == QLatin1String("--settle"))
+            o.settleMs = number(0);
+        else if (arg == QLatin1String("--soak"))
+            o.soakMinutes = number(1);
+        else if (arg == QLatin1String("--switch"))
+            o.switchSeconds = number(1);
+        else if (arg == QLatin1String("--engine-flags"))
+            o.engineFlags = args.value(++i);
+        else if (arg == QLatin1String("--as-root"))
+            o.asRoot = true;
+        else if (arg == QLatin1String("--no-references"))
+            o.references = false;
     }
     return o;
 }
