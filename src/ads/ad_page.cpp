@@ -53,6 +53,9 @@ void applyAdSettings(QWebEngineSettings *settings)
     settings->setAttribute(S::LinksIncludedInFocusChain, false);
     settings->setAttribute(S::NavigateOnDropEnabled, false);
     settings->setAttribute(S::HyperlinkAuditingEnabled, false);
+    // Nothing shows a page's icon: it is not fetched.
+    settings->setAttribute(S::AutoLoadIconsForPage, false);
+    settings->setAttribute(S::TouchIconsEnabled, false);
     // A failed load leaves the pane to its own quiet look instead of the engine's page.
     settings->setAttribute(S::ErrorPageEnabled, false);
     settings->setUnknownUrlSchemePolicy(S::DisallowUnknownUrlSchemes);

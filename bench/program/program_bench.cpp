@@ -1,0 +1,600 @@
+// The whole program as a user meets it, beside a bare Qt window, VLC's own player and mpv on
+// the same loopback servers. See README (Benchmarks) for how to run it.
+//
+//   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
+//                 [--no-references] [--engine-flags "<switches>"] [--soak MINUTES [--switch S]]
+//
+// --starts N       fresh starts of each program; figures are their medians (default 3)
+// --listen S       seconds each station plays after it is heard; the gaps in that sound are
+//                  counted as dropouts (default 2; 60 is the full dropout check)
+// --cpu S          seconds over which CPU use while playing is taken (default 20)
+// --settle MS      wait after both ad panes have loaded before the first click (default 1500)
+// --as-root        keep the program as root (its web engine then runs without the sandbox);
+//                  otherwise, run as root, the desktop and the programs run as nobody
+// --no-references  only the program
+// --engine-flags   Chromium switches to try on the panes' web engine, on top of the program's
+// --soak MINUTES   instead: one start, a station change every --switch S (default 30)
+//                  seconds, and the slope of the tree's PSS over the second half
+
+#include "desk.h"
+#include "event_wait.h"
+#include "loopback_http_server.h"
+#include "loopback_servers.h"
+#include "process_tree.h"
+#include "sound_capture.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <unistd.h>
+
+namespace {
+
+using bench::nowNs;
+using bench::waitUntil;
+
+constexpr double kNone = std::nan("");
+constexpr int kStreamPort = 8704; // the port of the "port only" station in the catalogue
+
+struct Options {
+    int starts = 3;
+    int listenSeconds = 2;
+    int cpuSeconds = 20;
+    int settleMs = 1500;
+    bool asRoot = false;
+    bool references = true;
+    int soakMinutes = 0;
+    int switchSeconds = 30;
+    QString engineFlags;
+};
+
+// One kind of station: the program's station that is of that kind, where the bench points
+// its host, and the address a reference player is given for the same stream.
+struct Kind {
+    const char *label;
+    const char *station;
+    const char *hostKey; // the key of its host in the program's table
+    QString host;
+    QString url;
+    bool logged; // its requests reach the stream server's log
+};
+
+double ms(qint64 ns)
+{
+    return double(ns) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }), values.end());
+    if (values.empty())
+        return kNone;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+QString figure(double value, const char *unit, int decimals = 0)
+{
+    return std::isnan(value) ? QStringLiteral("–") : QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(unit));
+}
+
+QString ratio(double ours, double reference)
+{
+    if (std::isnan(ours) || std::isnan(reference) || reference <= 0)
+        return {};
+    return QStringLiteral(" (%1×)").arg(ours / reference, 0, 'f', 2);
+}
+
+// tests/player/stream_server.py on the port of the "port only" station, logging the time of
+// every request it answers.
+class StreamServer {
+public:
+    ~StreamServer() { bench::endTree(m_process.processId()); }
+
+    bool start(const QString &workDir)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("STREAM_SERVER_VERBOSE"), QStringLiteral("1"));
+        m_process.setProcessEnvironment(env);
+        QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process, [this] {
+            const qint64 at = nowNs();
+            m_log += m_process.readAllStandardError();
+            for (qsizetype end; (end = m_log.indexOf('\n')) >= 0; m_log.remove(0, end + 1)) {
+                if (m_log.left(end).contains("\"GET "))
+                    m_requests.push_back(at);
+            }
+        });
+        m_process.start(QStringLiteral("python3"), {QStringLiteral(TARVONI_STREAM_SERVER), QStringLiteral("--workdir"),
+                                                    workDir, QStringLiteral("--port"), QString::number(kStreamPort)});
+        return waitUntil([this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; }, 60000)
+            && m_process.readLine().startsWith("PORT");
+    }
+
+    qint64 firstRequestAfter(qint64 fromNs) const
+    {
+        const auto it = std::find_if(m_requests.begin(), m_requests.end(), [fromNs](qint64 t) { return t >= fromNs; });
+        return it == m_requests.end() ? -1 : *it;
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_log;
+    std::vector<qint64> m_requests;
+};
+
+struct Bench {
+    explicit Bench(const Options &o) : options(o) {}
+
+    Options options;
+    bench::Desk desk{options.asRoot};
+    bench::SoundCapture sound;
+    StreamServer streams;
+    tarvoni::testing::MmshRadio mms;
+    tarvoni::LoopbackHttpServer ads;
+    std::vector<Kind> kinds;
+
+    // Time from `fromNs` until the sound server played a sound, in ms.
+    double heardAfter(qint64 fromNs, int timeoutMs = 15000)
+    {
+        qint64 heard = -1;
+        waitUntil([&] { return (heard = sound.firstLoudAfter(fromNs)) >= 0; }, timeoutMs);
+        return heard < 0 ? kNone : ms(heard - fromNs);
+    }
+
+    bool quiet()
+    {
+        const qint64 from = nowNs();
+        return waitUntil([&] { return sound.quietFor(400, from); }, 10000);
+    }
+};
+
+// --- The program ---------------------------------------------------------------------------
+
+struct ProgramRun {
+    QProcess process;
+    QString window;
+    QHash<QString, QPoint> buttons;
+    QByteArray status;
+
+    ProgramRun()
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [this] { read(); });
+    }
+
+    void read()
+    {
+        while (process.canReadLine()) {
+            const QByteArray line = process.readLine().trimmed();
+            const QList<QByteArray> words = line.split(' ');
+            if (words.value(0) == "button")
+                buttons.insert(QString::fromLatin1(words.value(1)), {words.value(2).toInt(), words.value(3).toInt()});
+            else if (line.startsWith("status: "))
+                status = line.mid(8);
+        }
+    }
+
+    bool readButtons()
+    {
+        return waitUntil([this] {
+            return buttons.contains(QStringLiteral("stop")) || process.state() == QProcess::NotRunning;
+        }, 30000) && buttons.contains(QStringLiteral("stop"));
+    }
+};
+
+struct StartFigures {
+    double mappedMs = kNone;
+    double firstClickMs = kNone;
+    std::map<QString, double> laterMs;
+    std::map<QString, bench::SoundCapture::Gaps> gaps;
+    double pssMb = kNone;
+    double ussMb = kNone;
+    int processes = 0;
+    double cpuPercent = kNone;
+};
+
+QStringList programArgs(const Bench &b)
+{
+    QStringList args{QStringLiteral("ad=") + b.ads.baseUrl().authority(),
+                     QStringLiteral("*=127.0.0.1:%1").arg(kStreamPort)};
+    for (const Kind &kind : b.kinds)
+        args << QLatin1String(kind.hostKey) + QLatin1Char('=') + kind.host;
+    return args;
+}
+
+// Clicks a station and returns how soon it was heard; with `listen`, counts its dropouts.
+double clickStation(Bench &b, ProgramRun &run, const Kind &kind, bench::SoundCapture::Gaps *gaps)
+{
+    const qint64 clicked = b.desk.click(run.window, run.buttons.value(QLatin1String(kind.station)));
+    if (clicked < 0)
+        return kNone;
+    const double heard = b.heardAfter(clicked, 10000);
+    if (std::isnan(heard))
+        std::fprintf(stderr, "  %s not heard; the status line says \"%s\"\n", kind.label, run.status.constData());
+    // A check on the click's timestamp: the program's request comes after it.
+    const qint64 request = b.streams.firstRequestAfter(clicked - 200000000);
+    if (kind.logged && request > 0)
+        std::fprintf(stderr, "  (request %+.1f ms after the click)\n", ms(request - clicked));
+    if (gaps && !std::isnan(heard)) {
+        const qint64 heardAt = clicked + qint64(heard * 1e6);
+        bench::pause(b.options.listenSeconds * 1000);
+        *gaps = b.sound.gapsBetween(heardAt, heardAt + qint64(b.options.listenSeconds) * 1000000000);
+    }
+    return heard;
+}
+
+void stopPlaying(Bench &b, ProgramRun &run)
+{
+    b.desk.click(run.window, run.buttons.value(QStringLiteral("stop")));
+    b.quiet();
+}
+
+bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
+{
+    const int pagesBefore = b.ads.requestCount("/3-1/2.php");
+    b.desk.forgetMapping();
+    const qint64 started = nowNs();
+    QProcessEnvironment extra;
+    if (!b.options.engineFlags.isEmpty())
+        extra.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), b.options.engineFlags);
+    b.desk.launch(run.process, QStringLiteral(TARVONI_BENCH_PROGRAM), programArgs(b), extra);
+    if (!waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000) || !run.readButtons())
+        return false;
+    if (figures)
+        figures->mappedMs = ms(b.desk.mappedNs() - started);
+    run.window = b.desk.windowOf(run.process.processId());
+    // As a user would: the window is there and its panes have loaded.
+    waitUntil([&] { return b.ads.requestCount("/3-1/2.php") > pagesBefore; }, 30000);
+    bench::pause(b.options.settleMs);
+    return !run.window.isEmpty();
+}
+
+StartFigures measureProgramOnce(Bench &b)
+{
+    StartFigures figures;
+    ProgramRun run;
+    if (!startProgram(b, run, &figures)) {
+        std::fprintf(stderr, "the program did not come up\n");
+        bench::endTree(run.process.processId());
+        return figures;
+    }
+    std::fprintf(stderr, "  mapped %.1f ms\n", figures.mappedMs);
+    const Kind &first = b.kinds.front();
+    figures.firstClickMs = clickStation(b, run, first, nullptr);
+    std::fprintf(stderr, "  first click %.0f ms\n", figures.firstClickMs);
+    bench::pause(1000);
+    stopPlaying(b, run);
+    for (const Kind &kind : b.kinds) {
+        bench::SoundCapture::Gaps gaps;
+        figures.laterMs[QLatin1String(kind.label)] = clickStation(b, run, kind, &gaps);
+        figures.gaps[QLatin1String(kind.label)] = gaps;
+        std::fprintf(stderr, "  %s %.0f ms, %d gaps\n", kind.label, figures.laterMs[QLatin1String(kind.label)], gaps.count);
+        stopPlaying(b, run);
+    }
+    // While playing the first kind of station, both panes loaded.
+    clickStation(b, run, first, nullptr);
+    bench::pause(3000);
+    const QList<qint64> tree = bench::processTree(run.process.processId());
+    figures.pssMb = bench::treePssKb(tree) / 1024.0;
+    figures.ussMb = bench::treeUssKb(tree) / 1024.0;
+    figures.processes = int(tree.size());
+    std::fprintf(stderr, "  PSS %.1f MB, USS %.1f MB, %d processes\n", figures.pssMb, figures.ussMb, figures.processes);
+    if (qEnvironmentVariableIsSet("BENCH_VERBOSE")) {
+        for (qint64 pid : tree) {
+            QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            command.open(QIODevice::ReadOnly);
+            std::fprintf(stderr, "    %7.1f MB PSS %7.1f MB USS  %s\n", bench::treePssKb({pid}) / 1024.0,
+                         bench::treeUssKb({pid}) / 1024.0, command.readAll().replace('\0', ' ').left(90).constData());
+        }
+    }
+    figures.cpuPercent = bench::treeCpuPercent(run.process.processId(), b.options.cpuSeconds);
+    if (qEnvironmentVariableIsSet("BENCH_VERBOSE")) {
+        const QList<qint64> now = bench::processTree(run.process.processId());
+        std::fprintf(stderr, "  after the CPU time: PSS %.1f MB, USS %.1f MB\n", bench::treePssKb(now) / 1024.0,
+                     bench::treeUssKb(now) / 1024.0);
+    }
+    bench::endTree(run.process.processId());
+    return figures;
+}
+
+// --- References ----------------------------------------------------------------------------
+
+struct ReferenceFigures {
+    double mappedMs = kNone;                   // the bare window
+    std::map<QString, double> startToHeardMs;  // the players, by kind
+    std::map<QString, double> requestToHeardMs;
+    double pssMb = kNone;
+    double cpuPercent = kNone;
+};
+
+ReferenceFigures measureBareWindow(Bench &b)
+{
+    ReferenceFigures figures;
+    QProcess window;
+    b.desk.forgetMapping();
+    const qint64 started = nowNs();
+    b.desk.launch(window, QStringLiteral(TARVONI_BARE_WINDOW), {});
+    if (waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000))
+        figures.mappedMs = ms(b.desk.mappedNs() - started);
+    bench::pause(1000);
+    figures.pssMb = bench::treePssKb(bench::processTree(window.processId())) / 1024.0;
+    bench::endTree(window.processId());
+    return figures;
+}
+
+// Starts a player on one kind's stream; returns when it was started.
+qint64 startPlayer(Bench &b, QProcess &player, const QStringList &command, const Kind &kind)
+{
+    player.setStandardOutputFile(QProcess::nullDevice());
+    player.setStandardErrorFile(QProcess::nullDevice());
+    const qint64 started = nowNs();
+    b.desk.launch(player, command.front(), command.mid(1) << kind.url);
+    return started;
+}
+
+ReferenceFigures measurePlayer(Bench &b, const QStringList &command)
+{
+    ReferenceFigures figures;
+    for (const Kind &kind : b.kinds) {
+        QProcess player;
+        const qint64 started = startPlayer(b, player, command, kind);
+        const double heard = b.heardAfter(started, 15000);
+        const qint64 request = b.streams.firstRequestAfter(started);
+        figures.startToHeardMs[QLatin1String(kind.label)] = heard;
+        std::fprintf(stderr, "  %s: %s %.0f ms\n", qPrintable(command.front()), kind.label, heard);
+        if (kind.logged && request > 0 && !std::isnan(heard))
+            figures.requestToHeardMs[QLatin1String(kind.label)] = heard - ms(request - started);
+        bench::endTree(player.processId());
+        b.quiet();
+    }
+    // Memory and CPU while playing the stream the program is measured on.
+    QProcess player;
+    const qint64 started = startPlayer(b, player, command, b.kinds.front());
+    if (!std::isnan(b.heardAfter(started))) {
+        bench::pause(3000);
+        figures.pssMb = bench::treePssKb(bench::processTree(player.processId())) / 1024.0;
+        figures.cpuPercent = bench::treeCpuPercent(player.processId(), b.options.cpuSeconds);
+    }
+    bench::endTree(player.processId());
+    b.quiet();
+    return figures;
+}
+
+// --- The hour-long mode --------------------------------------------------------------------
+
+// Least-squares slope of (hours, MB) samples.
+double slopePerHour(const std::vector<std::pair<double, double>> &samples)
+{
+    const double n = double(samples.size());
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const auto &[x, y] : samples) {
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    const double d = n * sxx - sx * sx;
+    return n < 2 || d == 0 ? kNone : (n * sxy - sx * sy) / d;
+}
+
+int soak(Bench &b)
+{
+    ProgramRun run;
+    if (!startProgram(b, run, nullptr)) {
+        std::fprintf(stderr, "the program did not come up\n");
+        return 1;
+    }
+    const qint64 begun = nowNs();
+    const int changes = b.options.soakMinutes * 60 / b.options.switchSeconds;
+    std::vector<std::pair<double, double>> samples;
+    for (int i = 0; i < changes; ++i) {
+        const Kind &kind = b.kinds[size_t(i) % b.kinds.size()];
+        b.desk.click(run.window, run.buttons.value(QLatin1String(kind.station)));
+        bench::pause(b.options.switchSeconds * 1000);
+        b.sound.forget();
+        const double pss = bench::treePssKb(bench::processTree(run.process.processId())) / 1024.0;
+        samples.emplace_back(double(nowNs() - begun) / 3.6e12, pss);
+        std::printf("%6.1f min  %7.1f MB  after %s\n", samples.back().first * 60, pss, kind.label);
+        std::fflush(stdout);
+    }
+    bench::endTree(run.process.processId());
+    const std::vector<std::pair<double, double>> secondHalf(samples.begin() + qsizetype(samples.size() / 2), samples.end());
+    std::printf("\nPSS of the whole tree: %s at the first change, %s at the last; slope over the second half %s "
+                "(%d changes, one every %d s)\n",
+                qPrintable(figure(samples.empty() ? kNone : samples.front().second, "MB", 1)),
+                qPrintable(figure(samples.empty() ? kNone : samples.back().second, "MB", 1)),
+                qPrintable(figure(slopePerHour(secondHalf), "MB/h", 2)), changes, b.options.switchSeconds);
+    return 0;
+}
+
+// --- The table -----------------------------------------------------------------------------
+
+void row(const QString &name, const QString &ours, const QStringList &references = {})
+{
+    std::printf("%-58s %-36s %s\n", qPrintable(name), qPrintable(ours), qPrintable(references.join(QStringLiteral("; "))));
+}
+
+template<typename T, typename F>
+double medianOf(const std::vector<T> &runs, F value)
+{
+    std::vector<double> values;
+    for (const T &run : runs)
+        values.push_back(value(run));
+    return median(values);
+}
+
+void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std::vector<ReferenceFigures> &bare,
+                const std::map<QString, std::vector<ReferenceFigures>> &players)
+{
+    std::printf("\nmedians of %d fresh starts; heard = first audible sample the sound server played\n", b.options.starts);
+    std::printf("references: players from their start (and from their first request to the stream server)\n\n");
+    row(QStringLiteral("figure"), QStringLiteral("Tarvoni"), {QStringLiteral("references (Tarvoni ÷ reference)")});
+    const double mapped = medianOf(ours, [](const StartFigures &f) { return f.mappedMs; });
+    const double bareMapped = medianOf(bare, [](const ReferenceFigures &f) { return f.mappedMs; });
+    row(QStringLiteral("start to window mapped"), figure(mapped, "ms", 1),
+        {QStringLiteral("bare Qt window %1%2").arg(figure(bareMapped, "ms", 1), ratio(mapped, bareMapped))});
+    const double firstClick = medianOf(ours, [](const StartFigures &f) { return f.firstClickMs; });
+    const QString firstLabel = QLatin1String(b.kinds.front().label);
+    const double laterFirstKind = medianOf(ours, [&](const StartFigures &f) { return f.laterMs.at(firstLabel); });
+    row(QStringLiteral("%1, the first click after start").arg(firstLabel), figure(firstClick, "ms"),
+        {QStringLiteral("the same station clicked later %1%2").arg(figure(laterFirstKind, "ms"), ratio(firstClick, laterFirstKind))});
+    for (const Kind &kind : b.kinds) {
+        const QString label = QLatin1String(kind.label);
+        const double later = medianOf(ours, [&](const StartFigures &f) { return f.laterMs.at(label); });
+        QStringList references;
+        for (const auto &[name, runs] : players) {
+            const double start = medianOf(runs, [&](const ReferenceFigures &f) { return f.startToHeardMs.at(label); });
+            const double request = medianOf(runs, [&](const ReferenceFigures &f) {
+                const auto it = f.requestToHeardMs.find(label);
+                return it == f.requestToHeardMs.end() ? kNone : it->second;
+            });
+            QString text = QStringLiteral("%1 %2%3").arg(name, figure(start, "ms"), ratio(later, start));
+            if (!std::isnan(request))
+                text += QStringLiteral(" (%1%2)").arg(figure(request, "ms"), ratio(later, request));
+            references << text;
+        }
+        row(QStringLiteral("%1, a later click").arg(label), figure(later, "ms"), references);
+    }
+    const double pss = medianOf(ours, [](const StartFigures &f) { return f.pssMb; });
+    const double uss = medianOf(ours, [](const StartFigures &f) { return f.ussMb; });
+    const double processes = medianOf(ours, [](const StartFigures &f) { return double(f.processes); });
+    QStringList pssReferences{QStringLiteral("bare Qt window %1").arg(figure(medianOf(bare, [](const ReferenceFigures &f) { return f.pssMb; }), "MB", 1))};
+    QStringList cpuReferences;
+    const double cpu = medianOf(ours, [](const StartFigures &f) { return f.cpuPercent; });
+    for (const auto &[name, runs] : players) {
+        const double theirPss = medianOf(runs, [](const ReferenceFigures &f) { return f.pssMb; });
+        const double theirCpu = medianOf(runs, [](const ReferenceFigures &f) { return f.cpuPercent; });
+        pssReferences << QStringLiteral("%1 %2%3").arg(name, figure(theirPss, "MB", 1), ratio(pss, theirPss));
+        cpuReferences << QStringLiteral("%1 %2%3").arg(name, figure(theirCpu, "%", 2), ratio(cpu, theirCpu));
+    }
+    row(QStringLiteral("PSS of the whole tree while playing, panes loaded"),
+        QStringLiteral("%1 (USS %2, %3 processes, %4)").arg(figure(pss, "MB", 1), figure(uss, "MB", 1)).arg(processes).arg(
+            b.desk.unprivileged() || ::geteuid() != 0 ? QStringLiteral("user") : QStringLiteral("root")),
+        pssReferences);
+    row(QStringLiteral("CPU while playing, %1 s (% of one core)").arg(b.options.cpuSeconds), figure(cpu, "%", 2), cpuReferences);
+    QStringList dropouts;
+    for (const Kind &kind : b.kinds) {
+        int count = 0;
+        double total = 0;
+        for (const StartFigures &f : ours) {
+            const auto it = f.gaps.find(QLatin1String(kind.label));
+            if (it != f.gaps.end()) {
+                count += it->second.count;
+                total += it->second.totalMs;
+            }
+        }
+        dropouts << QStringLiteral("%1: %2 (%3 ms)").arg(QLatin1String(kind.label)).arg(count).arg(total);
+    }
+    row(QStringLiteral("gaps ≥ 20 ms in the first %1 s after heard, all starts").arg(b.options.listenSeconds),
+        QString(), dropouts);
+    std::printf("\nad server: /favicon.ico asked for %d times over all starts\n", b.ads.requestCount("/favicon.ico"));
+}
+
+// --- Setting up ----------------------------------------------------------------------------
+
+Options parseOptions(const QStringList &args)
+{
+    Options o;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        const auto number = [&](int least) { return std::max(least, args.value(++i).toInt()); };
+        if (arg == QLatin1String("--starts"))
+            o.starts = number(1);
+        else if (arg == QLatin1String("--listen"))
+            o.listenSeconds = number(0);
+        else if (arg == QLatin1String("--cpu"))
+            o.cpuSeconds = number(1);
+        else if (arg == QLatin1String("--settle"))
+            o.settleMs = number(0);
+        else if (arg == QLatin1String("--soak"))
+            o.soakMinutes = number(1);
+        else if (arg == QLatin1String("--switch"))
+            o.switchSeconds = number(1);
+        else if (arg == QLatin1String("--engine-flags"))
+            o.engineFlags = args.value(++i);
+        else if (arg == QLatin1String("--as-root"))
+            o.asRoot = true;
+        else if (arg == QLatin1String("--no-references"))
+            o.references = false;
+    }
+    return o;
+}
+
+std::vector<Kind> makeKinds(int mmsPort)
+{
+    const QString stream = QStringLiteral("127.0.0.1:%1").arg(kStreamPort);
+    // The servers serve their tones at /stream and /: a station's own path rides in the query,
+    // or, for VLC's MMS server, which takes no query, in the fragment.
+    return {
+        {"http with a path, 2 s burst", "asura", "asura", stream + QStringLiteral("/stream?burst=2&x="),
+         QStringLiteral("http://%1/stream?burst=2&x=/live").arg(stream), true},
+        {"http, port only", "nilwala", "nilwala", QStringLiteral("127.0.0.1"), QStringLiteral("http://%1").arg(stream), true},
+        {".asx", "kirula", "kirula", stream, QStringLiteral("http://%1/kirula.asx").arg(stream), true},
+        {"http without burst", "tnl", "tnl", stream + QStringLiteral("/stream?burst=0&x="),
+         QStringLiteral("http://%1/stream?burst=0&x=/live").arg(stream), true},
+        {"mms (MMS over HTTP, no burst)", "sirasa", "G2", QStringLiteral("127.0.0.1:%1/?x=").arg(mmsPort),
+         QStringLiteral("mmsh://127.0.0.1:%1/").arg(mmsPort), false},
+    };
+}
+
+bool setUp(Bench &b, const QString &workDir)
+{
+    QString error;
+    b.ads.setPage("/3-1/1.php", {200, "<html><body style='margin:0;background:#fc0'>Ad one</body></html>"});
+    b.ads.setPage("/3-1/2.php", {200, "<html><body style='margin:0;background:#0cf'>Ad two</body></html>"});
+    if (!b.ads.start()) {
+        std::fprintf(stderr, "the ad server did not start\n");
+        return false;
+    }
+    if (!b.streams.start(workDir)) {
+        std::fprintf(stderr, "the stream server did not start on port %d\n", kStreamPort);
+        return false;
+    }
+    if (!b.mms.start(&error) || !b.desk.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), &error)
+        || !b.sound.start(b.desk.environment(), b.desk.monitorSource())) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.isEmpty() ? QStringLiteral("parec did not start") : error));
+        return false;
+    }
+    b.kinds = makeKinds(QUrl(b.mms.mmsUrl()).port());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Bench b{parseOptions(app.arguments())};
+    QTemporaryDir work;
+    if (!setUp(b, work.path()))
+        return 1;
+    if (b.options.soakMinutes > 0)
+        return soak(b);
+
+    std::map<QString, QStringList> playerCommands;
+    const bool root = ::geteuid() == 0 && !b.desk.unprivileged();
+    if (b.options.references && !QStandardPaths::findExecutable(QStringLiteral("cvlc")).isEmpty() && !root)
+        playerCommands[QStringLiteral("VLC's player")] = {QStringLiteral("cvlc"), QStringLiteral("--no-video")};
+    if (b.options.references && !QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty())
+        playerCommands[QStringLiteral("mpv")] = {QStringLiteral("mpv"), QStringLiteral("--no-video"), QStringLiteral("--no-terminal")};
+
+    std::vector<StartFigures> ours;
+    std::vector<ReferenceFigures> bare;
+    std::map<QString, std::vector<ReferenceFigures>> players;
+    for (int i = 0; i < b.options.starts; ++i) {
+        std::fprintf(stderr, "start %d of %d\n", i + 1, b.options.starts);
+        ours.push_back(measureProgramOnce(b));
+        if (b.options.references)
+            bare.push_back(measureBareWindow(b));
+        for (const auto &[name, command] : playerCommands)
+            players[name].push_back(measurePlayer(b, command));
+    }
+    printTable(b, ours, bare, players);
+    return 0;
+}
