@@ -76,6 +76,18 @@ qint64 treeUssKb(const QList<qint64> &tree)
     return treeSmapsKb(tree, {"Private_Clean:", "Private_Dirty:"});
 }
 
+int processesMappingOutside(const QByteArray &name, const QList<qint64> &tree)
+{
+    int count = 0;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const qint64 pid = entry.toLongLong();
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+        if (pid > 0 && !tree.contains(pid) && maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name))
+            ++count;
+    }
+    return count;
+}
+
 qint64 treeCpuTicks(const QList<qint64> &tree)
 {
     qint64 ticks = 0;

@@ -12,6 +12,9 @@ qint64 treePssKb(const QList<qint64> &tree);
 // Its private memory (USS), in kB: unlike PSS, it does not change with what other programs
 // on the machine share with it, so it is the steadier figure for comparing settings.
 qint64 treeUssKb(const QList<qint64> &tree);
+// How many processes outside `tree` map a file whose path contains `name`. Pages they share
+// with the tree lower its PSS, so this says how far the figure depends on the rest of the machine.
+int processesMappingOutside(const QByteArray &name, const QList<qint64> &tree);
 // CPU time (user + system) the tree has used so far, in clock ticks.
 qint64 treeCpuTicks(const QList<qint64> &tree);
 // CPU use of the tree over `seconds`, in percent of one core.
