@@ -151,7 +151,7 @@ bool Desk::startX(QString *error)
 
     m_openbox.setProcessEnvironment(environment());
     m_openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    // openbox has taken the desktop once it maps nothing but owns the window manager selection.
+    // openbox has taken the desktop once it owns the window manager selection.
     const QByteArray selection = "WM_S0";
     const auto cookie = xcb_intern_atom(m_x, 0, uint16_t(selection.size()), selection.constData());
     xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(m_x, cookie, nullptr);
