@@ -68,7 +68,18 @@ AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent)
     , m_homeUrl(homeUrl)
 {
     applyAdSettings(settings());
+    refuseDesktopRequests();
+    // A link meant for a new window goes to the browser when the user clicked it; the
+    // request itself is left unanswered, so no window is made.
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest &request) {
+                if (request.isUserInitiated() && userJustClicked())
+                    openInBrowser(request.requestedUrl());
+            });
+}
 
+void AdPage::refuseDesktopRequests()
+{
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl &origin, Feature feature) {
                 setFeaturePermission(origin, feature, PermissionDeniedByUser);
@@ -81,13 +92,6 @@ AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent)
             [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
     connect(this, &QWebEnginePage::quotaRequested, this,
             [](QWebEngineQuotaRequest request) { request.reject(); });
-    // A link meant for a new window goes to the browser when the user clicked it; the
-    // request itself is left unanswered, so no window is made.
-    connect(this, &QWebEnginePage::newWindowRequested, this,
-            [this](QWebEngineNewWindowRequest &request) {
-                if (request.isUserInitiated() && userJustClicked())
-                    openInBrowser(request.requestedUrl());
-            });
 }
 
 QWebEngineProfile *AdPage::sharedProfile()

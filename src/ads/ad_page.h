@@ -32,6 +32,8 @@ protected:
                                   int lineNumber, const QString &sourceID) override;
 
 private:
+    // Permissions, full screen, protocol handlers, files and storage quota: all refused.
+    void refuseDesktopRequests();
     bool userJustClicked() const;
     void openInBrowser(const QUrl &url);
 

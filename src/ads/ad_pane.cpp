@@ -1,5 +1,7 @@
 #include "ad_pane.h"
 
+#include "ad_engine.h"
+
 #include <QPainter>
 #include <QUrl>
 
@@ -22,6 +24,12 @@ AdPane::AdPane(const QString &name, const QRect &geometry, const QUrl &pageUrl, 
     setGeometry(geometry);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void AdPane::attachView(AdEngine &engine)
+{
+    // The view is the pane's child and stops reporting before it goes.
+    engine.attachView(this, m_pageUrl, [this](bool showsPage) { emit loadEnded(showsPage); });
 }
 
 void AdPane::paintEvent(QPaintEvent *)

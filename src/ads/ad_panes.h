@@ -14,10 +14,10 @@ namespace tarvoni {
 // sandbox switch that the engine needs when the program runs as root.
 void prepareAdPanes();
 
-// Creates Scriptlet1 and Scriptlet2 as children of `window` at their places and starts
-// loading adServerBase + "/3-1/1.php" and "/3-1/2.php" once the window has been shown.
-// Never throws; when the web engine cannot be loaded the panes keep their quiet built-in
-// look and one line goes to stderr.
+// Creates Scriptlet1 and Scriptlet2 (each an AdPane) as children of `window` at their places
+// and starts loading adServerBase + "/3-1/1.php" and "/3-1/2.php" once the window has been
+// shown. Never throws; when the web engine cannot be loaded the panes keep their quiet
+// built-in look and one line goes to stderr.
 void startAdPanes(QWidget *window, const QUrl &adServerBase);
 
 } // namespace tarvoni

@@ -1,19 +1,16 @@
 #include "ad_view.h"
 
-#include "ad_engine_entry.h"
 #include "ad_page.h"
 
 #include <QChildEvent>
-#include <QQuickWindow>
 #include <QWebEngineLoadingInfo>
-
-#include <utility>
 
 namespace tarvoni {
 
-AdView::AdView(const QUrl &pageUrl, QWidget *pane)
+AdView::AdView(const QUrl &pageUrl, QWidget *pane, std::function<void(bool showsPage)> loadEnded)
     : QWebEngineView(pane)
     , m_page(new AdPage(AdPage::sharedProfile(), pageUrl, this))
+    , m_loadEnded(std::move(loadEnded))
 {
     setFocusPolicy(Qt::NoFocus);
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -26,6 +23,12 @@ AdView::AdView(const QUrl &pageUrl, QWidget *pane)
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this, [this] { hide(); });
 
     m_page->load(pageUrl);
+}
+
+AdView::~AdView()
+{
+    // The page goes after this part of the view; what it reports on its way out is not heard.
+    m_page->disconnect(this);
 }
 
 void AdView::followLoad(const QWebEngineLoadingInfo &info)
@@ -47,8 +50,8 @@ void AdView::followLoad(const QWebEngineLoadingInfo &info)
         break;
     }
     setVisible(!m_lastLoadFailed);
-    // Lets a test or a debugger see that a load has ended, however quickly.
-    setProperty("finishedLoads", property("finishedLoads").toInt() + 1);
+    if (m_loadEnded)
+        m_loadEnded(!m_lastLoadFailed);
 }
 
 bool AdView::event(QEvent *event)
@@ -86,15 +89,3 @@ void AdView::keepOutOfFocus(QObject *object)
 }
 
 } // namespace tarvoni
-
-extern "C" Q_DECL_EXPORT void tarvoni_attach_ad_view(QWidget *pane, const QUrl *pageUrl)
-{
-    static_assert(sizeof(tarvoni::attachAdViewSymbol) == sizeof("tarvoni_attach_ad_view"));
-    // The panes are small: the engine draws them in software, without the GL stack, unless
-    // Qt Quick has been told otherwise. Set before the engine makes its first surface.
-    static bool drawingChosen = false;
-    if (!std::exchange(drawingChosen, true) && qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    if (pane && pageUrl)
-        new tarvoni::AdView(*pageUrl, pane);
-}

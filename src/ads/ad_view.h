@@ -2,6 +2,8 @@
 
 #include <QWebEngineView>
 
+#include <functional>
+
 class QWebEngineLoadingInfo;
 
 namespace tarvoni {
@@ -10,10 +12,12 @@ class AdPage;
 
 // The web view that covers an ad pane. It stays hidden, leaving the pane's own quiet look in
 // sight, until its page has loaded, and hides again when a load fails or the page's process
-// ends. It never takes the keyboard focus.
+// ends. It never takes the keyboard focus. `loadEnded` hears of every load that ends, with
+// whether the view now shows a page.
 class AdView : public QWebEngineView {
 public:
-    AdView(const QUrl &pageUrl, QWidget *pane);
+    AdView(const QUrl &pageUrl, QWidget *pane, std::function<void(bool showsPage)> loadEnded);
+    ~AdView() override;
 
 protected:
     bool event(QEvent *event) override;
@@ -24,6 +28,7 @@ private:
     void keepOutOfFocus(QObject *object);
 
     AdPage *m_page;
+    std::function<void(bool showsPage)> m_loadEnded;
     bool m_lastLoadFailed = false;
 };
 

@@ -1,10 +1,12 @@
 // The ad panes against a real web engine and a real HTTP server on the loopback interface.
 
+#include "ads/ad_pane.h"
 #include "ads/ad_panes.h"
 #include "loopback_http_server.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -97,24 +99,21 @@ QWebEngineView *TestAdPanes::showPanes(const QUrl &base, const char *paneName, b
     m_window = std::make_unique<QWidget>();
     m_window->resize(637, 581);
     startAdPanes(m_window.get(), base);
-    m_window->show();
-    if (!QTest::qWaitForWindowExposed(m_window.get()))
-        return nullptr;
-
-    QWidget *pane = m_window->findChild<QWidget *>(QLatin1String(paneName));
+    // The panes bring in their engine once the window has been drawn, so nothing has loaded
+    // yet and no end of a load can be missed.
+    auto *pane = m_window->findChild<AdPane *>(QLatin1String(paneName));
     if (!pane)
         return nullptr;
-    // The panes bring in their engine once the window has been drawn; the view counts the
-    // loads it has seen end, which may be before this function gets to look.
-    QWebEngineView *view = nullptr;
-    QDeadlineTimer deadline(20000);
-    while (!((view = pane->findChild<QWebEngineView *>())
-             && view->property("finishedLoads").toInt() > 0)) {
-        if (deadline.hasExpired())
-            return nullptr;
-        QTest::qWait(10);
+    QSignalSpy loadsEnded(pane, &AdPane::loadEnded);
+    m_window->show();
+    if (!QTest::qWaitForWindowExposed(m_window.get())
+        || !QTest::qWaitFor([&loadsEnded] { return !loadsEnded.isEmpty(); }, 20000)) {
+        return nullptr;
     }
-    *loadedOk = view->isVisible();
+    auto *view = pane->findChild<QWebEngineView *>();
+    if (!view)
+        return nullptr;
+    *loadedOk = loadsEnded.first().first().toBool();
     return view;
 }
 

@@ -2,7 +2,8 @@
 // and a loopback radio server: the tray tip follows the station, the status line reaches
 // playing, the desktop's media controls (MPRIS, also through playerctl) act as the window's own
 // controls, playing holds off idle suspend, a wake from sleep reconnects, the window manager's
-// minimize hides into either kind of tray, and the exit button leaves nothing behind.
+// minimize hides into either kind of tray, the exit button leaves nothing behind, and a normal
+// start and exit write nothing on stderr.
 
 #include "loopback_servers.h"
 #include "status_notifier_client.h"
@@ -12,9 +13,13 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace tarvoni::test;
 using tarvoni::testing::LoopbackRadio;
@@ -208,6 +213,7 @@ private slots:
     void windowManagerMinimize_data();
     void windowManagerMinimize();
     void exitLeavesNothingBehind();
+    void normalStartWritesNothingOnStderr();
     void brokenMediaEngineStillOpensTheWindow();
     void withoutSessionBus();
 
@@ -579,6 +585,30 @@ void TestProgramEndToEnd::exitLeavesNothingBehind()
     QCOMPARE(m_program.exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), 10000);
     QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kMpris).value());
+}
+
+void TestProgramEndToEnd::normalStartWritesNothingOnStderr()
+{
+    // As on a desktop session: a runtime directory and a tray host.
+    QTemporaryDir runtimeDir;
+    QVERIFY(QFile::setPermissions(runtimeDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcessEnvironment env = programEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    QVERIFY(startProgram(env));
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    // The ad panes' web engine starts its helper processes once it runs.
+    const QString pid = QString::number(m_program.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(!run(QStringLiteral("pgrep"), {"-P", pid, "-f", "QtWebEngineProcess"}).isEmpty(), 20000);
+    QTest::qWait(1000);
+    QVERIFY(clickAt(kExit));
+    QVERIFY2(m_program.waitForFinished(15000), "the program is still running after Exit");
+    QCOMPARE(m_program.exitCode(), 0);
+
+    // Run as root, the engine's sandbox is off, and the program says so.
+    const QString expected = geteuid() == 0
+        ? QStringLiteral("tarvoni.ads: running as root, so the ad panes' web engine runs without its sandbox.")
+        : QString();
+    QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()).trimmed(), expected);
 }
 
 void TestProgramEndToEnd::brokenMediaEngineStillOpensTheWindow()
