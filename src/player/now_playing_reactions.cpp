@@ -2,12 +2,9 @@
 
 namespace tarvoni {
 
-void NowPlayingReactions::nowPlayingChanged() const
+QString nowPlayingTrayTip(const QString &nowPlaying)
 {
-    const QString text = stationText();
-    setTrayTip(text + kTipSuffix);
-    setHintVisible(false);
-    setPlayVisible(false);
+    return nowPlaying + QStringLiteral(" - Tarvoni Radio Player");
 }
 
 } // namespace tarvoni

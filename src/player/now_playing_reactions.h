@@ -1,21 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 namespace tarvoni {
 
-// What the window does when the now-playing text changes: the tray tip follows the station,
-// and the hint and the play button go away (uncovering stop).
-struct NowPlayingReactions {
-    static inline const QString kTipSuffix = QStringLiteral(" - Tarvoni Radio Player");
+// When the now-playing text changes the tray tip follows the station, and the hint and the
+// play button go away (uncovering stop); the window does that on lblstation's change.
 
-    std::function<QString()> stationText;
-    std::function<void(const QString &)> setTrayTip;
-    std::function<void(bool)> setHintVisible;
-    std::function<void(bool)> setPlayVisible;
-
-    void nowPlayingChanged() const;
-};
+// The tray tip while `nowPlaying` is the now-playing text.
+QString nowPlayingTrayTip(const QString &nowPlaying);
 
 } // namespace tarvoni

@@ -30,25 +30,21 @@ Qt::WindowStates qtWindowStates(qint16 state, Qt::WindowStates current)
     }
 }
 
-void applyTrayMenuItems(qint16 state, TrayMenuItems &items)
+std::optional<TrayMenuItemsEnabled> trayMenuItemsFor(qint16 state)
 {
-    struct Row {
-        bool maximize, minimize, move, restore, size;
-    };
-    Row row;
-    if (state == 1)
-        row = {true, false, false, true, false};
-    else if (state == 2)
-        row = {false, true, false, true, false};
-    else if (state == 0)
-        row = {true, true, true, false, true};
-    else
-        return;
-    items.setItemEnabled(TrayMenuItem::Maximize, row.maximize);
-    items.setItemEnabled(TrayMenuItem::Minimize, row.minimize);
-    items.setItemEnabled(TrayMenuItem::Move, row.move);
-    items.setItemEnabled(TrayMenuItem::Restore, row.restore);
-    items.setItemEnabled(TrayMenuItem::Size, row.size);
+    switch (state) {
+    case 1:
+        return TrayMenuItemsEnabled{.maximize = true, .minimize = false, .move = false,
+                                    .restore = true, .size = false};
+    case 2:
+        return TrayMenuItemsEnabled{.maximize = false, .minimize = true, .move = false,
+                                    .restore = true, .size = false};
+    case 0:
+        return TrayMenuItemsEnabled{.maximize = true, .minimize = true, .move = true,
+                                    .restore = false, .size = true};
+    default:
+        return std::nullopt;
+    }
 }
 
 qint16 initialLastState(qint16 windowState)
@@ -56,12 +52,9 @@ qint16 initialLastState(qint16 windowState)
     return windowState == 1 ? qint16(0) : windowState;
 }
 
-void handleResize(TrayForm &form, qint16 &lastState)
+qint16 lastStateAfterResize(qint16 state, qint16 lastState)
 {
-    form.setTrayMenuItems(form.windowState());
-    const qint16 state = form.windowState();
-    if (state != 1)
-        lastState = state;
+    return state == 1 ? lastState : state;
 }
 
 TrayMenuCommands::TrayMenuCommands(TrayForm &form, WindowSystem &windows)

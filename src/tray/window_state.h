@@ -4,6 +4,8 @@
 
 #include <Qt>
 
+#include <optional>
+
 namespace tarvoni {
 
 class TrayForm;
@@ -15,24 +17,26 @@ qint16 windowStateFromQt(Qt::WindowStates states);
 // (a maximized window that is minimized still comes back maximized). Other values: current.
 Qt::WindowStates qtWindowStates(qint16 state, Qt::WindowStates current);
 
-enum class TrayMenuItem { Maximize, Minimize, Move, Restore, Size };
-
-// The tray menu's five state-dependent command items (not Close, not the separator).
-class TrayMenuItems {
-public:
-    virtual ~TrayMenuItems() = default;
-    virtual void setItemEnabled(TrayMenuItem item, bool enabled) = 0;
+// Which of the tray menu's five state-dependent command items (not Close, not the
+// separator) are enabled.
+struct TrayMenuItemsEnabled {
+    bool maximize;
+    bool minimize;
+    bool move;
+    bool restore;
+    bool size;
+    bool operator==(const TrayMenuItemsEnabled &) const = default;
 };
 
-// Enables the tray menu's commands that make sense in the given window state, in the order
-// Maximize, Minimize, Move, Restore, Size. Any state but 0, 1, 2 leaves every item alone.
-void applyTrayMenuItems(qint16 state, TrayMenuItems &items);
+// The tray menu's commands that make sense in the given window state. Nothing for any state
+// but 0, 1, 2: those leave every item as it is.
+std::optional<TrayMenuItemsEnabled> trayMenuItemsFor(qint16 state);
 
 // LastState when the window is loaded: its state, or 0 when it is loaded minimized.
 qint16 initialLastState(qint16 windowState);
 
-// The window's resize handler: items for the current state, then lastState unless minimized.
-void handleResize(TrayForm &form, qint16 &lastState);
+// LastState after the window's resize handler ran in `state`: that state, unless minimized.
+qint16 lastStateAfterResize(qint16 state, qint16 lastState);
 
 // Click handlers of mini and of the tray menu's commands.
 class TrayMenuCommands {

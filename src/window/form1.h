@@ -1,7 +1,6 @@
 #pragma once
 
 #include "player/playback_controller.h"
-#include "tray/tray_form.h"
 #include "tray/window_state.h"
 #include "window/services/window_procedure_host.h"
 
@@ -30,7 +29,7 @@ struct Station;
 // The program's one window: logo banner, information panel, station grid, small print, and
 // the hidden tray menu. Handlers stay thin: playback, tray and window-state rules live in
 // their own classes, so they can be exercised without this window.
-class Form1 : public QWidget, public PlaybackView, public TrayForm {
+class Form1 : public QWidget, public PlaybackView {
     Q_OBJECT
 
 public:
@@ -48,7 +47,16 @@ public:
 
     // The last window state that was not minimized.
     qint16 LastState = 0;
+    // Enables the tray menu's commands that make sense in the window state `state`.
     void SetTrayMenuItems(const qint16 &state);
+
+    // 0 normal, 1 minimized, 2 maximized. A window hidden in the tray reports the state it
+    // was hidden with, and comes back in it.
+    qint16 windowStateValue() const;
+    WindowHandle hWnd() const;
+    // Destroys the window: it hides, its WM_NCDESTROY goes through its procedure, and
+    // unloaded() is emitted. Once only.
+    void unload();
 
     WindowProcedureHost &windowSystem() { return m_windows; }
     APIStuff *trayModule() const { return m_tray.get(); }
@@ -93,20 +101,6 @@ public:
     void setVolumeText(const QString &text) override;
     void setVolumeColour(const RgbColour &colour) override;
 
-    // TrayForm
-    WindowHandle hWnd() const override;
-    IconHandle iconHandle() const override;
-    qint16 windowState() const override;
-    void setWindowState(qint16 state) override;
-    bool isVisible() const override;
-    void show() override;
-    void hide() override;
-    void setFocus() override;
-    void popupMenu(QMenu *menu) override;
-    qint16 lastState() const override;
-    void setTrayMenuItems(qint16 state) override;
-    void unload() override;
-
 signals:
     // The window is gone (Close, or the exit button): the program ends.
     void unloaded();
@@ -119,6 +113,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    class TrayView;
+
     void createPanel();
     void createStationButtons(const StationCatalogue &catalogue);
     void createTrayMenu();
@@ -126,7 +122,11 @@ private:
     void connectHandlers();
 
     void exitClicked();
+    void lblstationChanged();
     void resizeHandler();
+    void setWindowStateValue(qint16 state);
+    void showFromTray();
+    void setOwnWindowState(Qt::WindowStates states);
     LResult defaultWindowProc(WindowHandle hwnd, quint32 msg, quint32 wParam, qint32 lParam);
     LResult sendToSelf(quint32 msg, quint32 wParam = 0, qint32 lParam = 0);
 
@@ -134,6 +134,7 @@ private:
     std::vector<StationButton *> m_stationButtons;
     PlaybackController m_playback;
     WindowProcedureHost m_windows;
+    std::unique_ptr<TrayView> m_trayView; // the window as the tray code sees it
     TrayMenuCommands m_trayCommands;
     std::unique_ptr<APIStuff> m_tray;
     int m_ownStateChanges = 0; // > 0 while the window changes its own state

@@ -34,7 +34,27 @@ struct Installed {
     TrayMenuCommands commands;
 };
 
+// One message to the hook: the window before the call, the message, and what the call leaves
+// behind.
+struct HookCase {
+    const char *name = "";
+    quint32 msg = 0;
+    quint32 wParam = 0;
+    qint32 lParam = 0;
+    bool tray = true; // a notification area to come back from
+    bool visible = true;
+    qint16 state = 0;
+    qint16 lastState = 0;
+    bool passedOn = false; // reached the window's own handling, with its result
+    bool visibleAfter = true;
+    qint16 stateAfter = 0;
+    QList<qint16> itemStates = {}; // setTrayMenuItems calls, in order
+    int focusCalls = 0;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(HookCase)
 
 class TestTrayMessageHook : public QObject {
     Q_OBJECT
@@ -52,114 +72,92 @@ private slots:
 
 void TestTrayMessageHook::dispatch_data()
 {
-    QTest::addColumn<quint32>("msg");
-    QTest::addColumn<quint32>("wParam");
-    QTest::addColumn<qint32>("lParam");
-    QTest::addColumn<bool>("tray");
-    QTest::addColumn<bool>("visible");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<int>("lastState");
-    // What the call leaves behind.
-    QTest::addColumn<bool>("passedOn"); // reached the window's own handling, with its result
-    QTest::addColumn<bool>("visibleAfter");
-    QTest::addColumn<int>("stateAfter");
-    QTest::addColumn<QList<qint16>>("itemStates"); // setTrayMenuItems calls, in order
-    QTest::addColumn<int>("focusCalls");
-
+    QTest::addColumn<HookCase>("c");
     const quint32 cb = TRAY_CALLBACK_MESSAGE;
     const quint32 sc = WM_SYSCOMMAND;
-    const QList<qint16> none;
-    auto row = [](const char *name) { return &QTest::newRow(name); };
+    const QList<HookCase> cases{
+        // Left button released over the icon.
+        {.name = "left up, shown normal", .msg = cb, .lParam = qint32(WM_LBUTTONUP),
+         .focusCalls = 1},
+        {.name = "left up, shown maximized", .msg = cb, .lParam = qint32(WM_LBUTTONUP),
+         .state = 2, .lastState = 2, .stateAfter = 2, .focusCalls = 1},
+        {.name = "left up, hidden maximized", .msg = cb, .lParam = qint32(WM_LBUTTONUP),
+         .visible = false, .state = 2, .lastState = 2, .stateAfter = 2, .focusCalls = 1},
+        {.name = "left up, minimized from maximized", .msg = cb, .lParam = qint32(WM_LBUTTONUP),
+         .state = 1, .lastState = 2, .stateAfter = 2, .itemStates = {2}, .focusCalls = 1},
+        {.name = "left up, minimized from normal", .msg = cb, .lParam = qint32(WM_LBUTTONUP),
+         .state = 1, .itemStates = {0}, .focusCalls = 1},
+        {.name = "left up, icon id not looked at", .msg = cb, .wParam = 7,
+         .lParam = qint32(WM_LBUTTONUP), .visible = false, .focusCalls = 1},
+        // Every other tray notification goes on unchanged.
+        {.name = "left down", .msg = cb, .lParam = qint32(WM_LBUTTONDOWN), .visible = false,
+         .passedOn = true, .visibleAfter = false},
+        {.name = "left double click", .msg = cb, .lParam = qint32(WM_LBUTTONDBLCLK),
+         .visible = false, .passedOn = true, .visibleAfter = false},
+        {.name = "right down", .msg = cb, .lParam = qint32(WM_RBUTTONDOWN), .visible = false,
+         .passedOn = true, .visibleAfter = false},
+        {.name = "mouse move", .msg = cb, .lParam = qint32(WM_MOUSEMOVE), .visible = false,
+         .passedOn = true, .visibleAfter = false},
+        {.name = "middle up", .msg = cb, .lParam = qint32(WM_MBUTTONUP), .visible = false,
+         .passedOn = true, .visibleAfter = false},
+        {.name = "right up in wParam", .msg = cb, .wParam = WM_RBUTTONUP, .visible = false,
+         .passedOn = true, .visibleAfter = false},
 
-    // Left button released over the icon.
-    *row("left up, shown normal") << cb << 0u << qint32(WM_LBUTTONUP) << true << true << 0 << 0
-                                  << false << true << 0 << none << 1;
-    *row("left up, shown maximized") << cb << 0u << qint32(WM_LBUTTONUP) << true << true << 2 << 2
-                                     << false << true << 2 << none << 1;
-    *row("left up, hidden maximized") << cb << 0u << qint32(WM_LBUTTONUP) << true << false << 2
-                                      << 2 << false << true << 2 << none << 1;
-    *row("left up, minimized from maximized")
-        << cb << 0u << qint32(WM_LBUTTONUP) << true << true << 1 << 2 << false << true << 2
-        << QList<qint16>{2} << 1;
-    *row("left up, minimized from normal") << cb << 0u << qint32(WM_LBUTTONUP) << true << true << 1
-                                           << 0 << false << true << 0 << QList<qint16>{0} << 1;
-    *row("left up, icon id not looked at") << cb << 7u << qint32(WM_LBUTTONUP) << true << false
-                                           << 0 << 0 << false << true << 0 << none << 1;
-    // Every other tray notification goes on unchanged.
-    for (const auto &[name, mouse] :
-         {std::pair{"left down", WM_LBUTTONDOWN}, std::pair{"left double click", WM_LBUTTONDBLCLK},
-          std::pair{"right down", WM_RBUTTONDOWN}, std::pair{"mouse move", WM_MOUSEMOVE},
-          std::pair{"middle up", WM_MBUTTONUP}, std::pair{"right up in wParam", 0u}})
-        *row(name) << cb << (mouse ? 0u : WM_RBUTTONUP) << qint32(mouse) << true << false << 0
-                   << 0 << true << false << 0 << none << 0;
+        // Minimize: hidden to the tray, state kept.
+        {.name = "minimize, normal", .msg = sc, .wParam = SC_MINIMIZE, .visibleAfter = false,
+         .itemStates = {1}},
+        {.name = "minimize, maximized", .msg = sc, .wParam = SC_MINIMIZE, .state = 2,
+         .lastState = 2, .visibleAfter = false, .stateAfter = 2, .itemStates = {1}},
+        {.name = "minimize, low bits set", .msg = sc, .wParam = SC_MINIMIZE | 0x2,
+         .passedOn = true},
+        {.name = "minimize, all low bits set", .msg = sc, .wParam = SC_MINIMIZE | 0xF,
+         .passedOn = true},
+        // With no tray to come back from, the window minimizes as usual.
+        {.name = "minimize, no tray", .msg = sc, .wParam = SC_MINIMIZE, .tray = false,
+         .passedOn = true, .stateAfter = 1, .itemStates = {1}},
 
-    // Minimize: hidden to the tray, state kept.
-    *row("minimize, normal") << sc << SC_MINIMIZE << 0 << true << true << 0 << 0 << false << false
-                             << 0 << QList<qint16>{1} << 0;
-    *row("minimize, maximized") << sc << SC_MINIMIZE << 0 << true << true << 2 << 2 << false
-                                << false << 2 << QList<qint16>{1} << 0;
-    *row("minimize, low bits set") << sc << (SC_MINIMIZE | 0x2) << 0 << true << true << 0 << 0
-                                   << true << true << 0 << none << 0;
-    *row("minimize, all low bits set") << sc << (SC_MINIMIZE | 0xF) << 0 << true << true << 0 << 0
-                                       << true << true << 0 << none << 0;
-    // With no tray to come back from, the window minimizes as usual.
-    *row("minimize, no tray") << sc << SC_MINIMIZE << 0 << false << true << 0 << 0 << true << true
-                              << 1 << QList<qint16>{1} << 0;
+        // Restore: only a hidden window is the hook's business.
+        {.name = "restore, hidden normal", .msg = sc, .wParam = SC_RESTORE, .visible = false,
+         .itemStates = {0}},
+        {.name = "restore, hidden maximized", .msg = sc, .wParam = SC_RESTORE, .visible = false,
+         .state = 2, .lastState = 2, .stateAfter = 2, .itemStates = {0}},
+        {.name = "restore, hidden, no tray", .msg = sc, .wParam = SC_RESTORE, .tray = false,
+         .visible = false, .itemStates = {0}},
+        {.name = "restore, visible", .msg = sc, .wParam = SC_RESTORE, .state = 1,
+         .passedOn = true, .itemStates = {0}},
+        {.name = "restore, hidden, low bits set", .msg = sc, .wParam = SC_RESTORE | 0x1,
+         .visible = false, .passedOn = true, .visibleAfter = false},
+        {.name = "move", .msg = sc, .wParam = SC_MOVE, .passedOn = true},
+        {.name = "size", .msg = sc, .wParam = SC_SIZE, .passedOn = true},
+        {.name = "maximize", .msg = sc, .wParam = SC_MAXIMIZE, .passedOn = true},
 
-    // Restore: only a hidden window is the hook's business.
-    *row("restore, hidden normal") << sc << SC_RESTORE << 0 << true << false << 0 << 0 << false
-                                   << true << 0 << QList<qint16>{0} << 0;
-    *row("restore, hidden maximized") << sc << SC_RESTORE << 0 << true << false << 2 << 2 << false
-                                      << true << 2 << QList<qint16>{0} << 0;
-    *row("restore, hidden, no tray") << sc << SC_RESTORE << 0 << false << false << 0 << 0 << false
-                                     << true << 0 << QList<qint16>{0} << 0;
-    *row("restore, visible") << sc << SC_RESTORE << 0 << true << true << 1 << 0 << true << true
-                             << 0 << QList<qint16>{0} << 0;
-    *row("restore, hidden, low bits set") << sc << (SC_RESTORE | 0x1) << 0 << true << false << 0
-                                          << 0 << true << false << 0 << none << 0;
-    for (const auto &[name, command] : {std::pair{"move", SC_MOVE}, std::pair{"size", SC_SIZE},
-                                        std::pair{"maximize", SC_MAXIMIZE}})
-        *row(name) << sc << command << 0 << true << true << 0 << 0 << true << true << 0 << none
-                   << 0;
-
-    *row("unrelated message") << 0x0Fu << 0u << 0 << true << true << 0 << 0 << true << true << 0
-                              << none << 0;
-    *row("unrelated message with the callback's values") << WM_LBUTTONUP << 0u
-                                                         << qint32(WM_LBUTTONUP) << true << false
-                                                         << 0 << 0 << true << false << 0 << none
-                                                         << 0;
+        {.name = "unrelated message", .msg = 0x0F, .passedOn = true},
+        {.name = "unrelated message with the callback's values", .msg = WM_LBUTTONUP,
+         .lParam = qint32(WM_LBUTTONUP), .visible = false, .passedOn = true,
+         .visibleAfter = false},
+    };
+    for (const HookCase &c : cases)
+        QTest::newRow(c.name) << c;
 }
 
 void TestTrayMessageHook::dispatch()
 {
-    QFETCH(quint32, msg);
-    QFETCH(quint32, wParam);
-    QFETCH(qint32, lParam);
-    QFETCH(bool, tray);
-    QFETCH(bool, visible);
-    QFETCH(int, state);
-    QFETCH(int, lastState);
-    QFETCH(bool, passedOn);
-    QFETCH(bool, visibleAfter);
-    QFETCH(int, stateAfter);
-    QFETCH(QList<qint16>, itemStates);
-    QFETCH(int, focusCalls);
+    QFETCH(HookCase, c);
+    Installed w(c.state, c.lastState, c.tray);
+    w.form.visible = c.visible;
+    const LResult result = w.send(c.msg, c.wParam, c.lParam);
 
-    Installed w(qint16(state), qint16(lastState), tray);
-    w.form.visible = visible;
-    const LResult result = w.send(msg, wParam, lParam);
-
-    const Message message{msg, wParam, lParam};
-    QCOMPARE(result, passedOn ? kDefaultResult : 0);
-    QCOMPARE(w.form.defaultHandled, passedOn ? QList<Message>{message} : QList<Message>{});
-    QCOMPARE(w.form.visible, visibleAfter);
-    QCOMPARE(w.form.state, qint16(stateAfter));
-    QCOMPARE(w.form.itemStates, itemStates);
-    QCOMPARE(w.form.focusCalls, focusCalls);
-    QCOMPARE(w.form.lastStateValue, qint16(stateAfter == 1 ? lastState : stateAfter));
+    const Message message{c.msg, c.wParam, c.lParam};
+    QCOMPARE(result, c.passedOn ? kDefaultResult : 0);
+    QCOMPARE(w.form.defaultHandled, c.passedOn ? QList<Message>{message} : QList<Message>{});
+    QCOMPARE(w.form.visible, c.visibleAfter);
+    QCOMPARE(w.form.state, c.stateAfter);
+    QCOMPARE(w.form.itemStates, c.itemStates);
+    QCOMPARE(w.form.focusCalls, c.focusCalls);
+    QCOMPARE(w.form.lastStateValue, c.stateAfter == 1 ? c.lastState : c.stateAfter);
     QVERIFY(w.area.calls.isEmpty());
     w.form.deliverPosted();
-    QCOMPARE(w.form.defaultHandled.size(), passedOn ? 1 : 0);
+    QCOMPARE(w.form.defaultHandled.size(), c.passedOn ? 1 : 0);
 }
 
 void TestTrayMessageHook::hookIsReachedOnlyThroughTheWindowsProcedure()
@@ -213,7 +211,7 @@ void TestTrayMessageHook::rightClickRestoreRunsNested()
     QVERIFY(w.form.visible);
     QCOMPARE(w.form.state, qint16(2));
     QCOMPARE(w.form.itemStates, QList<qint16>{0});
-    QCOMPARE(w.form.items.pattern(), QStringLiteral("11101"));
+    QCOMPARE(w.form.items, QStringLiteral("11101"));
     w.form.deliverPosted();
     QCOMPARE(w.form.defaultHandled, QList<Message>({{WM_NULL, 0, 0}}));
 }
@@ -225,7 +223,7 @@ void TestTrayMessageHook::rightClickMinimize()
     QCOMPARE(w.rightClick(), 0);
     QCOMPARE(w.form.state, qint16(1));
     QCOMPARE(w.form.lastStateValue, qint16(2));
-    QCOMPARE(w.form.items.pattern(), QStringLiteral("10010"));
+    QCOMPARE(w.form.items, QStringLiteral("10010"));
     // A left click then brings it back maximized.
     w.send(TRAY_CALLBACK_MESSAGE, 0, qint32(WM_LBUTTONUP));
     QCOMPARE(w.form.state, qint16(2));

@@ -1,7 +1,9 @@
-// The tray on a StatusNotifierItem host over a private D-Bus session, under Xvfb.
+// The main window's tray on a StatusNotifierItem host over a private D-Bus session, under Xvfb.
 
 #include "status_notifier_client.h"
-#include "tray_test_window.h"
+#include "tray_host_window.h"
+
+#include "tray/api_stuff.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +20,7 @@
 #include <QEventLoop>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -64,6 +67,8 @@ class TestTrayStatusNotifier : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void init();
+    void cleanup();
     void iconIsRegisteredWithItsTip();
     void hostDrawnMenuIsTheTrayMenu();
     void activateShowsTheWindow();
@@ -75,7 +80,8 @@ private:
     void callItem(const QString &method);
 
     QProcess m_host;
-    std::unique_ptr<TrayTestWindow> m_window;
+    std::unique_ptr<TrayHostWindow> m_window;
+    Form1 *m_form = nullptr;
     QString m_service;
     QString m_path;
 };
@@ -90,18 +96,33 @@ void TestTrayStatusNotifier::initTestCase()
         QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value(), 10000);
     // No XEmbed tray runs here: whatever Qt reports comes from the D-Bus host.
     QVERIFY(QSystemTrayIcon::isSystemTrayAvailable());
-    m_window = std::make_unique<TrayTestWindow>();
-    QVERIFY(m_window->area.isAvailable());
-    m_window->load();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 void TestTrayStatusNotifier::cleanupTestCase()
 {
-    m_window.reset();
     m_host.terminate();
     if (!m_host.waitForFinished(5000))
         m_host.kill();
+}
+
+void TestTrayStatusNotifier::init()
+{
+    m_window = std::make_unique<TrayHostWindow>();
+    m_form = &m_window->form();
+    QVERIFY(m_window->area().isAvailable());
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    const QString item = registeredItems().first();
+    const qsizetype slash = item.indexOf(u'/');
+    m_service = item.left(slash);
+    m_path = item.mid(slash);
+}
+
+void TestTrayStatusNotifier::cleanup()
+{
+    m_window.reset();
+    m_form = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(registeredItems().isEmpty(), 5000);
 }
 
 void TestTrayStatusNotifier::callItem(const QString &method)
@@ -114,28 +135,22 @@ void TestTrayStatusNotifier::callItem(const QString &method)
 
 void TestTrayStatusNotifier::iconIsRegisteredWithItsTip()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
-    const QString item = registeredItems().first();
-    const qsizetype slash = item.indexOf(u'/');
-    m_service = item.left(slash);
-    m_path = item.mid(slash);
     QTRY_COMPARE(toolTipTitle(m_service, m_path), QStringLiteral("Tarvoni Radio Player"));
 
     const QString tip = QStringLiteral("Sinhala Commercial Service - Tarvoni Radio Player");
-    m_window->module.setTrayTip(tip);
+    m_form->trayModule()->setTrayTip(tip);
     QTRY_COMPARE(toolTipTitle(m_service, m_path), tip);
     QString tooLong;
     for (int i = 0; i < 70; ++i)
         tooLong += QChar(u'A' + i % 26);
-    m_window->module.setTrayTip(tooLong);
+    m_form->trayModule()->setTrayTip(tooLong);
     QTRY_COMPARE(toolTipTitle(m_service, m_path), tooLong.left(63));
-    m_window->module.setTrayTip(QStringLiteral("Tarvoni Radio Player"));
+    m_form->trayModule()->setTrayTip(QStringLiteral("Tarvoni Radio Player"));
     QTRY_COMPARE(toolTipTitle(m_service, m_path), QStringLiteral("Tarvoni Radio Player"));
 }
 
 void TestTrayStatusNotifier::hostDrawnMenuIsTheTrayMenu()
 {
-    QVERIFY(!m_service.isEmpty());
     const QVariant menuPath = busProperty(m_service, m_path, kItem, QStringLiteral("Menu"));
     const QString path = menuPath.value<QDBusObjectPath>().path();
     QVERIFY2(!path.isEmpty() && path != QLatin1String("/"), qPrintable(path));
@@ -163,26 +178,24 @@ void TestTrayStatusNotifier::hostDrawnMenuIsTheTrayMenu()
 
 void TestTrayStatusNotifier::activateShowsTheWindow()
 {
-    QVERIFY(!m_service.isEmpty());
-    m_window->commands.minimize();
-    QTRY_VERIFY(!m_window->QWidget::isVisible());
-    QCOMPARE(m_window->windowState(), qint16(0));
+    m_form->mini->click();
+    QTRY_VERIFY(!m_form->isVisible());
+    QCOMPARE(m_form->windowStateValue(), qint16(0));
     callItem(QStringLiteral("Activate"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->QWidget::isVisible(), 5000);
-    QCOMPARE(m_window->windowState(), qint16(0));
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->isVisible(), 5000);
+    QCOMPARE(m_form->windowStateValue(), qint16(0));
 }
 
 void TestTrayStatusNotifier::contextMenuOpensTheTrayMenu()
 {
-    QVERIFY(!m_service.isEmpty());
     const int nullsBefore = m_window->handledCount(WM_NULL);
     bool menuSeen = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (menuSeen || QApplication::activePopupWidget() != m_window->trayMenu)
+        if (menuSeen || QApplication::activePopupWidget() != m_form->mnuTray)
             return;
         menuSeen = true;
-        QTest::keyClick(m_window->trayMenu, Qt::Key_Escape);
+        QTest::keyClick(m_form->mnuTray, Qt::Key_Escape);
     });
     poll.start(50);
     callItem(QStringLiteral("ContextMenu"));
@@ -193,27 +206,24 @@ void TestTrayStatusNotifier::contextMenuOpensTheTrayMenu()
 
 void TestTrayStatusNotifier::minimizeDoesNotWaitOnAHungHost()
 {
-    QTRY_VERIFY(m_window->area.hostRegistered());
-    if (!m_window->QWidget::isVisible())
-        m_window->commands.restore();
-    QTRY_VERIFY(m_window->QWidget::isVisible());
+    QTRY_VERIFY(m_window->area().hostRegistered());
+    QVERIFY(m_form->isVisible());
 
     // A host that takes the bus name and never answers again.
     QVERIFY(::kill(pid_t(m_host.processId()), SIGSTOP) == 0);
     const auto resume = qScopeGuard([this] { ::kill(pid_t(m_host.processId()), SIGCONT); });
     QElapsedTimer clock;
     clock.start();
-    m_window->commands.minimize();
+    m_form->mini->click();
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
-    QTRY_VERIFY(!m_window->QWidget::isVisible());
-    QCOMPARE(m_window->windowState(), qint16(0));
-    m_window->commands.restore();
-    QTRY_VERIFY(m_window->QWidget::isVisible());
+    QTRY_VERIFY(!m_form->isVisible());
+    QCOMPARE(m_form->windowStateValue(), qint16(0));
+    m_form->mnuTrayRestore->trigger();
+    QTRY_VERIFY(m_form->isVisible());
 }
 
 void TestTrayStatusNotifier::closeFromTheHostDrawnMenu()
 {
-    QVERIFY(!m_service.isEmpty());
     const QString path =
         busProperty(m_service, m_path, kItem, QStringLiteral("Menu")).value<QDBusObjectPath>().path();
     QDBusMessage layoutCall = QDBusMessage::createMethodCall(
@@ -235,7 +245,7 @@ void TestTrayStatusNotifier::closeFromTheHostDrawnMenu()
     callAndWait(click);
     QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), 5000);
     QCOMPARE(m_window->handledCount(WM_NCDESTROY), 1);
-    QVERIFY(!m_window->module.formReference());
+    QVERIFY(!m_form->trayModule()->formReference());
     QTRY_VERIFY_WITH_TIMEOUT(registeredItems().isEmpty(), 5000);
 }
 

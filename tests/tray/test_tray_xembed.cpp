@@ -1,11 +1,14 @@
-// The tray on an XEmbed system tray (trayer) under Xvfb, clicked with xdotool.
+// The main window's tray on an XEmbed system tray (trayer) under Xvfb, clicked with xdotool.
 
-#include "tray_test_window.h"
+#include "tray_host_window.h"
+
+#include "tray/api_stuff.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
@@ -72,6 +75,8 @@ class TestTrayXEmbed : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void init();
+    void cleanup();
     void iconIsEmbeddedInTheTray();
     void miniHidesToTheTray();
     void leftClickShowsTheWindow();
@@ -79,8 +84,12 @@ private slots:
     void closeFromTheMenuRemovesTheIcon();
 
 private:
+    // Maximized, then hidden into the tray by mini.
+    void hideMaximizedIntoTheTray();
+
     QProcess m_tray;
-    std::unique_ptr<TrayTestWindow> m_window;
+    std::unique_ptr<TrayHostWindow> m_window;
+    Form1 *m_form = nullptr;
 };
 
 void TestTrayXEmbed::initTestCase()
@@ -93,18 +102,36 @@ void TestTrayXEmbed::initTestCase()
                   QStringLiteral("pixel"), QStringLiteral("--height"), QStringLiteral("32")});
     QVERIFY2(m_tray.waitForStarted(), "trayer could not be started");
     QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-    m_window = std::make_unique<TrayTestWindow>();
-    QVERIFY(m_window->area.isAvailable());
-    m_window->load();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 void TestTrayXEmbed::cleanupTestCase()
 {
-    m_window.reset();
     m_tray.terminate();
     if (!m_tray.waitForFinished(5000))
         m_tray.kill();
+}
+
+void TestTrayXEmbed::init()
+{
+    m_window = std::make_unique<TrayHostWindow>();
+    m_form = &m_window->form();
+    QVERIFY(m_window->area().isAvailable());
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+}
+
+void TestTrayXEmbed::cleanup()
+{
+    m_window.reset();
+    m_form = nullptr;
+    QTRY_VERIFY(!embeddedIcon());
+}
+
+void TestTrayXEmbed::hideMaximizedIntoTheTray()
+{
+    m_form->setWindowState(Qt::WindowMaximized);
+    QTRY_COMPARE(m_form->windowStateValue(), qint16(2));
+    m_form->mini->click();
+    QTRY_VERIFY(m_form->isHidden());
 }
 
 void TestTrayXEmbed::iconIsEmbeddedInTheTray()
@@ -114,44 +141,45 @@ void TestTrayXEmbed::iconIsEmbeddedInTheTray()
     QTRY_VERIFY_WITH_TIMEOUT(!parentWindowOf(icon).isEmpty()
                                  && parentWindowOf(icon) != rootWindow(),
                              10000);
-    QCOMPARE(m_window->area.trayIcon()->toolTip(), QStringLiteral("Tarvoni Radio Player"));
+    QCOMPARE(m_window->area().trayIcon()->toolTip(), QStringLiteral("Tarvoni Radio Player"));
 }
 
 void TestTrayXEmbed::miniHidesToTheTray()
 {
-    m_window->setWindowState(2);
-    QTRY_COMPARE(m_window->windowState(), qint16(2));
-    m_window->commands.minimize();
-    QTRY_VERIFY(!m_window->QWidget::isVisible());
-    QCOMPARE(m_window->windowState(), qint16(2));
-    QCOMPARE(m_window->lastState(), qint16(2));
-    QVERIFY(m_window->mnuTrayRestore->isEnabled());
-    QVERIFY(!m_window->mnuTrayMinimize->isEnabled());
+    hideMaximizedIntoTheTray();
+    QVERIFY(!m_form->isVisible());
+    QCOMPARE(m_form->windowStateValue(), qint16(2));
+    QCOMPARE(m_form->LastState, qint16(2));
+    QVERIFY(m_form->mnuTrayRestore->isEnabled());
+    QVERIFY(!m_form->mnuTrayMinimize->isEnabled());
     QCOMPARE(m_window->handledCount(WM_SYSCOMMAND), 0);
 }
 
 void TestTrayXEmbed::leftClickShowsTheWindow()
 {
-    QVERIFY(!m_window->QWidget::isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
+    hideMaximizedIntoTheTray();
+    QVERIFY(!m_form->isVisible());
     clickIcon(1);
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->QWidget::isVisible(), 5000);
-    QCOMPARE(m_window->windowState(), qint16(2));
-    m_window->setWindowState(0);
-    QTRY_COMPARE(m_window->windowState(), qint16(0));
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->isVisible(), 5000);
+    QCOMPARE(m_form->windowStateValue(), qint16(2));
+    m_form->setWindowState(Qt::WindowNoState);
+    QTRY_COMPARE(m_form->windowStateValue(), qint16(0));
 }
 
 void TestTrayXEmbed::rightClickOpensTheMenu()
 {
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
     const int nullsBefore = m_window->handledCount(WM_NULL);
     bool menuSeen = false;
     QStringList shown;
     QTimer poll;
     // The menu runs its own event loop inside the hook; it is answered from in there.
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (menuSeen || QApplication::activePopupWidget() != m_window->trayMenu)
+        if (menuSeen || QApplication::activePopupWidget() != m_form->mnuTray)
             return;
         menuSeen = true;
-        for (QAction *action : m_window->trayMenu->actions()) {
+        for (QAction *action : m_form->mnuTray->actions()) {
             if (action->isVisible())
                 shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
@@ -163,7 +191,7 @@ void TestTrayXEmbed::rightClickOpensTheMenu()
     poll.start(50);
     clickIcon(3);
     QTRY_VERIFY_WITH_TIMEOUT(menuSeen, 5000);
-    QTRY_VERIFY(!m_window->trayMenu->isVisible());
+    QTRY_VERIFY(!m_form->mnuTray->isVisible());
     QTRY_COMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
     QCOMPARE(shown, QStringList({QStringLiteral("&Restore"), QStringLiteral("Mi&nimize"),
                                  QStringLiteral("-"), QStringLiteral("&Close")}));
@@ -174,15 +202,16 @@ void TestTrayXEmbed::rightClickOpensTheMenu()
 
 void TestTrayXEmbed::closeFromTheMenuRemovesTheIcon()
 {
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
     const int nullsBefore = m_window->handledCount(WM_NULL);
     bool chosen = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        QMenu *menu = m_window->trayMenu;
+        QMenu *menu = m_form->mnuTray;
         if (chosen || QApplication::activePopupWidget() != menu)
             return;
         chosen = true;
-        const QPoint where = menu->mapToGlobal(menu->actionGeometry(m_window->mnuTrayClose).center());
+        const QPoint where = menu->mapToGlobal(menu->actionGeometry(m_form->mnuTrayClose).center());
         xdotool({QStringLiteral("mousemove"), QString::number(where.x()),
                  QString::number(where.y())});
         xdotool({QStringLiteral("click"), QStringLiteral("1")});
@@ -191,8 +220,8 @@ void TestTrayXEmbed::closeFromTheMenuRemovesTheIcon()
     clickIcon(3);
     QTRY_VERIFY_WITH_TIMEOUT(chosen, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), 5000);
-    QVERIFY(!m_window->module.formReference());
-    QVERIFY(!m_window->area.trayIcon());
+    QVERIFY(!m_form->trayModule()->formReference());
+    QVERIFY(!m_window->area().trayIcon());
     QCOMPARE(m_window->handledCount(WM_NCDESTROY), 1);
     QTRY_VERIFY(!embeddedIcon());
     QTest::qWait(200);

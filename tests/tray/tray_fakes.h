@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QList>
-#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -29,27 +28,15 @@ struct Message {
     bool operator==(const Message &) const = default;
 };
 
-// The tray menu's five state-dependent items, with the calls that set them.
-class RecordingMenuItems final : public TrayMenuItems {
-public:
-    void setItemEnabled(TrayMenuItem item, bool enabled) override
-    {
-        enabledByItem[item] = enabled;
-        calls.append({item, enabled});
-    }
-    // "MaxMinMovResSiz" flags as a string such as "10010" (1 enabled); '-' for never set.
-    QString pattern() const
-    {
-        QString text;
-        for (TrayMenuItem item : {TrayMenuItem::Maximize, TrayMenuItem::Minimize,
-                                  TrayMenuItem::Move, TrayMenuItem::Restore, TrayMenuItem::Size})
-            text += enabledByItem.contains(item) ? (enabledByItem[item] ? u'1' : u'0') : u'-';
-        return text;
-    }
-
-    QMap<TrayMenuItem, bool> enabledByItem;
-    QList<std::pair<TrayMenuItem, bool>> calls;
-};
+// The tray menu's five state-dependent items as "MaxMinMovResSiz" flags, such as "10010"
+// (1 enabled).
+inline QString itemsPattern(const TrayMenuItemsEnabled &enabled)
+{
+    QString text;
+    for (bool on : {enabled.maximize, enabled.minimize, enabled.move, enabled.restore, enabled.size})
+        text += on ? u'1' : u'0';
+    return text;
+}
 
 // The main window's behaviour as the tray code relies on it: setting the state raises the
 // resize handler, show and hide keep the state, unloading sends WM_NCDESTROY through the
@@ -74,7 +61,9 @@ public:
         if (newState == state)
             return;
         state = newState;
-        handleResize(*this, lastStateValue);
+        // The window's resize handler.
+        setTrayMenuItems(state);
+        lastStateValue = lastStateAfterResize(state, lastStateValue);
     }
     bool isVisible() const override { return visible; }
     void show() override { visible = true; ++showCalls; }
@@ -90,7 +79,8 @@ public:
     void setTrayMenuItems(qint16 forState) override
     {
         itemStates.append(forState);
-        applyTrayMenuItems(forState, items);
+        if (const auto enabled = trayMenuItemsFor(forState))
+            items = itemsPattern(*enabled);
     }
     void unload() override
     {
@@ -112,7 +102,7 @@ public:
     QMenu *poppedUpMenu = nullptr;
     std::function<void()> onPopup;
     QList<qint16> itemStates;
-    RecordingMenuItems items;
+    QString items = QStringLiteral("-----"); // '-' while never set
     QList<Message> defaultHandled;
 
 private:

@@ -424,13 +424,13 @@ void TestForm1::miniHidesIntoTheTray()
     m_form->load(m_area);
     m_form->show();
     if (maximized)
-        m_form->QWidget::setWindowState(Qt::WindowMaximized);
+        m_form->setWindowState(Qt::WindowMaximized);
     const qint16 before = maximized ? 2 : 0;
     QTRY_COMPARE(m_form->LastState, before);
 
     QTest::mouseClick(m_form->mini, Qt::LeftButton);
     QVERIFY(m_form->isHidden());
-    QCOMPARE(m_form->windowState(), before); // hidden, not minimized
+    QCOMPARE(m_form->windowStateValue(), before); // hidden, not minimized
     QCOMPARE(m_form->LastState, before);
     QVERIFY(m_form->mnuTrayRestore->isEnabled());
     QVERIFY(!m_form->mnuTrayMinimize->isEnabled());
@@ -438,7 +438,7 @@ void TestForm1::miniHidesIntoTheTray()
     // A left click on the tray icon brings it back as it was.
     m_form->windowSystem().sendMessage(m_form->hWnd(), TRAY_CALLBACK_MESSAGE, 0, WM_LBUTTONUP);
     QVERIFY(m_form->isVisible());
-    QCOMPARE(m_form->windowState(), before);
+    QCOMPARE(m_form->windowStateValue(), before);
 }
 
 void TestForm1::miniWithoutATrayMinimizes()
@@ -448,7 +448,7 @@ void TestForm1::miniWithoutATrayMinimizes()
     m_form->show();
     QTest::mouseClick(m_form->mini, Qt::LeftButton);
     QVERIFY(!m_form->isHidden()); // never hidden where nothing could bring it back
-    QTRY_COMPARE(m_form->windowState(), qint16(1));
+    QTRY_COMPARE(m_form->windowStateValue(), qint16(1));
     QCOMPARE(m_form->LastState, qint16(0));
     QVERIFY(m_form->mnuTrayRestore->isEnabled());
     QVERIFY(!m_form->mnuTrayMinimize->isEnabled());

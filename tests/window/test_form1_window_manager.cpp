@@ -84,7 +84,7 @@ void TestForm1WindowManager::windowManagerMinimizeHidesIntoTheTray()
     xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(m_form->winId())});
     QVERIFY(xwininfo.waitForFinished());
     QVERIFY(xwininfo.readAllStandardOutput().contains("Map State: IsUnMapped"));
-    QCOMPARE(m_form->windowState(), qint16(0)); // hidden with the state it had
+    QCOMPARE(m_form->windowStateValue(), qint16(0)); // hidden with the state it had
     QCOMPARE(m_form->LastState, qint16(0));
     QVERIFY(m_form->mnuTrayRestore->isEnabled());
     QVERIFY(!m_form->mnuTrayMinimize->isEnabled());
@@ -92,7 +92,7 @@ void TestForm1WindowManager::windowManagerMinimizeHidesIntoTheTray()
     // The tray icon's left click brings it back, shown and usable.
     m_form->windowSystem().sendMessage(m_form->hWnd(), TRAY_CALLBACK_MESSAGE, 0, WM_LBUTTONUP);
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
-    QCOMPARE(m_form->windowState(), qint16(0));
+    QCOMPARE(m_form->windowStateValue(), qint16(0));
     QTest::qWait(300);
     QVERIFY(m_form->isVisible());
 }
@@ -105,7 +105,7 @@ void TestForm1WindowManager::windowManagerMinimizeWithoutATray()
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
 
     minimizeThroughTheWindowManager();
-    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowState(), qint16(1), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(1), 5000);
     QVERIFY(!m_form->isHidden());
     QCOMPARE(m_form->LastState, qint16(0));
     QVERIFY(m_form->mnuTrayRestore->isEnabled());
@@ -121,7 +121,7 @@ void TestForm1WindowManager::trayMenuRestoreAndMaximize()
     QTest::mouseClick(m_form->mini, Qt::LeftButton);
     QVERIFY(m_form->isHidden());
     m_form->mnuTrayMaximize->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowState(), qint16(2), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(2), 5000);
     QVERIFY(m_form->isVisible());
     QTRY_COMPARE(m_form->LastState, qint16(2));
     QTest::qWait(500); // the window manager's own word on the maximize arrives late
@@ -129,7 +129,7 @@ void TestForm1WindowManager::trayMenuRestoreAndMaximize()
     // Restore on the visible, maximized window goes to the window's own handling.
     QVERIFY(m_form->isVisible());
     m_form->mnuTrayRestore->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowState(), qint16(0), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(0), 5000);
     QTRY_COMPARE(m_form->LastState, qint16(0));
     QVERIFY(!m_form->mnuTrayRestore->isEnabled());
 }

@@ -1,155 +1,23 @@
 #include "vlc_media_player.h"
 
+#include "engine_log.h"
 #include "engine_reaper.h"
-#include "vlc_handles.h"
+#include "vlc_entry.h"
 
 #include "player/stream_address.h"
-#include "player/stream_health.h"
 #include "player/stream_scheme.h"
 #include "stream/mmsh_relay.h"
-#include "stream/stream_probe.h"
 
 #include <QByteArray>
-#include <QMetaObject>
 
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
-#include <mutex>
-#include <optional>
 #include <vector>
 
 namespace tarvoni::vlc {
 
 using stream::MmshRelay;
-using stream::probeStream;
-using stream::ProbeResult;
-
-// Hands libVLC's notifications, which arrive on libVLC's own threads, to the UI thread as
-// queued calls. Once the player is gone, nothing more is handed over.
-class EventRelay {
-public:
-    explicit EventRelay(VlcMediaPlayer *target) : m_target(target) {}
-
-    void detach()
-    {
-        std::lock_guard lock(m_mutex);
-        m_target = nullptr;
-    }
-
-    template<typename F>
-    void post(F call)
-    {
-        std::lock_guard lock(m_mutex);
-        if (VlcMediaPlayer *target = m_target)
-            QMetaObject::invokeMethod(target, [target, call = std::move(call)] { call(target); }, Qt::QueuedConnection);
-    }
-
-private:
-    std::mutex m_mutex;
-    VlcMediaPlayer *m_target;
-};
 
 namespace {
-
-constexpr std::array kPlayerEvents{
-    libvlc_MediaPlayerPlaying,
-    libvlc_MediaPlayerBuffering,
-    libvlc_MediaPlayerEndReached,
-    libvlc_MediaPlayerEncounteredError,
-    libvlc_MediaPlayerESAdded,
-};
-constexpr std::array kMediaEvents{libvlc_MediaMetaChanged};
-
-struct CallbackContext {
-    std::shared_ptr<EventRelay> relay;
-    quint64 entryId;
-};
-
-QString takeVlcString(char *text)
-{
-    if (!text)
-        return {};
-    QString result = QString::fromUtf8(text);
-    libvlc_free(text);
-    return result;
-}
-
-// The addresses of the first `limit` sub-items libVLC found (a playlist's entries, an mms
-// redirect's target).
-QStringList subItemAddresses(libvlc_media_t *media, int limit)
-{
-    QStringList addresses;
-    MediaListHandle list(libvlc_media_subitems(media));
-    if (!list)
-        return addresses;
-    libvlc_media_list_lock(list.get());
-    const int count = std::min(libvlc_media_list_count(list.get()), limit);
-    for (int i = 0; i < count; ++i) {
-        MediaHandle item(libvlc_media_list_item_at_index(list.get(), i));
-        if (item) {
-            const QString mrl = takeVlcString(libvlc_media_get_mrl(item.get()));
-            if (!mrl.isEmpty())
-                addresses << mrl;
-        }
-    }
-    libvlc_media_list_unlock(list.get());
-    return addresses;
-}
-
-bool engineVerbose()
-{
-    static const bool verbose = !qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE");
-    return verbose;
-}
-
-// libVLC's log, on whichever libVLC thread logs. An access module's redirect is followed by
-// libVLC to whatever scheme it names (a server's "302" to file:// opens a local file), and the
-// target is opened as soon as this message is out: a target that is no stream address has its
-// scheme spoiled in place, so that no access module takes it and the entry fails instead.
-void onEngineLog(void *, int, const libvlc_log_t *context, const char *format, va_list args)
-{
-    if (format && std::strcmp(format, "redirecting to: %s") == 0) {
-        va_list copy;
-        va_copy(copy, args);
-        char *target = va_arg(copy, char *);
-        va_end(copy);
-        if (target && !isStreamAddress(QString::fromUtf8(target))) {
-            for (char *c = target; *c && *c != ':'; ++c)
-                *c = '-';
-        }
-    }
-    if (engineVerbose()) {
-        const char *module = nullptr;
-        const char *file = nullptr;
-        unsigned line = 0;
-        libvlc_log_get_context(context, &module, &file, &line);
-        std::fprintf(stderr, "[%s] ", module ? module : "vlc");
-        std::vfprintf(stderr, format, args);
-        std::fputc('\n', stderr);
-    }
-}
-
-std::vector<QByteArray> engineArguments(const QStringList &extra)
-{
-    std::vector<QByteArray> args{
-        "--ignore-config",
-        "--no-video",
-        "--no-lua",
-        "--no-metadata-network-access",
-        "--no-auto-preparse",
-    };
-    if (!engineVerbose())
-        args.emplace_back("--quiet");
-    else
-        args.emplace_back("--verbose=2");
-    for (const QString &arg : extra)
-        args.push_back(arg.toUtf8());
-    return args;
-}
 
 // Only http carries the sniffing that tells undecodable bytes from a slow start.
 bool isHttpEntry(const QString &address)
@@ -159,58 +27,6 @@ bool isHttpEntry(const QString &address)
 }
 
 } // namespace
-
-// A libVLC player made on a thread of its own, on its way to the UI thread. Whoever drops
-// it without taking it releases the player.
-struct PlayerParcel {
-    explicit PlayerParcel(libvlc_media_player_t *made) : player(made) {}
-    ~PlayerParcel()
-    {
-        if (libvlc_media_player_t *left = player.exchange(nullptr))
-            libvlc_media_player_release(left);
-    }
-    MediaPlayerHandle take() { return MediaPlayerHandle(player.exchange(nullptr)); }
-
-    std::atomic<libvlc_media_player_t *> player;
-};
-
-struct VlcMediaPlayer::Entry {
-    // Held first and so released last: the engine outlives everything below, wherever this
-    // entry is destroyed.
-    Instance instance;
-    quint64 id = 0;
-    QString address;
-    QString host;
-    int attempt = 0;
-    MediaHandle media;
-    MediaPlayerHandle player; // empty until a player has been made for it
-    std::unique_ptr<CallbackContext> context;
-
-    bool hasAudioTrack = false;
-    bool bufferingDone = false;
-    bool audioStarted = false;
-    QString title;
-    std::optional<StreamHealth> health;
-    QElapsedTimer sinceAudio;
-
-    ~Entry()
-    {
-        if (!player)
-            return;
-        if (libvlc_event_manager_t *events = libvlc_media_player_event_manager(player.get())) {
-            for (const libvlc_event_e type : kPlayerEvents)
-                libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, context.get());
-        }
-        if (libvlc_event_manager_t *events = libvlc_media_event_manager(media.get())) {
-            for (const libvlc_event_e type : kMediaEvents)
-                libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, context.get());
-        }
-        // Stopping joins libVLC's input thread, which may be waiting on a server.
-        libvlc_media_player_stop(player.get());
-        player.reset();
-        media.reset();
-    }
-};
 
 VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options, QObject *parent)
     : MediaPlayer(parent),
@@ -311,43 +127,6 @@ QString VlcMediaPlayer::status() const
 int VlcMediaPlayer::engineVolume() const
 {
     return m_entry && m_entry->audioStarted ? libvlc_audio_get_volume(m_entry->player.get()) : -1;
-}
-
-void VlcMediaPlayer::onEngineEvent(const libvlc_event_t *event, void *opaque)
-{
-    // libVLC's thread: no libVLC calls and no Qt objects here, only the hand-over.
-    const auto *context = static_cast<const CallbackContext *>(opaque);
-    EngineEvent kind;
-    double value = 0;
-    switch (event->type) {
-    case libvlc_MediaPlayerPlaying:
-        kind = EngineEvent::Playing;
-        break;
-    case libvlc_MediaPlayerBuffering:
-        kind = EngineEvent::Buffering;
-        value = event->u.media_player_buffering.new_cache;
-        break;
-    case libvlc_MediaPlayerEndReached:
-        kind = EngineEvent::EndReached;
-        break;
-    case libvlc_MediaPlayerEncounteredError:
-        kind = EngineEvent::Error;
-        break;
-    case libvlc_MediaPlayerESAdded:
-        if (event->u.media_player_es_changed.i_type != libvlc_track_audio)
-            return;
-        kind = EngineEvent::AudioTrackAdded;
-        break;
-    case libvlc_MediaMetaChanged:
-        kind = EngineEvent::MetaChanged;
-        break;
-    default:
-        return;
-    }
-    const quint64 entryId = context->entryId;
-    context->relay->post([entryId, kind, value](VlcMediaPlayer *player) {
-        player->handleEngineEvent(entryId, kind, value);
-    });
 }
 
 void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, double value)
@@ -459,45 +238,6 @@ void VlcMediaPlayer::openEntry(const QString &address, int attempt)
     requestPlayer();
 }
 
-// Making a libVLC player opens the audio output, which waits for the sound system (and for
-// as long as a stopped sound server keeps it waiting): a thread of its own makes it, one at a
-// time, and the entry waiting when it is ready gets it.
-void VlcMediaPlayer::requestPlayer()
-{
-    if (m_creatingPlayer)
-        return;
-    m_creatingPlayer = true;
-    const quint64 entryId = m_entry->id;
-    const bool started = EngineReaper::run([instance = *m_instance, relay = m_relay, entryId] {
-        auto parcel = std::make_shared<PlayerParcel>(libvlc_media_player_new(instance.get()));
-        relay->post([parcel, entryId](VlcMediaPlayer *player) { player->playerCreated(entryId, *parcel); });
-    });
-    if (!started) {
-        m_creatingPlayer = false;
-        fail({Failure::CannotPlay, 0, {}});
-    }
-}
-
-void VlcMediaPlayer::playerCreated(quint64 entryId, PlayerParcel &parcel)
-{
-    m_creatingPlayer = false;
-    MediaPlayerHandle made = parcel.take();
-    if (!m_entry || m_entry->player) {
-        // Nobody waits for it any more: released where releasing cannot hold up the window.
-        libvlc_media_player_t *unused = made.release();
-        if (unused && !EngineReaper::run([unused] { libvlc_media_player_release(unused); }))
-            libvlc_media_player_release(unused);
-        return;
-    }
-    if (!made) {
-        fail({Failure::CannotPlay, 0, {}});
-        return;
-    }
-    Q_UNUSED(entryId); // made for an earlier entry serves the one waiting now just as well
-    m_entry->player = std::move(made);
-    startEntry();
-}
-
 void VlcMediaPlayer::startEntry()
 {
     Entry &e = *m_entry;
@@ -590,45 +330,6 @@ void VlcMediaPlayer::onStatsTick()
         endEntry(EntryEnd::Stalled);
     else if (changed)
         refreshPlayingStatus();
-}
-
-void VlcMediaPlayer::probe(const QString &address)
-{
-    PlayerState checking;
-    checking.kind = PlayerState::Kind::Checking;
-    setState(checking);
-    const quint64 probeId = ++m_probeId;
-    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(3));
-    const bool started = EngineReaper::run([relay = m_relay, probeId, address, timeout] {
-        const ProbeResult result = probeStream(engineAddress(address), timeout);
-        relay->post([probeId, result](VlcMediaPlayer *player) {
-            if (player->m_probeId == probeId && !player->sessionActive())
-                player->perform(player->m_session.probeAnswered(result.failure, result.playlistEntries));
-        });
-    });
-    if (!started)
-        perform(m_session.probeAnswered({Failure::CannotPlay, 0, {}}, {}));
-}
-
-// An http entry that has given no sound for a while: a server that answers as an audio stream
-// and then sends bytes that decode to nothing leaves libVLC searching for a frame for as long
-// as it sends. The probe tells it from a server that is merely slow.
-void VlcMediaPlayer::checkUndecodable()
-{
-    if (!m_entry || m_entry->audioStarted)
-        return;
-    const quint64 entryId = m_entry->id;
-    const QString address = m_entry->address;
-    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(3));
-    (void)EngineReaper::run([relay = m_relay, entryId, address, timeout] {
-        const ProbeResult result = probeStream(engineAddress(address), timeout);
-        if (result.failure.kind != Failure::NotAudio || !result.playlistEntries.isEmpty())
-            return;
-        relay->post([entryId](VlcMediaPlayer *player) {
-            if (player->m_entry && player->m_entry->id == entryId && !player->m_entry->audioStarted)
-                player->endEntry(EntryEnd::NotAudio);
-        });
-    });
 }
 
 void VlcMediaPlayer::refreshPlayingStatus()
