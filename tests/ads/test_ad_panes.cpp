@@ -106,8 +106,10 @@ QWebEngineView *TestAdPanes::showPanes(const QUrl &base, const char *paneName, b
         return nullptr;
     QSignalSpy loadsEnded(pane, &AdPane::loadEnded);
     m_window->show();
+    // The spy's own event loop, not a polling wait: the engine's work on this thread is a
+    // chain of posted tasks, and a wait that sleeps between passes delays every link of it.
     if (!QTest::qWaitForWindowExposed(m_window.get())
-        || !QTest::qWaitFor([&loadsEnded] { return !loadsEnded.isEmpty(); }, 20000)) {
+        || (loadsEnded.isEmpty() && !loadsEnded.wait(20000))) {
         return nullptr;
     }
     auto *view = pane->findChild<QWebEngineView *>();
