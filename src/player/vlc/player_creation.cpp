@@ -35,14 +35,6 @@ void VlcMediaPlayer::requestPlayer()
     createPlayer();
 }
 
-// The first player the engine makes loads the audio output's plugin and meets the sound
-// system for the first time; made while nobody waits, it spares the first station that cost.
-void VlcMediaPlayer::makeSparePlayer()
-{
-    if (!m_spare)
-        createPlayer();
-}
-
 void VlcMediaPlayer::createPlayer()
 {
     if (m_creatingPlayer)

@@ -309,7 +309,6 @@ void VlcMediaPlayer::startAudio()
     e.health.emplace(m_options.stallTimeout);
     e.sinceAudio.start();
     m_statsTimer.start();
-    makeSparePlayer();
     emit audioStarted();
     refreshPlayingStatus();
 }

@@ -86,7 +86,6 @@ private:
     void attachMedia();
     void requestPlayer();
     void createPlayer();
-    void makeSparePlayer();
     void playerCreated(quint64 entryId, PlayerParcel &parcel);
     void startEntry();
     void endEntry(EntryEnd how, const QStringList &subItems = {});
@@ -115,7 +114,7 @@ private:
 
     std::unique_ptr<Entry> m_entry;
     bool m_creatingPlayer = false; // a player is being created on a thread of its own
-    // A player made ahead, while nothing waited, for the next entry to start at once.
+    // The player the engine made with itself, for the first entry to start at once.
     std::unique_ptr<SparePlayer> m_spare;
     quint64 m_nextEntryId = 1;
     quint64 m_probeId = 0;
