@@ -38,6 +38,10 @@ QString takeVlcString(char *text);
 // redirect's target).
 QStringList subItemAddresses(libvlc_media_t *media, int limit);
 
+struct SparePlayer {
+    MediaPlayerHandle player;
+};
+
 struct VlcMediaPlayer::Entry {
     // Held first and so released last: the engine outlives everything below, wherever this
     // entry is destroyed.

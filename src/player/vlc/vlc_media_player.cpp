@@ -35,19 +35,6 @@ VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlay
       m_options(options),
       m_session(SessionOptions{options.firstReconnectWait, options.maxReconnectWait})
 {
-    const std::vector<QByteArray> args = engineArguments(extraEngineArgs);
-    std::vector<const char *> argv;
-    for (const QByteArray &arg : args)
-        argv.push_back(arg.constData());
-    *m_instance = Instance(libvlc_new(int(argv.size()), argv.data()));
-    if (!*m_instance) {
-        const char *why = libvlc_errmsg();
-        throw MediaPlayerError(why && *why ? std::string("the sound engine did not start (") + why + ")"
-                                           : std::string("the sound engine did not start; are VLC's plugins installed?"));
-    }
-    libvlc_set_user_agent(m_instance->get(), "Tarvoni Radio Player 3.01", "TarvoniRadioPlayer/3.01");
-    libvlc_log_set(m_instance->get(), &onEngineLog, nullptr);
-
     m_status = statusText(m_state);
     for (QTimer *timer : {&m_connectTimer, &m_reconnectTimer, &m_undecodableTimer, &m_audioOutputTimer})
         timer->setSingleShot(true);
@@ -64,6 +51,7 @@ VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlay
             setState(waiting);
         }
     });
+    startEngine(extraEngineArgs);
 }
 
 VlcMediaPlayer::~VlcMediaPlayer()
@@ -79,6 +67,8 @@ VlcMediaPlayer::~VlcMediaPlayer()
 void VlcMediaPlayer::setUrl(const QString &url)
 {
     m_url = url;
+    if (m_unavailable)
+        return;
     if (url.trimmed().isEmpty()) {
         stopSession();
         setState({});
@@ -94,13 +84,15 @@ QString VlcMediaPlayer::url() const
 
 void VlcMediaPlayer::play()
 {
-    if (m_url.trimmed().isEmpty() || sessionActive())
+    if (m_unavailable || m_url.trimmed().isEmpty() || sessionActive())
         return;
     perform(m_session.start(m_url));
 }
 
 void VlcMediaPlayer::stop()
 {
+    if (m_unavailable)
+        return;
     stopSession();
     PlayerState stopped;
     stopped.kind = PlayerState::Kind::Stopped;
@@ -208,26 +200,16 @@ void VlcMediaPlayer::perform(const SessionAction &action)
 
 void VlcMediaPlayer::openEntry(const QString &address, int attempt)
 {
+    if (!isStreamAddress(engineAddress(address))) {
+        fail({Failure::CannotPlay, 0, {}});
+        return;
+    }
     auto e = std::make_unique<Entry>();
-    e->instance = *m_instance;
     e->id = m_nextEntryId++;
     e->address = address;
     e->host = displayHost(address);
     e->attempt = attempt;
     m_lastHost = e->host;
-
-    const QString mrl = MmshRelay::relayedAddress(engineAddress(address));
-    if (isStreamAddress(mrl)) {
-        e->media.reset(libvlc_media_new_location(m_instance->get(), mrl.toUtf8().constData()));
-        if (e->media) {
-            const QByteArray caching = ":network-caching=" + QByteArray::number(m_options.networkCachingMs);
-            libvlc_media_add_option(e->media.get(), caching.constData());
-        }
-    }
-    if (!e->media) {
-        fail({Failure::CannotPlay, 0, {}});
-        return;
-    }
     m_entry = std::move(e);
     PlayerState connecting;
     connecting.kind = PlayerState::Kind::Connecting;
@@ -235,6 +217,25 @@ void VlcMediaPlayer::openEntry(const QString &address, int attempt)
     connecting.attempt = attempt;
     setState(connecting);
     m_audioOutputTimer.start(m_options.audioOutputPatience);
+    if (*m_instance)
+        attachMedia();
+}
+
+// Gives the entry its libVLC media, once the engine is up, and asks for a player for it.
+void VlcMediaPlayer::attachMedia()
+{
+    Entry &e = *m_entry;
+    e.instance = *m_instance;
+    const QString mrl = MmshRelay::relayedAddress(engineAddress(e.address));
+    e.media.reset(libvlc_media_new_location(m_instance->get(), mrl.toUtf8().constData()));
+    if (e.media) {
+        const QByteArray caching = ":network-caching=" + QByteArray::number(m_options.networkCachingMs);
+        libvlc_media_add_option(e.media.get(), caching.constData());
+    }
+    if (!e.media) {
+        fail({Failure::CannotPlay, 0, {}});
+        return;
+    }
     requestPlayer();
 }
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <chrono>
 #include <memory>
+#include <string>
 
 struct libvlc_event_t;
 
@@ -17,6 +18,8 @@ namespace tarvoni::vlc {
 class EventRelay;
 class Instance;
 struct PlayerParcel;
+struct EngineParcel;
+struct SparePlayer;
 
 // How the libVLC player buffers and how patient it is with servers.
 struct VlcPlayerOptions {
@@ -45,7 +48,8 @@ class VlcMediaPlayer final : public MediaPlayer {
     Q_OBJECT
 
 public:
-    // Throws MediaPlayerError when the engine cannot start; createMediaPlayer() handles that.
+    // The engine starts on a thread of its own; what the player is asked meanwhile is done
+    // once it is up. When it cannot start, the status says "Playback unavailable: <reason>".
     VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options, QObject *parent = nullptr);
     ~VlcMediaPlayer() override;
 
@@ -74,9 +78,14 @@ private:
     static void onEngineEvent(const libvlc_event_t *event, void *opaque);
     void handleEngineEvent(quint64 entryId, EngineEvent event, double value);
 
+    void startEngine(const QStringList &extraEngineArgs);
+    void engineStarted(EngineParcel &parcel);
+    void becomeUnavailable(const std::string &reason);
     void perform(const SessionAction &action);
     void openEntry(const QString &address, int attempt);
+    void attachMedia();
     void requestPlayer();
+    void createPlayer();
     void playerCreated(quint64 entryId, PlayerParcel &parcel);
     void startEntry();
     void endEntry(EntryEnd how, const QStringList &subItems = {});
@@ -101,9 +110,12 @@ private:
     QString m_status;
     QString m_lastHost;
     int m_volume = 50;
+    bool m_unavailable = false; // the engine did not start: the player stays silent
 
     std::unique_ptr<Entry> m_entry;
     bool m_creatingPlayer = false; // a player is being created on a thread of its own
+    // The player the engine made with itself, for the first entry to start at once.
+    std::unique_ptr<SparePlayer> m_spare;
     quint64 m_nextEntryId = 1;
     quint64 m_probeId = 0;
 
