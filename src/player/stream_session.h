@@ -9,13 +9,17 @@
 
 namespace tarvoni {
 
+// Entries opened (and playlist entries taken in) per attempt at most; the playlist parsers copy
+// no more than this either.
+constexpr int kMostEntriesPerAttempt = 24;
+
 // How patient a stream session is.
 struct SessionOptions {
     // Waits between reconnect attempts: first, doubled each time, at most max.
     std::chrono::milliseconds firstReconnectWait{1000};
     std::chrono::milliseconds maxReconnectWait{30000};
     // Entries opened (and playlist entries taken in) per attempt at most.
-    int maxEntries = 24;
+    int maxEntries = kMostEntriesPerAttempt;
 };
 
 // What the engine is to do next.

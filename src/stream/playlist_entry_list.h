@@ -1,12 +1,14 @@
 #pragma once
 
+#include "player/stream_session.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace tarvoni::stream {
 
-// A playlist session tries no more entries than this; a playlist is read no further.
-constexpr qsizetype kMostPlaylistEntries = 24;
+// A stream session tries no more entries than this; a playlist is read no further.
+constexpr qsizetype kMostPlaylistEntries = kMostEntriesPerAttempt;
 
 // The addresses a playlist parser has found, trimmed and resolved against the playlist's own
 // address; entries that resolve to no absolute address are left out.

@@ -6,8 +6,6 @@
 
 using namespace tarvoni;
 
-Q_DECLARE_METATYPE(tarvoni::FailureReport)
-
 class TestPlayerStatusText : public QObject {
     Q_OBJECT
 
