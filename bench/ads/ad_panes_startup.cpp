@@ -55,14 +55,14 @@ std::pair<qint64, int> treePss()
         if (!rollup.open(QIODevice::ReadOnly))
             continue;
         for (const QByteArray &line : rollup.readAll().split('\n')) {
-            if (line.startsWith("Pss:"))
-            {
+            if (line.startsWith("Pss:")) {
                 const qint64 kb = line.simplified().split(' ').value(1).toLongLong();
                 pss += kb;
                 if (verbose) {
                     QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
                     cmd.open(QIODevice::ReadOnly);
-                    std::printf("  %lld kB  %s\n", kb, cmd.readAll().replace('\0', ' ').left(120).constData());
+                    std::printf("  %lld kB  %s\n", kb,
+                                cmd.readAll().replace('\0', ' ').left(120).constData());
                 }
             }
         }

@@ -39,7 +39,8 @@ namespace {
 // Timestamps of the audio file being opened and written, from inotify.
 class AudioFileWatch {
 public:
-    explicit AudioFileWatch(const QString &path) : m_path(path)
+    explicit AudioFileWatch(const QString &path)
+        : m_path(path)
     {
         QFile file(path);
         file.open(QIODevice::WriteOnly);
@@ -129,8 +130,8 @@ void report(const char *what, std::vector<double> values)
     }
     std::sort(values.begin(), values.end());
     const auto at = [&](double q) { return values[size_t(std::lround(q * double(values.size() - 1)))]; };
-    std::printf("  %-34s median %6.0f ms   min %6.0f   p90 %6.0f   max %6.0f   (n=%zu)\n", what, at(0.5), values.front(),
-                at(0.9), values.back(), values.size());
+    std::printf("  %-34s median %6.0f ms   min %6.0f   p90 %6.0f   max %6.0f   (n=%zu)\n", what, at(0.5),
+                values.front(), at(0.9), values.back(), values.size());
 }
 
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
@@ -172,8 +173,10 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString audioFile = dir.filePath(QStringLiteral("decoded.raw"));
     AudioFileWatch watch(audioFile);
-    auto player = createMediaPlayer(nullptr, {QStringLiteral("--aout=afile"), QStringLiteral("--audiofile-file=") + audioFile,
-                                              QStringLiteral("--no-audiofile-wav")});
+    auto player = createMediaPlayer(nullptr,
+                                    {QStringLiteral("--aout=afile"),
+                                     QStringLiteral("--audiofile-file=") + audioFile,
+                                     QStringLiteral("--no-audiofile-wav")});
     std::optional<Clock::time_point> playingAt;
     QObject::connect(player.get(), &MediaPlayer::statusChanged, [&] {
         if (!playingAt && player->status().startsWith(QLatin1String("Playing")))
@@ -181,17 +184,22 @@ int main(int argc, char **argv)
     });
 
     std::vector<Case> cases{
-        {"http, 2 s burst", radio.url(QStringLiteral("/stream")), radio.url(QStringLiteral("/stream?title=B"))},
+        {"http, 2 s burst", radio.url(QStringLiteral("/stream")),
+         radio.url(QStringLiteral("/stream?title=B"))},
         {"http, port only, 2 s burst", QStringLiteral("http://127.0.0.1:%1").arg(radio.port()), {}},
-        {"http, no burst", radio.url(QStringLiteral("/stream?burst=0")), radio.url(QStringLiteral("/stream?burst=0&title=B"))},
-        {"asx playlist, 2 s burst", radio.url(QStringLiteral("/list.asx")), radio.url(QStringLiteral("/list.pls"))},
+        {"http, no burst", radio.url(QStringLiteral("/stream?burst=0")),
+         radio.url(QStringLiteral("/stream?burst=0&title=B"))},
+        {"asx playlist, 2 s burst", radio.url(QStringLiteral("/list.asx")),
+         radio.url(QStringLiteral("/list.pls"))},
         {"asx, first entry dead", radio.url(QStringLiteral("/deadfirst.asx")), {}},
     };
     if (haveIcecast)
-        cases.push_back({"Icecast (32 KiB burst)", icecast.streamUrl(), radio.url(QStringLiteral("/stream"))});
+        cases.push_back(
+            {"Icecast (32 KiB burst)", icecast.streamUrl(), radio.url(QStringLiteral("/stream"))});
     testing::MmshRadio mms;
     if (mms.start(&error))
-        cases.push_back({"mms (VLC's MMS-over-HTTP server)", mms.mmsUrl(), radio.url(QStringLiteral("/stream"))});
+        cases.push_back(
+            {"mms (VLC's MMS-over-HTTP server)", mms.mmsUrl(), radio.url(QStringLiteral("/stream"))});
     else
         std::fprintf(stderr, "mms left out: %s\n", qPrintable(error));
 
@@ -205,7 +213,8 @@ int main(int argc, char **argv)
             const auto start = Clock::now();
             player->setUrl(c.url);
             if (!waitUntil([&] { return playingAt && watch.firstWrite(start, false); }, 10000)) {
-                std::fprintf(stderr, "  %s: run %d did not play (%s)\n", c.name, i, qPrintable(player->status()));
+                std::fprintf(stderr, "  %s: run %d did not play (%s)\n", c.name, i,
+                             qPrintable(player->status()));
                 continue;
             }
             if (const auto opened = watch.firstOpen(start))

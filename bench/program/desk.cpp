@@ -29,8 +29,12 @@ void stop(QProcess &process)
 
 QStringList asNobody(const QString &program)
 {
-    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-            QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
+    return {QStringLiteral("setpriv"),
+            QStringLiteral("--reuid=65534"),
+            QStringLiteral("--regid=65534"),
+            QStringLiteral("--clear-groups"),
+            QStringLiteral("--"),
+            program};
 }
 
 void startAs(QProcess &process, const QString &program, const QStringList &args, bool unprivileged)
@@ -40,8 +44,8 @@ void startAs(QProcess &process, const QString &program, const QStringList &args,
     process.start(command.takeFirst(), command);
 }
 
-int run(const QString &program, const QStringList &args, const QProcessEnvironment &env, QByteArray *out = nullptr,
-        bool unprivileged = false)
+int run(const QString &program, const QStringList &args, const QProcessEnvironment &env,
+        QByteArray *out = nullptr, bool unprivileged = false)
 {
     QProcess process;
     process.setProcessEnvironment(env);
@@ -97,14 +101,16 @@ QProcessEnvironment Desk::environment(const QString &home) const
     return env;
 }
 
-void Desk::launch(QProcess &process, const QString &program, const QStringList &args, const QProcessEnvironment &extra)
+void Desk::launch(QProcess &process, const QString &program, const QStringList &args,
+                  const QProcessEnvironment &extra)
 {
     const QString home = ownedDir(QStringLiteral("home-%1").arg(++m_homes));
     const QString runtime = home + QStringLiteral("/run");
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (m_unprivileged) {
-        [[maybe_unused]] const int ignored = ::chown(QFile::encodeName(runtime).constData(), kNobody, kNobody);
+        [[maybe_unused]] const int ignored = ::chown(QFile::encodeName(runtime).constData(), kNobody,
+                                                     kNobody);
     }
     QProcessEnvironment env = environment(home);
     env.insert(extra);
@@ -126,18 +132,20 @@ bool Desk::startX(QString *error)
         ++number;
     m_display = QStringLiteral(":%1").arg(number);
     m_xvfb.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_xvfb.start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                          QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                          QStringLiteral("tcp"), QStringLiteral("-ac")});
+    m_xvfb.start(QStringLiteral("Xvfb"),
+                 {m_display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                  QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-ac")});
     const QByteArray display = m_display.toLatin1();
-    waitUntil([&] {
-        m_x = xcb_connect(display.constData(), nullptr);
-        if (!xcb_connection_has_error(m_x))
-            return true;
-        xcb_disconnect(m_x);
-        m_x = nullptr;
-        return false;
-    }, 10000);
+    waitUntil(
+        [&] {
+            m_x = xcb_connect(display.constData(), nullptr);
+            if (!xcb_connection_has_error(m_x))
+                return true;
+            xcb_disconnect(m_x);
+            m_x = nullptr;
+            return false;
+        },
+        10000);
     if (!m_x) {
         *error = QStringLiteral("Xvfb did not start");
         return false;
@@ -157,12 +165,15 @@ bool Desk::startX(QString *error)
     xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(m_x, cookie, nullptr);
     const xcb_atom_t wmSelection = atom ? atom->atom : XCB_NONE;
     free(atom);
-    const bool managed = waitUntil([&] {
-        xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(m_x, xcb_get_selection_owner(m_x, wmSelection), nullptr);
-        const bool owned = owner && owner->owner != XCB_NONE;
-        free(owner);
-        return owned;
-    }, 10000);
+    const bool managed = waitUntil(
+        [&] {
+            xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+                m_x, xcb_get_selection_owner(m_x, wmSelection), nullptr);
+            const bool owned = owner && owner->owner != XCB_NONE;
+            free(owner);
+            return owned;
+        },
+        10000);
     readX();
     if (!managed)
         *error = QStringLiteral("openbox did not start");
@@ -183,25 +194,30 @@ void Desk::readX()
 
 bool Desk::startDbus(const QString &watcherProgram, QString *error)
 {
-    const QString address = QStringLiteral("unix:path=") + ownedDir(QStringLiteral("bus")) + QStringLiteral("/socket");
-    launch(m_dbus, QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                   QStringLiteral("--address=") + address});
+    const QString address = QStringLiteral("unix:path=") + ownedDir(QStringLiteral("bus"))
+        + QStringLiteral("/socket");
+    launch(m_dbus, QStringLiteral("dbus-daemon"),
+           {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--address=") + address});
     m_bus = address;
-    const QStringList hasOwner{QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                               QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+    const QStringList hasOwner{QStringLiteral("--session"),
+                               QStringLiteral("--print-reply"),
+                               QStringLiteral("--dest=org.freedesktop.DBus"),
+                               QStringLiteral("/org/freedesktop/DBus"),
                                QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
                                QStringLiteral("string:org.kde.StatusNotifierWatcher")};
     bool watcherStarted = false;
-    const bool up = waitUntil([&] {
-        QByteArray reply;
-        if (run(QStringLiteral("dbus-send"), hasOwner, environment(), &reply, m_unprivileged) != 0)
-            return false;
-        if (!std::exchange(watcherStarted, true)) {
-            m_watcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            launch(m_watcher, watcherProgram, {});
-        }
-        return reply.contains("true");
-    }, 10000);
+    const bool up = waitUntil(
+        [&] {
+            QByteArray reply;
+            if (run(QStringLiteral("dbus-send"), hasOwner, environment(), &reply, m_unprivileged) != 0)
+                return false;
+            if (!std::exchange(watcherStarted, true)) {
+                m_watcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+                launch(m_watcher, watcherProgram, {});
+            }
+            return reply.contains("true");
+        },
+        10000);
     if (!up)
         *error = QStringLiteral("the D-Bus session or the StatusNotifier host did not start");
     return up;
@@ -215,22 +231,29 @@ bool Desk::startPulse(QString *error)
     launch(m_pulse, QStringLiteral("pulseaudio"),
            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
             QStringLiteral("--use-pid-file=no"), QStringLiteral("--disallow-module-loading=no"),
-            QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket,
+            QStringLiteral("-L"),
+            QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket,
             QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=bench rate=44100")});
     m_pulseServer = QStringLiteral("unix:") + socket;
-    const bool up = waitUntil([&] {
-        return run(QStringLiteral("pactl"), {QStringLiteral("info")}, environment(), nullptr, m_unprivileged) == 0;
-    }, 10000);
+    const bool up = waitUntil(
+        [&] {
+            return run(QStringLiteral("pactl"), {QStringLiteral("info")}, environment(), nullptr,
+                       m_unprivileged)
+                == 0;
+        },
+        10000);
     if (!up)
-        *error = QStringLiteral("PulseAudio did not start (see %1)").arg(m_dir.filePath(QStringLiteral("pulse.log")));
+        *error = QStringLiteral("PulseAudio did not start (see %1)")
+                     .arg(m_dir.filePath(QStringLiteral("pulse.log")));
     return up;
 }
 
 QString Desk::windowOf(qint64 pid) const
 {
     QByteArray out;
-    run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                    QString::number(pid)},
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+         QString::number(pid)},
         environment(), &out);
     return QString::fromLatin1(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0);
 }
@@ -263,7 +286,9 @@ qint64 Desk::click(const QString &window, QPoint point) const
 {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root;
     xcb_translate_coordinates_reply_t *at = xcb_translate_coordinates_reply(
-        m_x, xcb_translate_coordinates(m_x, xcb_window_t(window.toUInt()), root, int16_t(point.x()), int16_t(point.y())),
+        m_x,
+        xcb_translate_coordinates(m_x, xcb_window_t(window.toUInt()), root, int16_t(point.x()),
+                                  int16_t(point.y())),
         nullptr);
     if (!at)
         return -1;

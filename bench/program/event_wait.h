@@ -13,7 +13,8 @@ namespace bench {
 inline qint64 nowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Runs the event loop (so that output of processes and X events are timestamped as they

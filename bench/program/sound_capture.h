@@ -29,8 +29,8 @@ public:
 
 private:
     struct Window {
-        qint64 startNs;   // when its first frame was played
-        qint64 loudNs;    // its first loud frame, or -1
+        qint64 startNs; // when its first frame was played
+        qint64 loudNs;  // its first loud frame, or -1
     };
     void read();
 

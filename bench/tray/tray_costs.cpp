@@ -62,17 +62,16 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int iterations = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
 
-    WindowProcedureHost host(kWindow, [](WindowHandle, quint32, quint32 w, qint32) {
-        return LResult(w & 1);
-    }, {});
+    WindowProcedureHost host(kWindow, [](WindowHandle, quint32, quint32 w, qint32) { return LResult(w & 1); },
+                             {});
     const double plain = nanosecondsPerMessage(host, iterations);
     IdleForm form;
     NoArea area;
     APIStuff module(area, host);
     module.installTrayIcon(form, nullptr);
     const double hooked = nanosecondsPerMessage(host, iterations);
-    std::printf("message through the window procedure: %.1f ns; through the tray hook: %.1f ns\n",
-                plain, hooked);
+    std::printf("message through the window procedure: %.1f ns; through the tray hook: %.1f ns\n", plain,
+                hooked);
 
     QtNotificationArea qtArea(QIcon(), nullptr, host);
     QElapsedTimer timer;
@@ -83,7 +82,7 @@ int main(int argc, char **argv)
     timer.restart();
     for (int i = 0; i < checks; ++i)
         qtArea.isAvailable();
-    std::printf("tray available: %s; first check %.2f ms, later checks %.3f ms each\n",
-                first ? "yes" : "no", firstMs, double(timer.nsecsElapsed()) / 1e6 / checks);
+    std::printf("tray available: %s; first check %.2f ms, later checks %.3f ms each\n", first ? "yes" : "no",
+                firstMs, double(timer.nsecsElapsed()) / 1e6 / checks);
     return 0;
 }

@@ -25,9 +25,8 @@ bool isWebAddress(const QUrl &url)
 // Inner frames of an ad may also hold inline documents; nothing from the local machine.
 bool isFrameAddress(const QUrl &url)
 {
-    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
-                                     QStringLiteral("about"), QStringLiteral("data"),
-                                     QStringLiteral("blob")};
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("about"),
+                                     QStringLiteral("data"), QStringLiteral("blob")};
     return schemes.contains(url.scheme());
 }
 
@@ -71,11 +70,10 @@ AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent)
     refuseDesktopRequests();
     // A link meant for a new window goes to the browser when the user clicked it; the
     // request itself is left unanswered, so no window is made.
-    connect(this, &QWebEnginePage::newWindowRequested, this,
-            [this](QWebEngineNewWindowRequest &request) {
-                if (request.isUserInitiated() && userJustClicked())
-                    openInBrowser(request.requestedUrl());
-            });
+    connect(this, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
+        if (request.isUserInitiated() && userJustClicked())
+            openInBrowser(request.requestedUrl());
+    });
 }
 
 void AdPage::refuseDesktopRequests()
@@ -166,8 +164,7 @@ bool AdPage::javaScriptPrompt(const QUrl &, const QString &, const QString &, QS
     return false;
 }
 
-void AdPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
-                                      const QString &)
+void AdPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &)
 {
     // An ad's console output is none of the user's business.
 }

@@ -39,10 +39,10 @@ void startAdPanes(QWidget *window, const QUrl &adServerBase)
     const auto page = [&base](const char *path) { return QUrl(base + QLatin1String(path)); };
 
     // Scriptlet1 overlaps Scriptlet2 by one pixel and lies above it.
-    auto *second = new AdPane(QStringLiteral("Scriptlet2"), QRect(560, 152, 57, 121),
-                              page("/3-1/2.php"), window);
-    auto *first = new AdPane(QStringLiteral("Scriptlet1"), QRect(360, 152, 201, 121),
-                             page("/3-1/1.php"), window);
+    auto *second = new AdPane(QStringLiteral("Scriptlet2"), QRect(560, 152, 57, 121), page("/3-1/2.php"),
+                              window);
+    auto *first = new AdPane(QStringLiteral("Scriptlet1"), QRect(360, 152, 201, 121), page("/3-1/1.php"),
+                             window);
     second->stackUnder(first);
     first->show();
     second->show();

@@ -40,13 +40,12 @@ void EngineEnvironment::restore()
 // Only the first value is kept: it is the one from before the engine's settings.
 void EngineEnvironment::save(const char *name)
 {
-    const bool known = std::any_of(m_saved.begin(), m_saved.end(), [name](const SavedVariable &v) {
-        return qstrcmp(v.name, name) == 0;
-    });
+    const bool known = std::any_of(m_saved.begin(), m_saved.end(),
+                                   [name](const SavedVariable &v) { return qstrcmp(v.name, name) == 0; });
     if (known)
         return;
-    m_saved.push_back({name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
-                                                             : std::nullopt});
+    m_saved.push_back(
+        {name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt});
 }
 
 } // namespace tarvoni

@@ -12,7 +12,8 @@
 namespace tarvoni {
 
 DesktopServices::DesktopServices(DesktopPlayer &player, const QString &logoDirectory, QObject *parent)
-    : QObject(parent), m_player(player)
+    : QObject(parent)
+    , m_player(player)
 {
     const QDBusConnection session = QDBusConnection::sessionBus();
     if (session.isConnected()) {

@@ -18,15 +18,17 @@ QDBusMessage inhibitCall(IdleInhibitor::Service service)
     QDBusMessage call;
     switch (service) {
     case IdleInhibitor::Service::Portal:
-        call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
+        call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+                                              QStringLiteral("/org/freedesktop/portal/desktop"),
+                                              QStringLiteral("org.freedesktop.portal.Inhibit"),
+                                              QStringLiteral("Inhibit"));
         call << QString() << kSuspendFlag << QVariantMap{{QStringLiteral("reason"), kReason}};
         break;
     case IdleInhibitor::Service::PowerManagement:
-        call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.PowerManagement"), QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
-            QStringLiteral("org.freedesktop.PowerManagement.Inhibit"), QStringLiteral("Inhibit"));
+        call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PowerManagement"),
+                                              QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
+                                              QStringLiteral("org.freedesktop.PowerManagement.Inhibit"),
+                                              QStringLiteral("Inhibit"));
         call << QStringLiteral("Tarvoni Radio Player") << kReason;
         break;
     case IdleInhibitor::Service::SessionManager:
@@ -56,7 +58,8 @@ IdleInhibitor::Service nextService(IdleInhibitor::Service service)
 } // namespace
 
 IdleInhibitor::IdleInhibitor(const QDBusConnection &bus, QObject *parent)
-    : QObject(parent), m_bus(bus)
+    : QObject(parent)
+    , m_bus(bus)
 {
 }
 
@@ -116,20 +119,21 @@ void IdleInhibitor::release(bool wait)
     QDBusMessage call;
     switch (m_held) {
     case Service::Portal:
-        call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"), m_portalRequest,
-                                              QStringLiteral("org.freedesktop.portal.Request"),
-                                              QStringLiteral("Close"));
+        call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"), m_portalRequest,
+            QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close"));
         break;
     case Service::PowerManagement:
-        call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.PowerManagement"), QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
-            QStringLiteral("org.freedesktop.PowerManagement.Inhibit"), QStringLiteral("UnInhibit"));
+        call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PowerManagement"),
+                                              QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
+                                              QStringLiteral("org.freedesktop.PowerManagement.Inhibit"),
+                                              QStringLiteral("UnInhibit"));
         call << m_cookie;
         break;
     case Service::SessionManager:
-        call = QDBusMessage::createMethodCall(QStringLiteral("org.gnome.SessionManager"),
-                                              QStringLiteral("/org/gnome/SessionManager"),
-                                              QStringLiteral("org.gnome.SessionManager"), QStringLiteral("Uninhibit"));
+        call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.gnome.SessionManager"), QStringLiteral("/org/gnome/SessionManager"),
+            QStringLiteral("org.gnome.SessionManager"), QStringLiteral("Uninhibit"));
         call << m_cookie;
         break;
     case Service::None:

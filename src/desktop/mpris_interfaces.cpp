@@ -6,7 +6,8 @@
 namespace tarvoni {
 
 MprisRootInterface::MprisRootInterface(MprisService &service)
-    : QDBusAbstractAdaptor(&service), m_service(service)
+    : QDBusAbstractAdaptor(&service)
+    , m_service(service)
 {
 }
 
@@ -31,7 +32,8 @@ void MprisRootInterface::Quit()
 }
 
 MprisPlayerInterface::MprisPlayerInterface(MprisService &service)
-    : QDBusAbstractAdaptor(&service), m_service(service)
+    : QDBusAbstractAdaptor(&service)
+    , m_service(service)
 {
 }
 

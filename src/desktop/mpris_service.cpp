@@ -31,9 +31,12 @@ QString pathElement(const QString &name)
 
 } // namespace
 
-MprisService::MprisService(DesktopPlayer &player, const QDBusConnection &bus,
-                           const QString &logoDirectory, QObject *parent)
-    : QObject(parent), m_player(player), m_bus(bus), m_logoDirectory(logoDirectory)
+MprisService::MprisService(DesktopPlayer &player, const QDBusConnection &bus, const QString &logoDirectory,
+                           QObject *parent)
+    : QObject(parent)
+    , m_player(player)
+    , m_bus(bus)
+    , m_logoDirectory(logoDirectory)
 {
     new MprisRootInterface(*this);
     m_playerInterface = new MprisPlayerInterface(*this);

@@ -21,7 +21,8 @@ public:
     static inline const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
     static inline const QString kIdentity = QStringLiteral("Tarvoni Radio Player");
     static inline const QString kDesktopEntry = QStringLiteral("com.tarvoniradio.TarvoniRadioPlayer");
-    static inline const QString kTrackPathPrefix = QStringLiteral("/com/tarvoniradio/TarvoniRadioPlayer/station/");
+    static inline const QString kTrackPathPrefix = QStringLiteral(
+        "/com/tarvoniradio/TarvoniRadioPlayer/station/");
 
     // Logos are offered as pictures (mpris:artUrl) only where their files are found in
     // logoDirectory, that is where the program is installed.

@@ -2,7 +2,8 @@
 
 namespace tarvoni {
 
-SleepWatcher::SleepWatcher(const QDBusConnection &systemBus, QObject *parent) : QObject(parent)
+SleepWatcher::SleepWatcher(const QDBusConnection &systemBus, QObject *parent)
+    : QObject(parent)
 {
     QDBusConnection bus = systemBus;
     if (bus.isConnected())

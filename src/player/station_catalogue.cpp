@@ -31,7 +31,8 @@ constexpr std::array<StationRow, 29> kRows{{
     {"prabhavi", "Prabhavi Radio", Http, "prabhavi", 0, "/listen_.asx", "Prabhavi Radio"},
     {"minsara", "Minsara Radio", Http, "minsara", 0, "/radio/radio.asx", "Minsara Radio"},
     {"nilwala", "Nilwala Radio", Http, "nilwala", 8704, "", "Nilwala Radio"},
-    {"threesinhala", "3Sinhala Radio", Http, "threesinhala", 0, "/stream/84/listen.asx", "3Sinhala Web Radio"},
+    {"threesinhala", "3Sinhala Radio", Http, "threesinhala", 0, "/stream/84/listen.asx",
+     "3Sinhala Web Radio"},
     {"ravsfm", "Rav's FM", Mms, "ravsfm", 0, "/Rav's_FM", "Rav's FM"},
     {"ahamu", "Ahamu Radio", Http, "ahamu", 0, "/ahamu.asx", "Ahamu"},
     {"lbclassical", "Classical", Http, "G1", 0, "/classic_channel_auto.asx", "Classical Channel"},
@@ -61,13 +62,12 @@ StationCatalogue::StationCatalogue(const StreamHosts &hosts)
 {
     m_stations.reserve(kRows.size());
     for (const StationRow &row : kRows) {
-        const QString nowPlaying = row.nowPlaying.empty()
-            ? hosts.sinhalayaDomain + QStringLiteral(" Radio")
-            : fromView(row.nowPlaying);
-        m_stations.push_back({fromView(row.controlName), fromView(row.caption),
-                              buildStreamAddress(row.scheme, hosts.host(fromView(row.hostKey)),
-                                                 row.port, row.path),
-                              nowPlaying});
+        const QString nowPlaying = row.nowPlaying.empty() ? hosts.sinhalayaDomain + QStringLiteral(" Radio")
+                                                          : fromView(row.nowPlaying);
+        m_stations.push_back(
+            {fromView(row.controlName), fromView(row.caption),
+             buildStreamAddress(row.scheme, hosts.host(fromView(row.hostKey)), row.port, row.path),
+             nowPlaying});
     }
 }
 

@@ -17,9 +17,9 @@ struct StationRow {
     std::string_view controlName;
     std::string_view caption;
     StreamScheme scheme;
-    std::string_view hostKey; // the row's own control name, or its host group
-    int port;                 // 0: the scheme's default port, not written in the address
-    std::string_view path;    // empty: the address ends after the host or port
+    std::string_view hostKey;    // the row's own control name, or its host group
+    int port;                    // 0: the scheme's default port, not written in the address
+    std::string_view path;       // empty: the address ends after the host or port
     std::string_view nowPlaying; // empty: "<Sinhalaya domain> Radio"
 };
 

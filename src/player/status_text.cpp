@@ -53,7 +53,9 @@ QString ready()
 QString connecting(const QString &host, int reconnectAttempt)
 {
     if (reconnectAttempt > 0)
-        return QStringLiteral("Reconnecting to %1 (attempt %2)...").arg(shortHost(host)).arg(reconnectAttempt);
+        return QStringLiteral("Reconnecting to %1 (attempt %2)...")
+            .arg(shortHost(host))
+            .arg(reconnectAttempt);
     return QStringLiteral("Connecting to %1...").arg(shortHost(host));
 }
 
@@ -108,11 +110,13 @@ QString failed(const FailureReport &failure, const QString &host)
     case Failure::ConnectionClosed:
         return QStringLiteral("%1 closed the connection").arg(h);
     case Failure::AddressRefused:
-        return failure.scheme.isEmpty() ? QStringLiteral("Address refused: not a stream address")
-                                        : QStringLiteral("Address refused: %1").arg(elided(failure.scheme, 20));
+        return failure.scheme.isEmpty()
+            ? QStringLiteral("Address refused: not a stream address")
+            : QStringLiteral("Address refused: %1").arg(elided(failure.scheme, 20));
     case Failure::EntryRefused:
-        return failure.scheme.isEmpty() ? QStringLiteral("Playlist entry refused: not a stream address")
-                                        : QStringLiteral("Playlist entry refused: %1").arg(elided(failure.scheme, 20));
+        return failure.scheme.isEmpty()
+            ? QStringLiteral("Playlist entry refused: not a stream address")
+            : QStringLiteral("Playlist entry refused: %1").arg(elided(failure.scheme, 20));
     case Failure::ServerStatus:
         switch (failure.httpStatus) {
         case 401:
@@ -193,7 +197,8 @@ QString cleanMetadata(const QString &raw, int maxLength)
 
 int roundedBitrate(double kbps)
 {
-    static constexpr std::array kStandard{8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static constexpr std::array kStandard{8,  16,  24,  32,  40,  48,  56,  64, 80,
+                                          96, 112, 128, 160, 192, 224, 256, 320};
     if (!(kbps > 0))
         return 0;
     for (const int rate : kStandard) {

@@ -9,7 +9,7 @@ enum class Failure {
     HostNotFound,
     ConnectionRefused,
     NoAnswer,
-    ServerStatus, // the server answered with an HTTP error; see the status code
+    ServerStatus,     // the server answered with an HTTP error; see the status code
     ConnectionClosed, // the server hung up before it answered
     NotAudio,
     NothingPlayable, // a playlist none of whose entries played
@@ -20,7 +20,9 @@ enum class Failure {
 
 struct FailureReport {
     FailureReport(Failure kind = Failure::CannotPlay, int httpStatus = 0, const QString &scheme = {})
-        : kind(kind), httpStatus(httpStatus), scheme(scheme)
+        : kind(kind)
+        , httpStatus(httpStatus)
+        , scheme(scheme)
     {
     }
 
@@ -40,10 +42,10 @@ struct PlayerState {
         Buffering,             // percent
         Playing,               // title, kbps, audioOutput
         Stopped,
-        WaitingToReconnect,    // stalled, attempt, waitSeconds
+        WaitingToReconnect, // stalled, attempt, waitSeconds
         Checking,
-        Failed,                // failure, host
-        Unavailable,           // reason
+        Failed,      // failure, host
+        Unavailable, // reason
     };
 
     Kind kind = Kind::Ready;

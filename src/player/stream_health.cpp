@@ -28,7 +28,8 @@ bool StreamHealth::read(const StreamStats &stats, milliseconds sinceAudio)
     m_stalled = sinceAudio - m_lastProgress >= m_stallTimeout;
 
     // Sound that is decoded but never reaches a device: no audio output on this machine.
-    const bool audioOutput = stats.playedBuffers > 0 || (stats.lostBuffers == 0 && sinceAudio < kAudioOutputGrace);
+    const bool audioOutput = stats.playedBuffers > 0
+        || (stats.lostBuffers == 0 && sinceAudio < kAudioOutputGrace);
     const bool outputChanged = audioOutput != m_audioOutput;
     m_audioOutput = audioOutput;
     const bool bitrateChanged = readBitrate(stats.demuxKbps, sinceAudio);

@@ -18,7 +18,10 @@ struct StreamStats {
 // audio on: whether it stalled, whether its sound reaches a device, and its bitrate.
 class StreamHealth {
 public:
-    explicit StreamHealth(std::chrono::milliseconds stallTimeout) : m_stallTimeout(stallTimeout) {}
+    explicit StreamHealth(std::chrono::milliseconds stallTimeout)
+        : m_stallTimeout(stallTimeout)
+    {
+    }
 
     // Takes a reading made `sinceAudio` after the first audio. True when what the status
     // line shows of it (audio output, bitrate) has changed.

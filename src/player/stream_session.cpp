@@ -73,7 +73,8 @@ SessionAction StreamSession::probeAnswered(const FailureReport &failure, const Q
 void StreamSession::takeEntries(const QStringList &entries, bool first)
 {
     m_fromPlaylist = true;
-    const qsizetype room = std::max<qsizetype>(0, m_options.maxEntries - m_opened - qsizetype(m_queue.size()));
+    const qsizetype room = std::max<qsizetype>(0,
+                                               m_options.maxEntries - m_opened - qsizetype(m_queue.size()));
     const QStringList taken = entries.mid(0, std::min(room, entries.size()));
     if (first)
         m_queue.insert(m_queue.begin(), taken.begin(), taken.end());

@@ -54,7 +54,10 @@ enum class EntryEnd {
 // entry ends. Only stream addresses are ever handed out to be opened; the others are skipped.
 class StreamSession {
 public:
-    explicit StreamSession(const SessionOptions &options = {}) : m_options(options) {}
+    explicit StreamSession(const SessionOptions &options = {})
+        : m_options(options)
+    {
+    }
 
     // A station chosen anew, or played again after a stop: attempts count from the start.
     SessionAction start(const QString &stationAddress);
@@ -81,12 +84,12 @@ private:
     QString m_station;
     QString m_current;
     std::deque<QString> m_queue;
-    int m_attempt = 0;        // reconnect attempt; 0 while not reconnecting
-    int m_opened = 0;         // entries handed out in this attempt
-    int m_openedEntries = 0;  // of which playlist entries
+    int m_attempt = 0;       // reconnect attempt; 0 while not reconnecting
+    int m_opened = 0;        // entries handed out in this attempt
+    int m_openedEntries = 0; // of which playlist entries
     bool m_fromPlaylist = false;
     bool m_refused = false;
-    QString m_refusedScheme;  // the first entry refused
+    QString m_refusedScheme; // the first entry refused
 };
 
 } // namespace tarvoni

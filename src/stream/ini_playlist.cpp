@@ -8,8 +8,9 @@ namespace tarvoni::stream {
 
 QStringList iniPlaylistEntries(const QString &text, const QString &key, const QString &base)
 {
-    const QRegularExpression line(QStringLiteral(R"(^\s*%1\d+\s*=(.+)$)").arg(QRegularExpression::escape(key)),
-                                  QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
+    const QRegularExpression line(
+        QStringLiteral(R"(^\s*%1\d+\s*=(.+)$)").arg(QRegularExpression::escape(key)),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
     PlaylistEntryList list(base);
     for (auto it = line.globalMatch(text); it.hasNext();) {
         if (!list.add(it.next().captured(1)))

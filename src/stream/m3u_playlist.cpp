@@ -12,7 +12,8 @@ QStringList m3uEntries(const QString &text, const QString &base)
         const QString line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
-        if (!line.contains(QLatin1String("://")) || line.contains(QLatin1Char(' ')) || line.contains(QLatin1Char('<')))
+        if (!line.contains(QLatin1String("://")) || line.contains(QLatin1Char(' '))
+            || line.contains(QLatin1Char('<')))
             return {};
         if (!list.add(line))
             break;

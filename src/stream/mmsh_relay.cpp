@@ -8,14 +8,14 @@
 
 #include <atomic>
 #include <cerrno>
-#include <string>
-#include <system_error>
-#include <thread>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <string>
 #include <strings.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace tarvoni::stream {
@@ -69,7 +69,8 @@ struct Request {
 
 // The request line "GET /<key>/<host>:<port>/<path> HTTP/1.0" as the server is to see it, with
 // the server's address taken out. False when it is not for this relay.
-bool readRequestLine(const std::string &line, const std::string &key, Request *request, std::string *authority)
+bool readRequestLine(const std::string &line, const std::string &key, Request *request,
+                     std::string *authority)
 {
     const size_t targetAt = line.find(' ');
     const size_t versionAt = line.rfind(' ');
@@ -188,7 +189,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (!socket.valid() || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        if (!socket.valid()
+            || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
             || ::listen(socket.fd(), 64) != 0
             || ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0)
             return;
@@ -265,9 +267,10 @@ QString MmshRelay::relayedAddress(const QString &mmshAddress)
     if (!listener->running())
         return mmshAddress;
     const QString path = url.path(QUrl::FullyEncoded);
-    QString relayed = QStringLiteral("mmsh://127.0.0.1:") + QString::number(listener->port()) + QLatin1Char('/')
-        + QString::fromStdString(listener->key()) + QLatin1Char('/') + url.host(QUrl::FullyEncoded) + QLatin1Char(':')
-        + QString::number(url.port(80)) + (path.isEmpty() ? QStringLiteral("/") : path);
+    QString relayed = QStringLiteral("mmsh://127.0.0.1:") + QString::number(listener->port())
+        + QLatin1Char('/') + QString::fromStdString(listener->key()) + QLatin1Char('/')
+        + url.host(QUrl::FullyEncoded) + QLatin1Char(':') + QString::number(url.port(80))
+        + (path.isEmpty() ? QStringLiteral("/") : path);
     if (url.hasQuery())
         relayed += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
     return relayed;

@@ -16,8 +16,8 @@ constexpr size_t kChunkHead = 12;         // type, size, sequence, two unknown b
 constexpr size_t kLongestHead = 16 * 1024;
 
 // The ASF File Properties object, as it is stored; its preroll field lies 80 bytes in.
-constexpr std::array<unsigned char, 16> kFilePropertiesGuid{
-    0xa1, 0xdc, 0xab, 0x8c, 0x47, 0xa9, 0xcf, 0x11, 0x8e, 0xe4, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
+constexpr std::array<unsigned char, 16> kFilePropertiesGuid{0xa1, 0xdc, 0xab, 0x8c, 0x47, 0xa9, 0xcf, 0x11,
+                                                            0x8e, 0xe4, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
 constexpr size_t kPrerollOffset = 80;
 // A preroll beyond this is no preroll but a broken header: left alone.
 constexpr uint64_t kLongestPrerollMs = 60000;
@@ -67,7 +67,8 @@ std::string MmshRetimer::feed(std::string_view input)
         }
         const size_t bodyAt = end + 4;
         const std::string_view statusLine = std::string_view(m_pending).substr(0, m_pending.find("\r\n"));
-        const bool ok = statusLine.size() >= 12 && statusLine.substr(0, 5) == "HTTP/" && statusLine.substr(9, 3) == "200";
+        const bool ok = statusLine.size() >= 12 && statusLine.substr(0, 5) == "HTTP/"
+            && statusLine.substr(9, 3) == "200";
         out.append(m_pending, 0, bodyAt);
         m_pending.erase(0, bodyAt);
         m_state = ok ? State::Chunks : State::PassThrough;

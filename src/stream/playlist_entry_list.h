@@ -14,7 +14,10 @@ constexpr qsizetype kMostPlaylistEntries = kMostEntriesPerAttempt;
 // address; entries that resolve to no absolute address are left out.
 class PlaylistEntryList {
 public:
-    explicit PlaylistEntryList(const QString &base) : m_base(base) {}
+    explicit PlaylistEntryList(const QString &base)
+        : m_base(base)
+    {
+    }
 
     // False once the list holds kMostPlaylistEntries: the parser stops there.
     bool add(const QString &entry);

@@ -12,9 +12,15 @@ using Deadline = Clock::time_point;
 // A socket descriptor that is closed when it goes away.
 class Socket {
 public:
-    explicit Socket(int fd = -1) : m_fd(fd) {}
+    explicit Socket(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     ~Socket();
-    Socket(Socket &&other) noexcept : m_fd(other.release()) {}
+    Socket(Socket &&other) noexcept
+        : m_fd(other.release())
+    {
+    }
     Socket &operator=(Socket &&other) noexcept;
     Socket(const Socket &) = delete;
     Socket &operator=(const Socket &) = delete;

@@ -27,8 +27,9 @@ QByteArray requestFor(const QUrl &url, const QByteArray &host)
         path = "/";
     if (url.hasQuery())
         path += '?' + url.query(QUrl::FullyEncoded).toUtf8();
-    return "GET " + path + " HTTP/1.0\r\nHost: " + host + "\r\nUser-Agent: NSPlayer/12.0\r\n"
-           "Accept: */*\r\nConnection: close\r\n\r\n";
+    return "GET " + path + " HTTP/1.0\r\nHost: " + host
+        + "\r\nUser-Agent: NSPlayer/12.0\r\n"
+          "Accept: */*\r\nConnection: close\r\n\r\n";
 }
 
 // The start of the answer: the head within `timeout` of each other byte and by `deadline`,

@@ -18,7 +18,8 @@ void storeTrayTip(TrayIconRecord &record, const QString &text)
 }
 
 APIStuff::APIStuff(NotificationArea &area, WindowSystem &windows)
-    : m_area(area), m_windows(windows)
+    : m_area(area)
+    , m_windows(windows)
 {
 }
 

@@ -43,16 +43,17 @@ quint32 mouseMessageForActivation(QSystemTrayIcon::ActivationReason reason)
 
 QtNotificationArea::QtNotificationArea(const QIcon &icon, QMenu *menuForHostsThatDrawTheirOwn,
                                        WindowSystem &windows, QObject *parent)
-    : QObject(parent), m_iconPicture(icon), m_menu(menuForHostsThatDrawTheirOwn),
-      m_windows(windows)
+    : QObject(parent)
+    , m_iconPicture(icon)
+    , m_menu(menuForHostsThatDrawTheirOwn)
+    , m_windows(windows)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    auto *watcher = new QDBusServiceWatcher(kWatcherService, bus,
-                                            QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            &QtNotificationArea::askForHost);
+    auto *watcher = new QDBusServiceWatcher(kWatcherService, bus, QDBusServiceWatcher::WatchForOwnerChange,
+                                            this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &QtNotificationArea::askForHost);
     // From any sender: naming the service would make Qt look its owner up, and wait for it.
     for (const char *signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
         bus.connect(QString(), kWatcherPath, kWatcherService, QLatin1String(signal), this,
@@ -70,16 +71,14 @@ bool QtNotificationArea::isAvailable() const
 
 void QtNotificationArea::askForHost()
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
     get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
     const quint64 question = ++m_question;
     auto *call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get), this);
     connect(call, &QDBusPendingCallWatcher::finished, this,
-            [this, question](QDBusPendingCallWatcher *answered) {
-                takeHostAnswer(answered, question);
-            });
+            [this, question](QDBusPendingCallWatcher *answered) { takeHostAnswer(answered, question); });
 }
 
 void QtNotificationArea::takeHostAnswer(QDBusPendingCallWatcher *call, quint64 question)
@@ -153,8 +152,7 @@ void QtNotificationArea::onActivated(QSystemTrayIcon::ActivationReason reason)
     const quint32 mouseMessage = mouseMessageForActivation(reason);
     if (mouseMessage == 0 || !m_icon)
         return;
-    m_windows.postMessage(m_added.hWnd, m_added.uCallbackMessage, m_added.uID,
-                          qint32(mouseMessage));
+    m_windows.postMessage(m_added.hWnd, m_added.uCallbackMessage, m_added.uID, qint32(mouseMessage));
 }
 
 } // namespace tarvoni

@@ -24,8 +24,8 @@ class QtNotificationArea final : public QObject, public NotificationArea {
     Q_OBJECT
 public:
     // menuForHostsThatDrawTheirOwn is exported to hosts that draw the icon's menu themselves.
-    QtNotificationArea(const QIcon &icon, QMenu *menuForHostsThatDrawTheirOwn,
-                       WindowSystem &windows, QObject *parent = nullptr);
+    QtNotificationArea(const QIcon &icon, QMenu *menuForHostsThatDrawTheirOwn, WindowSystem &windows,
+                       QObject *parent = nullptr);
     ~QtNotificationArea() override;
 
     bool notifyIcon(quint32 message, const TrayIconRecord &record) override;

@@ -9,8 +9,7 @@ namespace {
 
 LResult passOn(APIStuff &module, WindowHandle hwnd, quint32 msg, quint32 wParam, qint32 lParam)
 {
-    return module.windowSystem().callWindowProc(module.savedWindowProc(), hwnd, msg, wParam,
-                                                lParam);
+    return module.windowSystem().callWindowProc(module.savedWindowProc(), hwnd, msg, wParam, lParam);
 }
 
 // Left button released over the icon: bring the window back as it was.
@@ -36,8 +35,7 @@ void showTrayMenu(APIStuff &module, TrayForm &form)
 
 } // namespace
 
-LResult trayMessageHook(APIStuff &module, WindowHandle hwnd, quint32 msg, quint32 wParam,
-                        qint32 lParam)
+LResult trayMessageHook(APIStuff &module, WindowHandle hwnd, quint32 msg, quint32 wParam, qint32 lParam)
 {
     if (msg == WM_NCDESTROY) {
         module.removeTrayIcon();

@@ -16,8 +16,7 @@ qint16 windowStateFromQt(Qt::WindowStates states)
 
 Qt::WindowStates qtWindowStates(qint16 state, Qt::WindowStates current)
 {
-    const Qt::WindowStates sizeStates = Qt::WindowMinimized | Qt::WindowMaximized
-        | Qt::WindowFullScreen;
+    const Qt::WindowStates sizeStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
     switch (state) {
     case 0:
         return current & ~sizeStates;
@@ -34,14 +33,14 @@ std::optional<TrayMenuItemsEnabled> trayMenuItemsFor(qint16 state)
 {
     switch (state) {
     case 1:
-        return TrayMenuItemsEnabled{.maximize = true, .minimize = false, .move = false,
-                                    .restore = true, .size = false};
+        return TrayMenuItemsEnabled{
+            .maximize = true, .minimize = false, .move = false, .restore = true, .size = false};
     case 2:
-        return TrayMenuItemsEnabled{.maximize = false, .minimize = true, .move = false,
-                                    .restore = true, .size = false};
+        return TrayMenuItemsEnabled{
+            .maximize = false, .minimize = true, .move = false, .restore = true, .size = false};
     case 0:
-        return TrayMenuItemsEnabled{.maximize = true, .minimize = true, .move = true,
-                                    .restore = false, .size = true};
+        return TrayMenuItemsEnabled{
+            .maximize = true, .minimize = true, .move = true, .restore = false, .size = true};
     default:
         return std::nullopt;
     }
@@ -58,7 +57,8 @@ qint16 lastStateAfterResize(qint16 state, qint16 lastState)
 }
 
 TrayMenuCommands::TrayMenuCommands(TrayForm &form, WindowSystem &windows)
-    : m_form(form), m_windows(windows)
+    : m_form(form)
+    , m_windows(windows)
 {
 }
 

@@ -13,7 +13,7 @@ class Form1;
 // harnesses point it at loopback servers and watch the window.
 struct ProgramSetup {
     StreamHosts hosts = StreamHosts::builtIn();
-    QStringList engineArgs;            // passed to the media engine as they are
+    QStringList engineArgs;             // passed to the media engine as they are
     std::function<void(Form1 &)> shown; // runs once, right after the window is first shown
 };
 

@@ -76,10 +76,10 @@ DesignFonts fontsFor(const Available &found, qreal ratio)
     result.tahoma = tahoma(false);
     result.tahomaBold = tahoma(true);
     result.symbolFonts = found.symbols;
-    result.playGlyph =
-        found.symbols ? pixelFont(QStringLiteral("Webdings"), 19, ratio) : sansSerif(13, ratio);
-    result.stopGlyph =
-        found.symbols ? pixelFont(QStringLiteral("Wingdings"), 15, ratio) : sansSerif(13, ratio);
+    result.playGlyph = found.symbols ? pixelFont(QStringLiteral("Webdings"), 19, ratio)
+                                     : sansSerif(13, ratio);
+    result.stopGlyph = found.symbols ? pixelFont(QStringLiteral("Wingdings"), 15, ratio)
+                                     : sansSerif(13, ratio);
     return result;
 }
 

@@ -110,12 +110,14 @@ void Form1::createPanel()
 
     st = makeLabel(this, "st", {368, 24, 49, 17}, QStringLiteral("Station:"), fonts.tahomaBold, kWhite);
     lblstation = makeLabel(this, "lblstation", {416, 24, 201, 17}, QString(), fonts.tahomaBold, kWhite);
-    Label1 = makeLabel(this, "Label1", {368, 40, 41, 17}, QStringLiteral("Status:"), fonts.tahomaBold, kWhite);
+    Label1 = makeLabel(this, "Label1", {368, 40, 41, 17}, QStringLiteral("Status:"), fonts.tahomaBold,
+                       kWhite);
     lblkb = makeLabel(this, "lblkb", {416, 40, 201, 41}, QString(), fonts.tahomaBold, kWhite);
     info1 = makeLabel(this, "info1", {424, 72, 145, 25}, QStringLiteral("Click on a station to listen"),
                       fonts.tahomaBold, kHintColour);
     info1->setVisible(false);
-    Label3 = makeLabel(this, "Label3", {384, 112, 41, 17}, QStringLiteral("Volume"), fonts.tahomaBold, kWhite);
+    Label3 = makeLabel(this, "Label3", {384, 112, 41, 17}, QStringLiteral("Volume"), fonts.tahomaBold,
+                       kWhite);
     volval = makeLabel(this, "volval", {432, 112, 33, 17}, QString(), fonts.tahomaBold, kWhite);
     Label7 = makeLabel(this, "Label7", {8, 544, 401, 17}, kCopyright, fonts.dialog, kSmallPrintColour);
     Label6 = makeLabel(this, "Label6", {8, 560, 441, 17}, kTrademarks, fonts.dialog, kSmallPrintColour);
@@ -132,10 +134,12 @@ void Form1::createPanel()
     // Webdings draws "4" as the play triangle and Wingdings "n" as the stop square; without
     // them the same symbols come from ordinary characters.
     const bool symbols = fonts.symbolFonts;
-    play = makeButton(this, "play", {488, 96, 33, 25}, symbols ? QStringLiteral("4") : QStringLiteral("\u25B6"),
-                      fonts.playGlyph, QStringLiteral("Start Playing"));
-    stop = makeButton(this, "stop", {488, 96, 33, 25}, symbols ? QStringLiteral("n") : QStringLiteral("\u25A0"),
-                      fonts.stopGlyph, QStringLiteral("Stop Playing"));
+    play = makeButton(this, "play", {488, 96, 33, 25},
+                      symbols ? QStringLiteral("4") : QStringLiteral("\u25B6"), fonts.playGlyph,
+                      QStringLiteral("Start Playing"));
+    stop = makeButton(this, "stop", {488, 96, 33, 25},
+                      symbols ? QStringLiteral("n") : QStringLiteral("\u25A0"), fonts.stopGlyph,
+                      QStringLiteral("Stop Playing"));
     mini = makeButton(this, "mini", {520, 96, 65, 25}, QStringLiteral("Minimize"), fonts.tahoma,
                       QStringLiteral("Minimize to system tray"));
     exit = makeButton(this, "exit", {584, 96, 33, 25}, QStringLiteral("Exit"), fonts.tahoma,
@@ -151,7 +155,8 @@ void Form1::createStationButtons(const StationCatalogue &catalogue)
         auto *button = new StationButton(station.controlName, station.caption,
                                          designPicture(stationLogoPath(station.controlName)), this);
         button->setGeometry(gridCell(int(i)));
-        connect(button, &QAbstractButton::clicked, this, [this, &station] { m_playback.selectStation(station); });
+        connect(button, &QAbstractButton::clicked, this,
+                [this, &station] { m_playback.selectStation(station); });
         m_stationButtons.push_back(button);
     }
 }
@@ -174,11 +179,12 @@ void Form1::applyStackingAndTabOrder()
 {
     // Topmost first. Buttons, the scroll bar and the panes lie above the labels and pictures.
     static const char *const kStacking[] = {
-        "tns", "comservice", "lbdj", "lbnonstop", "lbcon", "lbclassical", "ahamu", "ravsfm",
-        "threesinhala", "nilwala", "minsara", "kirula", "prabhavi", "rangiri", "play", "mini",
-        "stop", "vol", "j9", "sinhalaya", "miyurusara", "exit", "asura", "city", "lakhada", "sns",
-        "neth", "sirasa", "yfm", "efm", "lite", "tnl", "yes", "shakthi", "info1", "Label3",
-        "volval", "lblstation", "Label1", "lblkb", "st", "Label7", "Image1", "Label6", "Image2"};
+        "tns",          "comservice", "lbdj",    "lbnonstop", "lbcon",      "lbclassical", "ahamu",  "ravsfm",
+        "threesinhala", "nilwala",    "minsara", "kirula",    "prabhavi",   "rangiri",     "play",   "mini",
+        "stop",         "vol",        "j9",      "sinhalaya", "miyurusara", "exit",        "asura",  "city",
+        "lakhada",      "sns",        "neth",    "sirasa",    "yfm",        "efm",         "lite",   "tnl",
+        "yes",          "shakthi",    "info1",   "Label3",    "volval",     "lblstation",  "Label1", "lblkb",
+        "st",           "Label7",     "Image1",  "Label6",    "Image2"};
     for (auto it = std::rbegin(kStacking); it != std::rend(kStacking); ++it) {
         if (auto *widget = findChild<QWidget *>(QString::fromLatin1(*it), Qt::FindDirectChildrenOnly))
             widget->raise();
@@ -192,9 +198,9 @@ void Form1::applyStackingAndTabOrder()
     };
     for (StationButton *button : m_stationButtons)
         chain(button);
-    for (QWidget *widget : {static_cast<QWidget *>(vol), static_cast<QWidget *>(play),
-                            static_cast<QWidget *>(mini), static_cast<QWidget *>(exit),
-                            static_cast<QWidget *>(stop)})
+    for (QWidget *widget :
+         {static_cast<QWidget *>(vol), static_cast<QWidget *>(play), static_cast<QWidget *>(mini),
+          static_cast<QWidget *>(exit), static_cast<QWidget *>(stop)})
         chain(widget);
 }
 

@@ -80,8 +80,8 @@ void Form1::changeEvent(QEvent *event)
         return;
 
     const auto oldStates = static_cast<QWindowStateChangeEvent *>(event)->oldState();
-    const bool minimizedByOthers = (windowState() & Qt::WindowMinimized)
-        && !(oldStates & Qt::WindowMinimized) && m_ownStateChanges == 0;
+    const bool minimizedByOthers = (windowState() & Qt::WindowMinimized) && !(oldStates & Qt::WindowMinimized)
+        && m_ownStateChanges == 0;
     if (minimizedByOthers) {
         // The window manager minimized the window: that is the minimize system command. Where
         // it hid the window into the tray, the window keeps the state it had before. Qt must

@@ -10,7 +10,10 @@ namespace tarvoni {
 // menu's commands.
 class Form1::TrayView final : public TrayForm {
 public:
-    explicit TrayView(Form1 &form) : m_form(form) {}
+    explicit TrayView(Form1 &form)
+        : m_form(form)
+    {
+    }
 
     WindowHandle hWnd() const override { return m_form.hWnd(); }
     IconHandle iconHandle() const override;

@@ -12,8 +12,8 @@ constexpr int kLogoToCaption = 2;
 
 } // namespace
 
-StationButton::StationButton(const QString &controlName, const QString &caption,
-                             const QPixmap &logo, QWidget *parent)
+StationButton::StationButton(const QString &controlName, const QString &caption, const QPixmap &logo,
+                             QWidget *parent)
     : QAbstractButton(parent)
     , m_logo(logo)
 {
@@ -45,19 +45,26 @@ void StationButton::paintEvent(QPaintEvent *)
     const int shift = isDown() ? 1 : 0;
     const QRect inner = rect().adjusted(kCaptionMargin, kCaptionMargin, -kCaptionMargin, -kCaptionMargin);
     const int textFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
-    const int captionHeight = text().isEmpty() ? 0 : kLogoToCaption + fontMetrics().boundingRect(inner, textFlags, text()).height();
+    const int captionHeight = text().isEmpty()
+        ? 0
+        : kLogoToCaption + fontMetrics().boundingRect(inner, textFlags, text()).height();
     QSize logoSize = m_logo.deviceIndependentSize().toSize();
     if (logoSize.height() > inner.height() - captionHeight)
-        logoSize = logoSize.scaled(inner.width(), std::max(1, inner.height() - captionHeight), Qt::KeepAspectRatio);
+        logoSize = logoSize.scaled(inner.width(), std::max(1, inner.height() - captionHeight),
+                                   Qt::KeepAspectRatio);
     const int blockHeight = logoSize.height() + captionHeight;
     int top = inner.top() + std::max(0, (inner.height() - blockHeight) / 2);
 
     if (!m_logo.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(QRect(QPoint(inner.left() + (inner.width() - logoSize.width()) / 2 + shift, top + shift), logoSize), m_logo);
+        painter.drawPixmap(
+            QRect(QPoint(inner.left() + (inner.width() - logoSize.width()) / 2 + shift, top + shift),
+                  logoSize),
+            m_logo);
         top += logoSize.height() + kLogoToCaption;
     }
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(QRect(inner.left() + shift, top + shift, inner.width(), inner.bottom() - top + 1),
                      textFlags, text());
 

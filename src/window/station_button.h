@@ -10,8 +10,7 @@ class StationButton : public QAbstractButton {
     Q_OBJECT
 
 public:
-    StationButton(const QString &controlName, const QString &caption, const QPixmap &logo,
-                  QWidget *parent);
+    StationButton(const QString &controlName, const QString &caption, const QPixmap &logo, QWidget *parent);
 
     const QPixmap &logo() const { return m_logo; }
 

@@ -14,7 +14,8 @@
 namespace tarvoni {
 
 WindowMediaControls::WindowMediaControls(Form1 &form, QObject *parent)
-    : DesktopPlayer(parent), m_form(form)
+    : DesktopPlayer(parent)
+    , m_form(form)
 {
     // Connected after the window's own handlers, so the window has changed when this runs.
     const auto &buttons = m_form.stationButtons();
@@ -66,7 +67,8 @@ void WindowMediaControls::selectStation(int step)
     const int count = int(m_form.stationButtons().size());
     if (count == 0)
         return;
-    const int next = m_current < 0 ? (step > 0 ? 0 : count - 1) : ((m_current + step) % count + count) % count;
+    const int next = m_current < 0 ? (step > 0 ? 0 : count - 1)
+                                   : ((m_current + step) % count + count) % count;
     m_form.stationButtons()[size_t(next)]->click();
 }
 

@@ -40,11 +40,15 @@ void LoopbackHttpServer::serve(QTcpSocket *socket)
     if (requestLine.value(0) == "GET" && m_pages.contains(path))
         page = m_pages.value(path);
     const QByteArray reason = page.status == 200 ? "OK" : "Error";
-    socket->write("HTTP/1.1 " + QByteArray::number(page.status) + ' ' + reason + "\r\n"
-                  "Content-Type: text/html; charset=utf-8\r\n"
-                  "Content-Length: " + QByteArray::number(page.body.size()) + "\r\n"
-                  "Cache-Control: no-store\r\n"
-                  "Connection: close\r\n\r\n" + page.body);
+    socket->write("HTTP/1.1 " + QByteArray::number(page.status) + ' ' + reason
+                  + "\r\n"
+                    "Content-Type: text/html; charset=utf-8\r\n"
+                    "Content-Length: "
+                  + QByteArray::number(page.body.size())
+                  + "\r\n"
+                    "Cache-Control: no-store\r\n"
+                    "Connection: close\r\n\r\n"
+                  + page.body);
     socket->disconnectFromHost();
 }
 

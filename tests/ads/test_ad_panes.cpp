@@ -108,8 +108,7 @@ QWebEngineView *TestAdPanes::showPanes(const QUrl &base, const char *paneName, b
     m_window->show();
     // The spy's own event loop, not a polling wait: the engine's work on this thread is a
     // chain of posted tasks, and a wait that sleeps between passes delays every link of it.
-    if (!QTest::qWaitForWindowExposed(m_window.get())
-        || (loadsEnded.isEmpty() && !loadsEnded.wait(20000))) {
+    if (!QTest::qWaitForWindowExposed(m_window.get()) || (loadsEnded.isEmpty() && !loadsEnded.wait(20000))) {
         return nullptr;
     }
     auto *view = pane->findChild<QWebEngineView *>();
@@ -129,8 +128,7 @@ void TestAdPanes::bothPagesLoadOnceAtTheirSizesWithoutScrollBars()
     bool ok = false;
     QWebEngineView *second = showPanes(m_server->baseUrl(), "Scriptlet2", &ok);
     QVERIFY(second && ok);
-    auto *first = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet1"))
-                      ->findChild<QWebEngineView *>();
+    auto *first = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet1"))->findChild<QWebEngineView *>();
     QVERIFY(first);
     QTRY_VERIFY_WITH_TIMEOUT(first->isVisible() && second->isVisible(), 20000);
 
@@ -229,12 +227,13 @@ void TestAdPanes::pageGetsNothingFromTheDesktop_data()
     QTest::addColumn<QString>("outcome");
 
     const auto settle = [](const char *promise) {
-        return QByteArray(promise) + ".then(r => document.title = 'got ' + r,"
-                                     " e => document.title = 'refused')";
+        return QByteArray(promise)
+            + ".then(r => document.title = 'got ' + r,"
+              " e => document.title = 'refused')";
     };
-    QTest::newRow("pop-up on load")
-        << QByteArray("document.title = window.open('/popup') ? 'opened' : 'refused'")
-        << "refused";
+    QTest::newRow("pop-up on load") << QByteArray(
+        "document.title = window.open('/popup') ? 'opened' : 'refused'")
+                                    << "refused";
     QTest::newRow("navigation to another server")
         << QByteArray("location.href = 'http://localhost:' + location.port + '/away';"
                       "setTimeout(() => document.title = 'stayed', 1500)")
@@ -255,9 +254,9 @@ void TestAdPanes::pageGetsNothingFromTheDesktop_data()
     QTest::newRow("camera and microphone")
         << settle("navigator.mediaDevices.getUserMedia({audio: true, video: true})") << "refused";
     QTest::newRow("notifications") << settle("Notification.requestPermission()") << "got denied";
-    QTest::newRow("dialogs")
-        << QByteArray("alert('hi'); document.title = confirm('ok?') + ' ' + prompt('name?', 'x')")
-        << "false null";
+    QTest::newRow("dialogs") << QByteArray(
+        "alert('hi'); document.title = confirm('ok?') + ' ' + prompt('name?', 'x')")
+                             << "false null";
 }
 
 void TestAdPanes::pageGetsNothingFromTheDesktop()
@@ -284,8 +283,9 @@ void TestAdPanes::pageGetsNothingFromTheDesktop()
 void TestAdPanes::adMayChangeItselfOnTheAdServer()
 {
     m_server->setPage("/3-1/1.php",
-                      {200, htmlPage("<script>setTimeout(() => location.href = '/3-1/next.php',"
-                                     " 300)</script>")});
+                      {200,
+                       htmlPage("<script>setTimeout(() => location.href = '/3-1/next.php',"
+                                " 300)</script>")});
     m_server->setPage("/3-1/next.php", {200, htmlPage("<script>document.title = 'next'</script>")});
 
     bool ok = false;

@@ -43,7 +43,8 @@ void TestMprisService::secondInstanceAndInstalledLogo()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     QVERIFY2(bus.isConnected(), "run under dbus-run-session");
-    QDBusConnection first = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("first"));
+    QDBusConnection first = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                          QStringLiteral("first"));
     QVERIFY(first.registerService(MprisService::kServiceName)); // the first instance, elsewhere
     QTemporaryDir logos;
     QFile logo(logos.filePath(QStringLiteral("sirasa.gif")));
@@ -53,14 +54,17 @@ void TestMprisService::secondInstanceAndInstalledLogo()
     FakePlayer player;
     MprisService service(player, bus, logos.path());
     QCOMPARE(service.serviceName(),
-             MprisService::kServiceName + QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid()));
+             MprisService::kServiceName
+                 + QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid()));
     QVERIFY(service.metadata().isEmpty());
 
-    player.now = {QStringLiteral("sirasa"), QStringLiteral("Sirasa FM"), QString(), QStringLiteral("sirasa.gif")};
+    player.now = {QStringLiteral("sirasa"), QStringLiteral("Sirasa FM"), QString(),
+                  QStringLiteral("sirasa.gif")};
     QCOMPARE(service.metadata().value(QStringLiteral("mpris:artUrl")).toString(),
              QUrl::fromLocalFile(logos.filePath(QStringLiteral("sirasa.gif"))).toString());
     QCOMPARE(service.metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Sirasa FM"));
-    player.now = {QStringLiteral("efm"), QStringLiteral("e FM"), QStringLiteral("Song"), QStringLiteral("efm.jpg")};
+    player.now = {QStringLiteral("efm"), QStringLiteral("e FM"), QStringLiteral("Song"),
+                  QStringLiteral("efm.jpg")};
     QVERIFY(!service.metadata().contains(QStringLiteral("mpris:artUrl"))); // not installed
     QCOMPARE(service.metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Song"));
     QDBusConnection::disconnectFromBus(QStringLiteral("first"));

@@ -2,7 +2,8 @@
 
 namespace tarvoni::testing {
 
-StatusLog::StatusLog(MediaPlayer *player) : m_player(player)
+StatusLog::StatusLog(MediaPlayer *player)
+    : m_player(player)
 {
     connect(player, &MediaPlayer::statusChanged, this, [this] {
         texts << m_player->status();
@@ -32,9 +33,8 @@ void StatusLog::clear()
 UiWatchdog::UiWatchdog()
 {
     m_timer.setInterval(20);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        m_worst = std::max(m_worst, m_since.restart() - 20);
-    });
+    connect(&m_timer, &QTimer::timeout, this,
+            [this] { m_worst = std::max(m_worst, m_since.restart() - 20); });
     m_since.start();
     m_timer.start();
 }

@@ -32,7 +32,8 @@ void TestIcecastPlayback::playsAndFollowsTheTitle()
 
     QVERIFY2(icecast.setTitle(QStringLiteral("Second <Song> & more"), &error), qPrintable(error));
     QTRY_VERIFY_WITH_TIMEOUT(player->status().endsWith(QLatin1String(": Second <Song> & more")), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing (128 kbps): Second <Song> & more"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing (128 kbps): Second <Song> & more"),
+                              15000);
 
     player->stop();
     QCOMPARE(player->status(), QStringLiteral("Stopped"));

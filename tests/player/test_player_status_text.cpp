@@ -24,15 +24,21 @@ void TestPlayerStatusText::cleansServerMetadata_data()
     QTest::addColumn<QString>("raw");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("plain") << "Artist - Song" << "Artist - Song";
-    QTest::newRow("markup stays text") << "<b>Hi</b> & <a href=x>y</a>" << "<b>Hi</b> & <a href=x>y</a>";
+    QTest::newRow("plain") << "Artist - Song"
+                           << "Artist - Song";
+    QTest::newRow("markup stays text") << "<b>Hi</b> & <a href=x>y</a>"
+                                       << "<b>Hi</b> & <a href=x>y</a>";
     QTest::newRow("control characters") << QStringLiteral("A\x01\x07\x1b[0mB\x7f") << "A[0mB";
-    QTest::newRow("new lines and tabs") << "  One\r\n\tTwo   Three  " << "One Two Three";
+    QTest::newRow("new lines and tabs") << "  One\r\n\tTwo   Three  "
+                                        << "One Two Three";
     QTest::newRow("direction override") << QStringLiteral("abc\u202Edef\u2066") << "abcdef";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("only spaces") << "   \n" << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("only spaces") << "   \n"
+                                 << "";
     QTest::newRow("sinhala kept") << QStringLiteral("සිරස FM") << QStringLiteral("සිරස FM");
-    QTest::newRow("long is cut") << QString(80, QLatin1Char('x')) << QString(59, QLatin1Char('x')) + QChar(0x2026);
+    QTest::newRow("long is cut") << QString(80, QLatin1Char('x'))
+                                 << QString(59, QLatin1Char('x')) + QChar(0x2026);
 }
 
 void TestPlayerStatusText::cleansServerMetadata()
@@ -48,12 +54,21 @@ void TestPlayerStatusText::addressesForTheEngine_data()
     QTest::addColumn<QString>("engine");
     QTest::addColumn<QString>("host");
 
-    QTest::newRow("mms goes over http") << "mms://mms.example.lk/SirasaFM" << "mmsh://mms.example.lk/SirasaFM" << "mms.example.lk";
-    QTest::newRow("upper-case scheme") << "MMS://h.lk/Rav's_FM" << "mmsh://h.lk/Rav's_FM" << "h.lk";
-    QTest::newRow("http asks for titles") << "http://stream.example.lk:8000/live" << "icyx://stream.example.lk:8000/live"
-                                    << "stream.example.lk";
-    QTest::newRow("playlist") << "http://e.lk/radio.asx" << "icyx://e.lk/radio.asx" << "e.lk";
-    QTest::newRow("other schemes untouched") << "rtsp://e.lk/live" << "rtsp://e.lk/live" << "e.lk";
+    QTest::newRow("mms goes over http") << "mms://mms.example.lk/SirasaFM"
+                                        << "mmsh://mms.example.lk/SirasaFM"
+                                        << "mms.example.lk";
+    QTest::newRow("upper-case scheme") << "MMS://h.lk/Rav's_FM"
+                                       << "mmsh://h.lk/Rav's_FM"
+                                       << "h.lk";
+    QTest::newRow("http asks for titles") << "http://stream.example.lk:8000/live"
+                                          << "icyx://stream.example.lk:8000/live"
+                                          << "stream.example.lk";
+    QTest::newRow("playlist") << "http://e.lk/radio.asx"
+                              << "icyx://e.lk/radio.asx"
+                              << "e.lk";
+    QTest::newRow("other schemes untouched") << "rtsp://e.lk/live"
+                                             << "rtsp://e.lk/live"
+                                             << "e.lk";
 }
 
 void TestPlayerStatusText::addressesForTheEngine()

@@ -99,8 +99,9 @@ void TestStationCatalogue::everyRowAsDefined()
     QCOMPARE(station.controlName, QString::fromUtf8(expected.controlName));
     QCOMPARE(station.caption, QString::fromUtf8(expected.caption));
     QCOMPARE(station.streamAddress, QString::fromUtf8(expected.address).replace("{host}", host));
-    QCOMPARE(station.nowPlaying, QString::fromUtf8(expected.nowPlaying)
-                                     .replace("{domain}", StreamHosts::builtIn().sinhalayaDomain));
+    QCOMPARE(
+        station.nowPlaying,
+        QString::fromUtf8(expected.nowPlaying).replace("{domain}", StreamHosts::builtIn().sinhalayaDomain));
 }
 
 void TestStationCatalogue::gridOrderAndUniqueNames()

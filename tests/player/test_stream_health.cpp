@@ -13,7 +13,7 @@ struct Readings {
     qint64 bytesPerReading = 8000; // 0: nothing arrives any more
     qint64 playedPerReading = 10;  // 0: nothing reaches a device
     qint64 lostPerReading = 0;
-    QList<double> kbps;            // the engine's estimates, one a reading; the last repeats
+    QList<double> kbps; // the engine's estimates, one a reading; the last repeats
 };
 
 } // namespace
@@ -38,13 +38,15 @@ void TestStreamHealth::readsStreamHealth_data()
 
     QTest::newRow("healthy, settled at 128") << Readings{8000, 10, 0, {128.4}} << 10 << false << true << 128;
     QTest::newRow("too early for a bitrate") << Readings{8000, 10, 0, {128.4}} << 7 << false << true << 0;
-    QTest::newRow("bitrate still moving") << Readings{8000, 10, 0, {90, 128, 160, 100, 140, 96, 130, 170, 95}}
-                                          << 10 << false << true << 0;
+    QTest::newRow("bitrate still moving")
+        << Readings{8000, 10, 0, {90, 128, 160, 100, 140, 96, 130, 170, 95}} << 10 << false << true << 0;
     QTest::newRow("odd bitrate") << Readings{8000, 10, 0, {104.6}} << 10 << false << true << 105;
     QTest::newRow("no bitrate known") << Readings{8000, 10, 0, {0}} << 10 << false << true << 0;
     QTest::newRow("nothing arrives: stalled at 3 s") << Readings{0, 10, 0, {128}} << 7 << true << true << 0;
-    QTest::newRow("nothing arrives: not yet at 2.5 s") << Readings{0, 10, 0, {128}} << 6 << false << true << 0;
-    QTest::newRow("decoded, never played, dropped") << Readings{8000, 0, 5, {128}} << 3 << false << false << 0;
+    QTest::newRow("nothing arrives: not yet at 2.5 s")
+        << Readings{0, 10, 0, {128}} << 6 << false << true << 0;
+    QTest::newRow("decoded, never played, dropped")
+        << Readings{8000, 0, 5, {128}} << 3 << false << false << 0;
     QTest::newRow("decoded, not played yet, early") << Readings{8000, 0, 0, {128}} << 2 << false << true << 0;
     QTest::newRow("decoded, never played, late") << Readings{8000, 0, 0, {128}} << 4 << false << false << 0;
 }

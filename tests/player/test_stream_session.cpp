@@ -12,12 +12,15 @@ QString described(const SessionAction &action)
 {
     switch (action.kind) {
     case SessionAction::Kind::Open:
-        return action.attempt > 0 ? QStringLiteral("open %1 (attempt %2)").arg(action.address).arg(action.attempt)
-                                  : QStringLiteral("open ") + action.address;
+        return action.attempt > 0
+            ? QStringLiteral("open %1 (attempt %2)").arg(action.address).arg(action.attempt)
+            : QStringLiteral("open ") + action.address;
     case SessionAction::Kind::Probe:
         return QStringLiteral("probe ") + action.address;
     case SessionAction::Kind::Reconnect:
-        return QStringLiteral("wait %1 ms%2").arg(action.wait.count()).arg(action.stalled ? " (stalled)" : "");
+        return QStringLiteral("wait %1 ms%2")
+            .arg(action.wait.count())
+            .arg(action.stalled ? " (stalled)" : "");
     case SessionAction::Kind::Fail:
         break;
     }
@@ -46,7 +49,8 @@ std::optional<SessionAction> step(StreamSession &session, const QString &line)
         return session.entryEnded(EntryEnd::Lost);
     if (verb == QLatin1String("stalled"))
         return session.entryEnded(EntryEnd::Stalled);
-    const Failure found = words.takeFirst() == QLatin1String("noanswer") ? Failure::NoAnswer : Failure::NotAudio;
+    const Failure found = words.takeFirst() == QLatin1String("noanswer") ? Failure::NoAnswer
+                                                                         : Failure::NotAudio;
     return session.probeAnswered({found, 0}, words);
 }
 
@@ -82,7 +86,8 @@ void TestStreamSession::decidesWhatFollows_data()
     QTest::newRow("its own address no stream")
         << QStringList{"start file:///etc/passwd"} << QStringList{"fail: Address refused: file:"};
     QTest::newRow("playlist entries in order, the refused never opened")
-        << QStringList{"start http://s/a.asx", "nosound file:///home/t.mp3 udp://@:5004 http://s/tone", "lost"}
+        << QStringList{"start http://s/a.asx", "nosound file:///home/t.mp3 udp://@:5004 http://s/tone",
+                       "lost"}
         << QStringList{"open http://s/a.asx", "open http://s/tone", "wait 1000 ms"};
     QTest::newRow("a playlist of refused entries says so")
         << QStringList{"start http://s/a.asx", "nosound FD://3 smb://x/y"}
@@ -94,7 +99,8 @@ void TestStreamSession::decidesWhatFollows_data()
         << QStringList{"start mms://s/x", "nosound mms://t/y", "playing", "stalled"}
         << QStringList{"open mms://s/x", "open mms://t/y", "wait 1000 ms (stalled)"};
     QTest::newRow("nested playlists go first")
-        << QStringList{"start http://s/a.pls", "nosound http://s/b.m3u http://s/c", "nosound http://s/d", "nosound"}
+        << QStringList{"start http://s/a.pls", "nosound http://s/b.m3u http://s/c", "nosound http://s/d",
+                       "nosound"}
         << QStringList{"open http://s/a.pls", "open http://s/b.m3u", "open http://s/d", "open http://s/c"};
     QTest::newRow("a playlist found by the probe")
         << QStringList{"start http://s/noext", "nosound", "probe notaudio file:///x http://s/tone"}
@@ -106,15 +112,20 @@ void TestStreamSession::decidesWhatFollows_data()
         << QStringList{"start http://s/a.asx", "nosound http://s/garbage http://s/tone", "notaudio"}
         << QStringList{"open http://s/a.asx", "open http://s/garbage", "open http://s/tone"};
     QTest::newRow("reconnects back off and reset once playing")
-        << QStringList{"start http://s/live", "playing", "lost", "reconnect", "nosound", "reconnect", "notaudio",
-                       "reconnect", "playing", "lost"}
-        << QStringList{"open http://s/live", "wait 1000 ms", "open http://s/live (attempt 1)", "wait 2000 ms",
-                       "open http://s/live (attempt 2)", "wait 4000 ms", "open http://s/live (attempt 3)",
+        << QStringList{"start http://s/live", "playing",  "lost",      "reconnect", "nosound",
+                       "reconnect",           "notaudio", "reconnect", "playing",   "lost"}
+        << QStringList{"open http://s/live",
+                       "wait 1000 ms",
+                       "open http://s/live (attempt 1)",
+                       "wait 2000 ms",
+                       "open http://s/live (attempt 2)",
+                       "wait 4000 ms",
+                       "open http://s/live (attempt 3)",
                        "wait 1000 ms"};
     QTest::newRow("a new start forgets the attempts")
         << QStringList{"start http://s/live", "lost", "reconnect", "start http://s/other", "nosound"}
-        << QStringList{"open http://s/live", "wait 1000 ms", "open http://s/live (attempt 1)", "open http://s/other",
-                       "probe http://s/other"};
+        << QStringList{"open http://s/live", "wait 1000 ms", "open http://s/live (attempt 1)",
+                       "open http://s/other", "probe http://s/other"};
 }
 
 void TestStreamSession::decidesWhatFollows()

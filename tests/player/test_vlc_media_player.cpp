@@ -53,7 +53,8 @@ bool udpPortBound(int port)
 // Tells whether anyone opened a file since the watch began.
 class FileOpenWatch {
 public:
-    explicit FileOpenWatch(const QString &path) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    explicit FileOpenWatch(const QString &path)
+        : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
         inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN | IN_ACCESS);
     }
@@ -94,14 +95,17 @@ public:
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                                  QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
-                                  QStringLiteral("--log-level=error"), QStringLiteral("-L"),
-                                  QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socketPath(),
-                                  QStringLiteral("-L"), QStringLiteral("module-null-sink")});
+        m_process.start(
+            program,
+            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+             QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
+             QStringLiteral("--log-level=error"), QStringLiteral("-L"),
+             QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socketPath(),
+             QStringLiteral("-L"), QStringLiteral("module-null-sink")});
         QElapsedTimer waited;
         waited.start();
-        while (!QFileInfo::exists(socketPath()) && waited.elapsed() < 10000 && m_process.state() != QProcess::NotRunning)
+        while (!QFileInfo::exists(socketPath()) && waited.elapsed() < 10000
+               && m_process.state() != QProcess::NotRunning)
             QTest::qWait(50);
         if (!QFileInfo::exists(socketPath())) {
             *error = QStringLiteral("pulseaudio did not start");
@@ -164,16 +168,24 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("waitForBitrate");
 
-    QTest::newRow("http with path") << "/stream?title=Path%20Tone" << "Path Tone" << true;
-    QTest::newRow("http with port only") << "" << "Loopback Tone" << false;
-    QTest::newRow("asx") << "/list.asx" << "From ASX" << true;
-    QTest::newRow("pls") << "/list.pls" << "From PLS" << false;
-    QTest::newRow("m3u") << "/list.m3u" << "From M3U" << false;
-    QTest::newRow("asx recognised by content") << "/noext" << "From ASX" << false;
-    QTest::newRow("asx whose first entry is dead") << "/deadfirst.asx" << "Second entry" << false;
-    const QString scripts = QStringLiteral("ශ්‍රී ලංකා සිරස FM · தமிழ் வானொலி");
-    QTest::newRow("sinhala and tamil title") << "/stream?title=" + QString::fromLatin1(QUrl::toPercentEncoding(scripts))
-                                             << scripts << false;
+    QTest::newRow("http with path") << "/stream?title=Path%20Tone"
+                                    << "Path Tone" << true;
+    QTest::newRow("http with port only") << ""
+                                         << "Loopback Tone" << false;
+    QTest::newRow("asx") << "/list.asx"
+                         << "From ASX" << true;
+    QTest::newRow("pls") << "/list.pls"
+                         << "From PLS" << false;
+    QTest::newRow("m3u") << "/list.m3u"
+                         << "From M3U" << false;
+    QTest::newRow("asx recognised by content") << "/noext"
+                                               << "From ASX" << false;
+    QTest::newRow("asx whose first entry is dead") << "/deadfirst.asx"
+                                                   << "Second entry" << false;
+    const QString scripts = QStringLiteral(
+        "ශ්‍රී ලංකා සිරස FM · தமிழ் வானொலி");
+    QTest::newRow("sinhala and tamil title")
+        << "/stream?title=" + QString::fromLatin1(QUrl::toPercentEncoding(scripts)) << scripts << false;
 }
 
 void TestVlcMediaPlayer::playsEveryKindOfAddress()
@@ -192,10 +204,12 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress()
 
     QCOMPARE(player->url(), address);
     QCOMPARE(log.audioStarts, 1);
-    QVERIFY2(log.texts.first().startsWith(QLatin1String("Connecting to 127.0.0.1")), qPrintable(log.texts.first()));
+    QVERIFY2(log.texts.first().startsWith(QLatin1String("Connecting to 127.0.0.1")),
+             qPrintable(log.texts.first()));
     // Never "Playing" before the first audio was decoded.
     for (qsizetype i = 0; i < log.texts.size(); ++i)
-        QVERIFY2(!log.texts[i].startsWith(QLatin1String("Playing")) || log.audioDecoded[i], qPrintable(log.texts[i]));
+        QVERIFY2(!log.texts[i].startsWith(QLatin1String("Playing")) || log.audioDecoded[i],
+                 qPrintable(log.texts[i]));
 
     // Once settled, the bitrate of the 128 kbit/s tone.
     if (waitForBitrate)
@@ -222,7 +236,8 @@ void TestVlcMediaPlayer::playsMmsOverHttp()
     QTRY_VERIFY2_WITH_TIMEOUT(player->status().contains(QLatin1String("kbps")),
                               qPrintable(log.texts.join(QLatin1String(" | "))), 20000);
     QVERIFY2(isPlaying(*player), qPrintable(log.texts.join(QLatin1String(" | "))));
-    QVERIFY2(!log.contains(QStringLiteral("no audio output")), qPrintable(log.texts.join(QLatin1String(" | "))));
+    QVERIFY2(!log.contains(QStringLiteral("no audio output")),
+             qPrintable(log.texts.join(QLatin1String(" | "))));
     QCOMPARE(log.audioStarts, 1);
     player->stop();
 }
@@ -232,7 +247,8 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("host not found") << "http://no-such-station.invalid/live" << "Host not found: no-such-station.invalid";
+    QTest::newRow("host not found") << "http://no-such-station.invalid/live"
+                                    << "Host not found: no-such-station.invalid";
     QTest::newRow("connection refused") << QStringLiteral("http://127.0.0.1:%1/live").arg(m_radio.deadPort())
                                         << "Connection refused by 127.0.0.1";
     QTest::newRow("404") << m_radio.url("/status/404") << "Server said 404: stream not found";
@@ -244,7 +260,8 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
                                << "No answer from 127.0.0.1";
     QTest::newRow("no answer to the request") << m_radio.url("/silent") << "No answer from 127.0.0.1";
     QTest::newRow("reset after the request") << m_radio.url("/reset") << "127.0.0.1 closed the connection";
-    QTest::newRow("station address no stream") << "file:///etc/hostname" << "Address refused: file:";
+    QTest::newRow("station address no stream") << "file:///etc/hostname"
+                                               << "Address refused: file:";
 }
 
 void TestVlcMediaPlayer::failuresEndInPlainWords()
@@ -273,8 +290,10 @@ void TestVlcMediaPlayer::refusesEntriesThatAreNoStream_data()
 
     QTest::newRow("local file first") << "file://%FILE%" << true << "Playing: Own stream";
     QTest::newRow("udp listener first") << "udp://@:%PORT%" << true << "Playing: Own stream";
-    QTest::newRow("redirect to a local file first") << "%SERVER%/moved?to=file://%FILE%" << true << "Playing: Own stream";
-    QTest::newRow("redirect to a udp listener first") << "%SERVER%/moved?to=udp://@:%PORT%" << true << "Playing: Own stream";
+    QTest::newRow("redirect to a local file first")
+        << "%SERVER%/moved?to=file://%FILE%" << true << "Playing: Own stream";
+    QTest::newRow("redirect to a udp listener first")
+        << "%SERVER%/moved?to=udp://@:%PORT%" << true << "Playing: Own stream";
     QTest::newRow("only a local file") << "FILE://%FILE%" << false << "Playlist entry refused: file:";
 }
 
@@ -291,12 +310,15 @@ void TestVlcMediaPlayer::refusesEntriesThatAreNoStream()
     file.close();
     const FileOpenWatch watch(localFile);
     const int port = freeLoopbackPort();
-    hostile.replace(QLatin1String("%FILE%"), localFile).replace(QLatin1String("%PORT%"), QString::number(port));
+    hostile.replace(QLatin1String("%FILE%"), localFile)
+        .replace(QLatin1String("%PORT%"), QString::number(port));
     hostile.replace(QLatin1String("%SERVER%"), m_radio.url({}));
 
-    QString path = QStringLiteral("/hostile.asx?entry=") + QString::fromLatin1(QUrl::toPercentEncoding(hostile));
+    QString path = QStringLiteral("/hostile.asx?entry=")
+        + QString::fromLatin1(QUrl::toPercentEncoding(hostile));
     if (streamFollows)
-        path += QStringLiteral("&entry=") + QString::fromLatin1(QUrl::toPercentEncoding(m_radio.url("/stream?title=Own%20stream")));
+        path += QStringLiteral("&entry=")
+            + QString::fromLatin1(QUrl::toPercentEncoding(m_radio.url("/stream?title=Own%20stream")));
     auto player = createMediaPlayer(nullptr, kQuietOutput, testOptions());
     bool udpBound = false;
     QTimer udpCheck;
@@ -327,7 +349,8 @@ void TestVlcMediaPlayer::showsServerTitlesAsPlainText()
     auto player = createMediaPlayer(nullptr, kQuietOutput, testOptions());
     player->setUrl(m_radio.url("/markup"));
     // Markup kept as text, the bell and the escape character removed.
-    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing: <b>Bold</b> & <i>friends</i>[31m live"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(),
+                              QStringLiteral("Playing: <b>Bold</b> & <i>friends</i>[31m live"), 15000);
 }
 
 void TestVlcMediaPlayer::followsTitleChanges()
@@ -398,7 +421,8 @@ void TestVlcMediaPlayer::reconnectsAfterDropOrStall_data()
     QTest::newRow("dropped") << "/drop?after=3&down=3.5"
                              << QStringList{"Stream lost; reconnecting in 1 s (attempt 1)",
                                             "Stream lost; reconnecting in 2 s (attempt 2)"};
-    QTest::newRow("stalled") << "/stall?after=3" << QStringList{"Stream stalled; reconnecting in 1 s (attempt 1)"};
+    QTest::newRow("stalled") << "/stall?after=3"
+                             << QStringList{"Stream stalled; reconnecting in 1 s (attempt 1)"};
 }
 
 void TestVlcMediaPlayer::reconnectsAfterDropOrStall()
@@ -482,7 +506,8 @@ void TestVlcMediaPlayer::stoppedSoundServerHoldsNothingUp()
     UiWatchdog watchdog;
     player->setUrl(m_radio.url("/stream?title=Heard%20later"));
     QCOMPARE(player->status(), QStringLiteral("Connecting to 127.0.0.1..."));
-    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("No audio output: the sound system does not answer"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(),
+                              QStringLiteral("No audio output: the sound system does not answer"), 10000);
     // Switching and stopping meanwhile wait for nothing either.
     player->setUrl(m_radio.url("/stream?title=Heard%20at%20last"));
     QCOMPARE(player->status(), QStringLiteral("Connecting to 127.0.0.1..."));
@@ -500,7 +525,8 @@ void TestVlcMediaPlayer::engineFailureGivesInertPlayer()
     QVERIFY(player);
     QSignalSpy changes(player.get(), &MediaPlayer::statusChanged);
     // The engine starts on a thread of its own: its failure is announced once, when known.
-    QTRY_VERIFY2(player->status().startsWith(QLatin1String("Playback unavailable: ")), qPrintable(player->status()));
+    QTRY_VERIFY2(player->status().startsWith(QLatin1String("Playback unavailable: ")),
+                 qPrintable(player->status()));
     QCOMPARE(changes.count(), 1);
     const QString status = player->status();
     player->setUrl(m_radio.url("/stream"));

@@ -18,15 +18,17 @@ void TestAsxPlaylist::readsRefs_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("entries");
 
-    QTest::newRow("quotes and case") << "<ASX><Entry><Ref href = 'mms://a.lk/x' /></Entry><entry><REF HREF=\"http://b.lk/\"/>"
-                                     << QStringList{"mms://a.lk/x", "http://b.lk/"};
+    QTest::newRow("quotes and case")
+        << "<ASX><Entry><Ref href = 'mms://a.lk/x' /></Entry><entry><REF HREF=\"http://b.lk/\"/>"
+        << QStringList{"mms://a.lk/x", "http://b.lk/"};
     QTest::newRow("entities") << "<asx><ref href=\"mms://a.lk/x?a=1&amp;b=2&lt;\"/></asx>"
                               << QStringList{"mms://a.lk/x?a=1&b=2%3C"};
-    QTest::newRow("apostrophe in a double-quoted address") << "<asx><ref href=\"mms://a.lk/Rav's_FM\"/></asx>"
-                                                           << QStringList{"mms://a.lk/Rav's_FM"};
-    QTest::newRow("relative and padded") << "<asx><ref href=\"  /live  \"/></asx>" << QStringList{"http://base.lk/live"};
-    QTest::newRow("empty href skipped") << "<asx><ref href=\"\"/><ref href=\"http://a.lk/\"/></asx>"
-                                        << QStringList{"http://a.lk/"};
+    QTest::newRow("apostrophe in a double-quoted address")
+        << "<asx><ref href=\"mms://a.lk/Rav's_FM\"/></asx>" << QStringList{"mms://a.lk/Rav's_FM"};
+    QTest::newRow("relative and padded")
+        << "<asx><ref href=\"  /live  \"/></asx>" << QStringList{"http://base.lk/live"};
+    QTest::newRow("empty href skipped")
+        << "<asx><ref href=\"\"/><ref href=\"http://a.lk/\"/></asx>" << QStringList{"http://a.lk/"};
     QTest::newRow("no refs") << "<asx><entry><title>x</title></entry></asx>" << QStringList{};
 
     QString many = QStringLiteral("<asx>");

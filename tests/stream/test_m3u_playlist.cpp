@@ -18,7 +18,8 @@ void TestM3uPlaylist::readsAddresses_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("entries");
 
-    QTest::newRow("with header") << "#EXTM3U\n#EXTINF:-1,Radio\nhttp://a.lk/live\n" << QStringList{"http://a.lk/live"};
+    QTest::newRow("with header") << "#EXTM3U\n#EXTINF:-1,Radio\nhttp://a.lk/live\n"
+                                 << QStringList{"http://a.lk/live"};
     QTest::newRow("bare list, blank lines") << "http://a.lk/live\r\n\r\n  mms://b.lk/x  \r\n"
                                             << QStringList{"http://a.lk/live", "mms://b.lk/x"};
     QTest::newRow("a line that is no address") << "http://a.lk/live\nlive.mp3\n" << QStringList{};

@@ -57,8 +57,8 @@ QByteArray asfHeader(quint64 prerollMs)
 QByteArray asfPacket(quint32 sendMs, quint32 presentationMs, bool compressed)
 {
     QByteArray packet = QByteArray::fromHex("820000"); // error correction, as libVLC expects it
-    packet.append(char(0x08));                          // a padding length byte, nothing else
-    packet.append(char(0x5d));                          // byte object number, dword offset, byte replicated length
+    packet.append(char(0x08));                         // a padding length byte, nothing else
+    packet.append(char(0x5d)); // byte object number, dword offset, byte replicated length
     packet.append(char(0));
     appendLe(packet, sendMs, 4);
     appendLe(packet, 0, 2);
@@ -122,7 +122,8 @@ void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait()
 
     // Whole, and a byte at a time as a slow server might send it: the same bytes come out.
     MmshRetimer whole;
-    const QByteArray out = QByteArray::fromStdString(whole.feed(std::string_view(answer.constData(), answer.size())));
+    const QByteArray out = QByteArray::fromStdString(
+        whole.feed(std::string_view(answer.constData(), answer.size())));
     MmshRetimer trickle;
     QByteArray trickled;
     for (const char byte : answer)
@@ -149,10 +150,12 @@ void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait()
 void TestMmshRetimer::otherAnswersPassUntouched()
 {
     const QByteArray chunks = mmshChunk('H', asfHeader(2000)) + mmshChunk('D', asfPacket(1000, 4000, false));
-    for (const QByteArray &answer : {QByteArray("HTTP/1.0 404 Not Found\r\n\r\n") + chunks,
-                                     QByteArray("HTTP/1.0 200 OK\r\n\r\n<ASX version=\"3.0\"></ASX>") + chunks}) {
+    for (const QByteArray &answer :
+         {QByteArray("HTTP/1.0 404 Not Found\r\n\r\n") + chunks,
+          QByteArray("HTTP/1.0 200 OK\r\n\r\n<ASX version=\"3.0\"></ASX>") + chunks}) {
         MmshRetimer retimer;
-        QCOMPARE(QByteArray::fromStdString(retimer.feed(std::string_view(answer.constData(), answer.size()))), answer);
+        QCOMPARE(QByteArray::fromStdString(retimer.feed(std::string_view(answer.constData(), answer.size()))),
+                 answer);
     }
 }
 

@@ -18,21 +18,24 @@ void TestPlaylistEntries::recognisesPlaylistsByContent_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("entries");
 
-    QTest::newRow("asx") << QByteArray("\n<ASX version=\"3.0\"><Entry><Ref href = 'mms://a.lk/x?a=1&amp;b=2' /></Entry>"
-                                       "<entry><REF HREF=\"http://b.lk:8000/\"/></entry></ASX>")
+    QTest::newRow("asx") << QByteArray(
+        "\n<ASX version=\"3.0\"><Entry><Ref href = 'mms://a.lk/x?a=1&amp;b=2' /></Entry>"
+        "<entry><REF HREF=\"http://b.lk:8000/\"/></entry></ASX>")
                          << QStringList{"mms://a.lk/x?a=1&b=2", "http://b.lk:8000/"};
-    QTest::newRow("pls") << QByteArray("[playlist]\r\nNumberOfEntries=2\r\nFile1=http://a.lk/1\r\nTitle1=x\r\nfile2=/2\r\n")
+    QTest::newRow("pls") << QByteArray(
+        "[playlist]\r\nNumberOfEntries=2\r\nFile1=http://a.lk/1\r\nTitle1=x\r\nfile2=/2\r\n")
                          << QStringList{"http://a.lk/1", "http://base.lk/2"};
-    QTest::newRow("windows media reference") << QByteArray("[Reference]\r\nRef1=http://a.lk/live?MSWMExt=.asf\r\n")
-                                             << QStringList{"http://a.lk/live?MSWMExt=.asf"};
+    QTest::newRow("windows media reference")
+        << QByteArray("[Reference]\r\nRef1=http://a.lk/live?MSWMExt=.asf\r\n")
+        << QStringList{"http://a.lk/live?MSWMExt=.asf"};
     QTest::newRow("m3u with header") << QByteArray("#EXTM3U\n#EXTINF:-1,Radio\nhttp://a.lk/live\n")
                                      << QStringList{"http://a.lk/live"};
     QTest::newRow("bare address list") << QByteArray("http://a.lk/live\r\nmms://b.lk/x\r\n")
                                        << QStringList{"http://a.lk/live", "mms://b.lk/x"};
     QTest::newRow("web page") << QByteArray("<!DOCTYPE html><a href=\"http://a.lk/\">x</a>") << QStringList{};
     QTest::newRow("text") << QByteArray("Service unavailable, see http://a.lk/") << QStringList{};
-    QTest::newRow("byte order mark and white space") << QByteArray("\xef\xbb\xbf  \n[playlist]\nFile1=http://a.lk/\n")
-                                                     << QStringList{"http://a.lk/"};
+    QTest::newRow("byte order mark and white space")
+        << QByteArray("\xef\xbb\xbf  \n[playlist]\nFile1=http://a.lk/\n") << QStringList{"http://a.lk/"};
     QTest::newRow("binary") << QByteArray("\xff\xfb\x90\x64\x00\n\x01\x02", 8) << QStringList{};
 }
 

@@ -18,9 +18,10 @@ void TestPlsPlaylist::readsFiles_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("entries");
 
-    QTest::newRow("files in order, titles left") << "[playlist]\r\nNumberOfEntries=2\r\nFile1=http://a.lk/1\r\nTitle1=x\r\n"
-                                                    "file2 = http://a.lk/2 \r\nLength2=-1\r\n"
-                                                 << QStringList{"http://a.lk/1", "http://a.lk/2"};
+    QTest::newRow("files in order, titles left")
+        << "[playlist]\r\nNumberOfEntries=2\r\nFile1=http://a.lk/1\r\nTitle1=x\r\n"
+           "file2 = http://a.lk/2 \r\nLength2=-1\r\n"
+        << QStringList{"http://a.lk/1", "http://a.lk/2"};
     QTest::newRow("relative") << "[playlist]\nFile1=/2\n" << QStringList{"http://base.lk/2"};
     QTest::newRow("not numbered") << "[playlist]\nFile=http://a.lk/\nFileX=http://b.lk/\n" << QStringList{};
     QTest::newRow("no files") << "[playlist]\nNumberOfEntries=0\n" << QStringList{};

@@ -18,8 +18,9 @@ void TestReferencePlaylist::readsRefs_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("entries");
 
-    QTest::newRow("two refs") << "[Reference]\r\nRef1=http://a.lk/live?MSWMExt=.asf\r\nRef2=mms://a.lk/live\r\n"
-                              << QStringList{"http://a.lk/live?MSWMExt=.asf", "mms://a.lk/live"};
+    QTest::newRow("two refs")
+        << "[Reference]\r\nRef1=http://a.lk/live?MSWMExt=.asf\r\nRef2=mms://a.lk/live\r\n"
+        << QStringList{"http://a.lk/live?MSWMExt=.asf", "mms://a.lk/live"};
     QTest::newRow("pls lines are no refs") << "[Reference]\nFile1=http://a.lk/\n" << QStringList{};
     QTest::newRow("relative") << "[Reference]\nref1=live\n" << QStringList{"http://base.lk/live"};
 

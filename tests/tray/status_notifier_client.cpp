@@ -28,10 +28,9 @@ QDBusMessage callAndWait(const QDBusMessage &call)
 }
 
 QVariant busProperty(const QString &service, const QString &path, const QString &interface,
-                  const QString &name)
+                     const QString &name)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, kProperties,
-                                                       QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, kProperties, QStringLiteral("Get"));
     call << interface << name;
     const QDBusMessage reply = callAndWait(call);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -41,8 +40,8 @@ QVariant busProperty(const QString &service, const QString &path, const QString 
 
 QStringList registeredItems()
 {
-    return busProperty(kStatusNotifierWatcher, QStringLiteral("/StatusNotifierWatcher"), kStatusNotifierWatcher,
-                    QStringLiteral("RegisteredStatusNotifierItems"))
+    return busProperty(kStatusNotifierWatcher, QStringLiteral("/StatusNotifierWatcher"),
+                       kStatusNotifierWatcher, QStringLiteral("RegisteredStatusNotifierItems"))
         .toStringList();
 }
 

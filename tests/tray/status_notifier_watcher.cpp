@@ -23,7 +23,8 @@ class StatusNotifierWatcher : public QObject {
 
 public:
     explicit StatusNotifierWatcher(const QDBusConnection &bus)
-        : m_bus(bus), m_owners(QString(), bus, QDBusServiceWatcher::WatchForUnregistration)
+        : m_bus(bus)
+        , m_owners(QString(), bus, QDBusServiceWatcher::WatchForUnregistration)
     {
         connect(&m_owners, &QDBusServiceWatcher::serviceUnregistered, this,
                 &StatusNotifierWatcher::dropOwner);
@@ -82,12 +83,12 @@ int main(int argc, char **argv)
         return 1;
     }
     StatusNotifierWatcher watcher(bus);
-    const bool registered =
-        bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
-                           QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
-                               | QDBusConnection::ExportAllProperties)
-        && bus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1")
-                                   .arg(QCoreApplication::applicationPid()))
+    const bool registered = bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
+                                               QDBusConnection::ExportAllSlots
+                                                   | QDBusConnection::ExportAllSignals
+                                                   | QDBusConnection::ExportAllProperties)
+        && bus.registerService(
+            QStringLiteral("org.kde.StatusNotifierHost-%1").arg(QCoreApplication::applicationPid()))
         && bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
     if (!registered) {
         std::fprintf(stderr, "could not register the watcher\n");

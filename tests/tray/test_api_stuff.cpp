@@ -58,7 +58,12 @@ void TestAPIStuff::install()
         FakeNotificationArea &inner;
         FakeForm &form;
         bool &hookInPlace;
-        Probe(FakeNotificationArea &i, FakeForm &f, bool &h) : inner(i), form(f), hookInPlace(h) {}
+        Probe(FakeNotificationArea &i, FakeForm &f, bool &h)
+            : inner(i)
+            , form(f)
+            , hookInPlace(h)
+        {
+        }
         bool notifyIcon(quint32 message, const TrayIconRecord &record) override
         {
             if (message == NIM_ADD) {
@@ -96,21 +101,18 @@ void TestAPIStuff::tip_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("empty") << QString() << QByteArray(1, '\0') + QByteArray(63, ' ') << QString();
     const QString name = QStringLiteral("Tarvoni Radio Player");
-    QTest::newRow("20 characters")
-        << name << name.toLatin1() + QByteArray(1, '\0') + QByteArray(43, ' ') << name;
+    QTest::newRow("20 characters") << name << name.toLatin1() + QByteArray(1, '\0') + QByteArray(43, ' ')
+                                   << name;
     const QString fill = letters(63);
     QTest::newRow("63 characters") << fill << fill.toLatin1() + QByteArray(1, '\0') << fill;
-    QTest::newRow("64 characters, cut to 63")
-        << letters(64) << fill.toLatin1() + QByteArray(1, '\0') << fill;
-    QTest::newRow("70 characters, cut to 63")
-        << letters(70) << fill.toLatin1() + QByteArray(1, '\0') << fill;
+    QTest::newRow("64 characters, cut to 63") << letters(64) << fill.toLatin1() + QByteArray(1, '\0') << fill;
+    QTest::newRow("70 characters, cut to 63") << letters(70) << fill.toLatin1() + QByteArray(1, '\0') << fill;
     const QString station = QStringLiteral("Sinhala Commercial Service - Tarvoni Radio Player");
     QTest::newRow("longest station tip")
         << station << station.toLatin1() + QByteArray(1, '\0') + QByteArray(14, ' ') << station;
-    QTest::newRow("beyond Latin-1")
-        << QStringLiteral("Radio \u0DC3") << QByteArrayLiteral("Radio ?") + QByteArray(1, '\0')
-            + QByteArray(56, ' ')
-        << QStringLiteral("Radio ?");
+    QTest::newRow("beyond Latin-1") << QStringLiteral("Radio \u0DC3")
+                                    << QByteArrayLiteral("Radio ?") + QByteArray(1, '\0')
+            + QByteArray(56, ' ') << QStringLiteral("Radio ?");
 }
 
 void TestAPIStuff::tip()

@@ -92,8 +92,8 @@ void TestTrayStatusNotifier::initTestCase()
     m_host.setProcessChannelMode(QProcess::ForwardedChannels);
     m_host.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), {});
     QVERIFY(m_host.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(
-        QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value(),
+                             10000);
     // No XEmbed tray runs here: whatever Qt reports comes from the D-Bus host.
     QVERIFY(QSystemTrayIcon::isSystemTrayAvailable());
 }
@@ -166,14 +166,14 @@ void TestTrayStatusNotifier::hostDrawnMenuIsTheTrayMenu()
     for (const MenuNode &child : root.children) {
         if (!child.properties.value(QStringLiteral("visible"), true).toBool())
             continue;
-        shown << (child.properties.value(QStringLiteral("type")).toString()
-                          == QLatin1String("separator")
+        shown << (child.properties.value(QStringLiteral("type")).toString() == QLatin1String("separator")
                       ? QStringLiteral("-")
                       : child.properties.value(QStringLiteral("label")).toString());
     }
     // The host shows access keys with "_" where the menu has "&".
-    QCOMPARE(shown, QStringList({QStringLiteral("_Restore"), QStringLiteral("Mi_nimize"),
-                                 QStringLiteral("-"), QStringLiteral("_Close")}));
+    QCOMPARE(shown,
+             QStringList({QStringLiteral("_Restore"), QStringLiteral("Mi_nimize"), QStringLiteral("-"),
+                          QStringLiteral("_Close")}));
 }
 
 void TestTrayStatusNotifier::activateShowsTheWindow()
@@ -229,8 +229,7 @@ void TestTrayStatusNotifier::closeFromTheHostDrawnMenu()
     QDBusMessage layoutCall = QDBusMessage::createMethodCall(
         m_service, path, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("GetLayout"));
     layoutCall << 0 << -1 << QStringList();
-    const MenuNode root =
-        readMenuNode(callAndWait(layoutCall).arguments().at(1).value<QDBusArgument>());
+    const MenuNode root = readMenuNode(callAndWait(layoutCall).arguments().at(1).value<QDBusArgument>());
     int closeId = -1;
     for (const MenuNode &child : root.children) {
         if (child.properties.value(QStringLiteral("label")) == QLatin1String("_Close"))
@@ -240,8 +239,7 @@ void TestTrayStatusNotifier::closeFromTheHostDrawnMenu()
 
     QDBusMessage click = QDBusMessage::createMethodCall(
         m_service, path, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"));
-    click << closeId << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0))
-          << 0u;
+    click << closeId << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
     callAndWait(click);
     QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), 5000);
     QCOMPARE(m_window->handledCount(WM_NCDESTROY), 1);

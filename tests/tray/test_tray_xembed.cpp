@@ -53,8 +53,9 @@ QString parentWindowOf(WId window)
 QString rootWindow()
 {
     QProcess xdo;
-    xdo.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--maxdepth"),
-                                          QStringLiteral("0"), QStringLiteral("")});
+    xdo.start(
+        QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--maxdepth"), QStringLiteral("0"), QStringLiteral("")});
     xdo.waitForFinished();
     return QString::fromLocal8Bit(xdo.readAllStandardOutput()).trimmed();
 }
@@ -63,8 +64,8 @@ void clickIcon(int button)
 {
     QWidget *icon = embeddedIcon();
     QVERIFY(icon);
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"),
-             QString::number(icon->winId()), QStringLiteral("8"), QStringLiteral("8")});
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(icon->winId()),
+             QStringLiteral("8"), QStringLiteral("8")});
     xdotool({QStringLiteral("click"), QString::number(button)});
 }
 
@@ -138,9 +139,7 @@ void TestTrayXEmbed::iconIsEmbeddedInTheTray()
 {
     QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
     const WId icon = embeddedIcon()->winId();
-    QTRY_VERIFY_WITH_TIMEOUT(!parentWindowOf(icon).isEmpty()
-                                 && parentWindowOf(icon) != rootWindow(),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!parentWindowOf(icon).isEmpty() && parentWindowOf(icon) != rootWindow(), 10000);
     QCOMPARE(m_window->area().trayIcon()->toolTip(), QStringLiteral("Tarvoni Radio Player"));
 }
 
@@ -193,8 +192,9 @@ void TestTrayXEmbed::rightClickOpensTheMenu()
     QTRY_VERIFY_WITH_TIMEOUT(menuSeen, 5000);
     QTRY_VERIFY(!m_form->mnuTray->isVisible());
     QTRY_COMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
-    QCOMPARE(shown, QStringList({QStringLiteral("&Restore"), QStringLiteral("Mi&nimize"),
-                                 QStringLiteral("-"), QStringLiteral("&Close")}));
+    QCOMPARE(shown,
+             QStringList({QStringLiteral("&Restore"), QStringLiteral("Mi&nimize"), QStringLiteral("-"),
+                          QStringLiteral("&Close")}));
     QTest::qWait(200);
     QCOMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
     QVERIFY(!QApplication::activePopupWidget());
@@ -212,8 +212,7 @@ void TestTrayXEmbed::closeFromTheMenuRemovesTheIcon()
             return;
         chosen = true;
         const QPoint where = menu->mapToGlobal(menu->actionGeometry(m_form->mnuTrayClose).center());
-        xdotool({QStringLiteral("mousemove"), QString::number(where.x()),
-                 QString::number(where.y())});
+        xdotool({QStringLiteral("mousemove"), QString::number(where.x()), QString::number(where.y())});
         xdotool({QStringLiteral("click"), QStringLiteral("1")});
     });
     poll.start(50);

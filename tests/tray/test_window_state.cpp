@@ -40,8 +40,7 @@ void TestWindowState::stateFromQt_data()
     QTest::newRow("maximized") << Qt::WindowStates(Qt::WindowMaximized) << 2;
     QTest::newRow("maximized active") << (Qt::WindowMaximized | Qt::WindowActive) << 2;
     QTest::newRow("minimized over maximized") << (Qt::WindowMinimized | Qt::WindowMaximized) << 1;
-    QTest::newRow("minimized over full screen")
-        << (Qt::WindowMinimized | Qt::WindowFullScreen) << 1;
+    QTest::newRow("minimized over full screen") << (Qt::WindowMinimized | Qt::WindowFullScreen) << 1;
 }
 
 void TestWindowState::stateFromQt()
@@ -197,8 +196,7 @@ void TestWindowState::systemCommands()
             return form.host.callWindowProc(previous, hwnd, msg, w, l);
         });
     TrayMenuCommands commands(form, form.host);
-    const QList<void (TrayMenuCommands::*)()> handlers{&TrayMenuCommands::restore,
-                                                       &TrayMenuCommands::move,
+    const QList<void (TrayMenuCommands::*)()> handlers{&TrayMenuCommands::restore, &TrayMenuCommands::move,
                                                        &TrayMenuCommands::size};
     (commands.*handlers[command])();
     const Message expected{WM_SYSCOMMAND, wParam, 0};

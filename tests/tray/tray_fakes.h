@@ -44,12 +44,14 @@ inline QString itemsPattern(const TrayMenuItemsEnabled &enabled)
 class FakeForm final : public TrayForm {
 public:
     explicit FakeForm(qint16 startState = 0)
-        : host(kWindow,
-               [this](WindowHandle, quint32 msg, quint32 wParam, qint32 lParam) {
-                   return defaultProc(msg, wParam, lParam);
-               },
-               [this] { ++foregroundCalls; }),
-          state(startState), lastStateValue(initialLastState(startState))
+        : host(
+            kWindow,
+            [this](WindowHandle, quint32 msg, quint32 wParam, qint32 lParam) {
+                return defaultProc(msg, wParam, lParam);
+            },
+            [this] { ++foregroundCalls; })
+        , state(startState)
+        , lastStateValue(initialLastState(startState))
     {
     }
 
@@ -66,7 +68,11 @@ public:
         lastStateValue = lastStateAfterResize(state, lastStateValue);
     }
     bool isVisible() const override { return visible; }
-    void show() override { visible = true; ++showCalls; }
+    void show() override
+    {
+        visible = true;
+        ++showCalls;
+    }
     void hide() override { visible = false; }
     void setFocus() override { ++focusCalls; }
     void popupMenu(QMenu *menu) override

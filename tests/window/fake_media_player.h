@@ -11,11 +11,19 @@ namespace tarvoni::test {
 // member. `observe` runs on each call, so a test can look at the window at that moment.
 class FakeMediaPlayer final : public MediaPlayer {
 public:
-    void setUrl(const QString &address) override { record(QStringLiteral("url ") + address); m_url = address; }
+    void setUrl(const QString &address) override
+    {
+        record(QStringLiteral("url ") + address);
+        m_url = address;
+    }
     QString url() const override { return m_url; }
     void play() override { record(QStringLiteral("play")); }
     void stop() override { record(QStringLiteral("stop")); }
-    void setVolume(int volume) override { record(QStringLiteral("volume %1").arg(volume)); m_volume = volume; }
+    void setVolume(int volume) override
+    {
+        record(QStringLiteral("volume %1").arg(volume));
+        m_volume = volume;
+    }
     int volume() const override { return m_volume; }
     QString status() const override { return statusText; }
     QString streamTitle() const override { return title; }

@@ -54,7 +54,8 @@ int main(int argc, char *argv[])
         viewTimer->start(50);
         QObject::connect(form.wm, &tarvoni::MediaPlayer::statusChanged, &form, [&form] {
             // After the window's own handler has put the status into the status line.
-            QTimer::singleShot(0, &form, [&form] { report(QStringLiteral("status: ") + form.lblkb->text()); });
+            QTimer::singleShot(0, &form,
+                               [&form] { report(QStringLiteral("status: ") + form.lblkb->text()); });
         });
     };
     return tarvoni::runApplication(argc, argv, setup);

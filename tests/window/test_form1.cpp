@@ -1,6 +1,6 @@
 #include "fake_media_player.h"
-#include "recording_notification_area.h"
 #include "player/station_catalogue.h"
+#include "recording_notification_area.h"
 #include "tray/api_stuff.h"
 #include "window/form1.h"
 #include "window/station_button.h"
@@ -104,8 +104,8 @@ void TestForm1::controlsAsDesigned_data()
     row("volval", {432, 112, 33, 17}, true, "", tahoma, true, white);
     row("Label7", {8, 544, 401, 17}, true, "Tarvoni Radio Player 3.1*", dialog, false, grey);
     row("Label6", {8, 560, 441, 17}, true,
-        "* All logos and trademarks in this software are property of their respective owners.", dialog,
-        false, grey);
+        "* All logos and trademarks in this software are property of their respective owners.", dialog, false,
+        grey);
     row("play", {488, 96, 33, 25}, true, "4", "Webdings", false, QColor(), "Start Playing");
     row("stop", {488, 96, 33, 25}, true, "n", "Wingdings", false, QColor(), "Stop Playing");
     row("mini", {520, 96, 65, 25}, true, "Minimize", tahoma, false, QColor(), "Minimize to system tray");
@@ -150,7 +150,8 @@ void TestForm1::controlsAsDesigned()
         QVERIFY(!label->autoFillBackground());
         // What the label shows fits its rectangle.
         if (!text.isEmpty())
-            QVERIFY2(label->sizeHint().width() <= rect.width() || label->heightForWidth(rect.width()) <= rect.height(),
+            QVERIFY2(label->sizeHint().width() <= rect.width()
+                         || label->heightForWidth(rect.width()) <= rect.height(),
                      qPrintable(name));
     } else if (auto *label = qobject_cast<QLabel *>(widget)) {
         QCOMPARE(label->pixmap().size(), rect.size()); // pictures drawn unscaled
@@ -181,7 +182,8 @@ void TestForm1::stationButtonsOnTheGrid()
     QCOMPARE(m_form->stationButton("yfm")->geometry(), QRect(8, 280, 81, 81));
     QCOMPARE(m_form->stationButton("lbdj")->geometry(), QRect(536, 456, 81, 81));
     QCOMPARE(m_form->stationButton("lbdj")->text(), QStringLiteral("   DJ / Remix"));
-    QCOMPARE(m_form->stationButton("tns")->logo().toImage(), m_form->stationButton("comservice")->logo().toImage());
+    QCOMPARE(m_form->stationButton("tns")->logo().toImage(),
+             m_form->stationButton("comservice")->logo().toImage());
 }
 
 void TestForm1::tabOrderAndStartFocus()
@@ -189,7 +191,11 @@ void TestForm1::tabOrderAndStartFocus()
     QStringList expected;
     for (const Station &station : StationCatalogue::builtIn().stations())
         expected << station.controlName;
-    expected << "vol" << "play" << "mini" << "exit" << "stop";
+    expected << "vol"
+             << "play"
+             << "mini"
+             << "exit"
+             << "stop";
 
     QStringList order;
     QWidget *widget = m_form->stationButton("asura");

@@ -29,21 +29,21 @@ void TestPlatformChoice::choice_data()
     const QByteArrayList none;
     QTest::newRow("X11 session") << QByteArray() << QByteArray("x11") << QByteArray() << QByteArray(":0")
                                  << none << QByteArray();
-    QTest::newRow("Wayland session with XWayland") << QByteArray() << QByteArray("wayland")
-                                                   << QByteArray("wayland-0") << QByteArray(":0") << none
-                                                   << QByteArray("xcb");
+    QTest::newRow("Wayland session with XWayland")
+        << QByteArray() << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0") << none
+        << QByteArray("xcb");
     QTest::newRow("Wayland display without a session type")
         << QByteArray() << QByteArray() << QByteArray("wayland-0") << QByteArray(":1") << none
         << QByteArray("xcb");
     QTest::newRow("Wayland session type, the display's name not passed on")
         << QByteArray() << QByteArray("wayland") << QByteArray() << QByteArray(":0") << none
         << QByteArray("xcb");
-    QTest::newRow("Wayland without XWayland") << QByteArray() << QByteArray("wayland")
-                                              << QByteArray("wayland-0") << QByteArray() << none
-                                              << QByteArray();
-    QTest::newRow("user chose wayland") << QByteArray("wayland") << QByteArray("wayland")
-                                        << QByteArray("wayland-0") << QByteArray(":0") << none
-                                        << QByteArray();
+    QTest::newRow("Wayland without XWayland")
+        << QByteArray() << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray() << none
+        << QByteArray();
+    QTest::newRow("user chose wayland")
+        << QByteArray("wayland") << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0")
+        << none << QByteArray();
     QTest::newRow("-platform on the command line")
         << QByteArray() << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0")
         << QByteArrayList{"-platform", "wayland"} << QByteArray();
@@ -53,8 +53,8 @@ void TestPlatformChoice::choice_data()
     QTest::newRow("other arguments") << QByteArray() << QByteArray("wayland") << QByteArray("wayland-0")
                                      << QByteArray(":0") << QByteArrayList{"-style", "fusion", "wayland"}
                                      << QByteArray("xcb");
-    QTest::newRow("no display at all") << QByteArray() << QByteArray("tty") << QByteArray() << QByteArray()
-                                       << none << QByteArray();
+    QTest::newRow("no display at all")
+        << QByteArray() << QByteArray("tty") << QByteArray() << QByteArray() << none << QByteArray();
 }
 
 void TestPlatformChoice::choice()

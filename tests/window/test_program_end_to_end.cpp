@@ -52,8 +52,8 @@ bool clickAt(QPoint clientPoint)
 {
     const QPoint screen = kClientOrigin + clientPoint;
     return QProcess::execute(QStringLiteral("xdotool"),
-                             {QStringLiteral("mousemove"), QString::number(screen.x()), QString::number(screen.y()),
-                              QStringLiteral("click"), QStringLiteral("1")})
+                             {QStringLiteral("mousemove"), QString::number(screen.x()),
+                              QString::number(screen.y()), QStringLiteral("click"), QStringLiteral("1")})
         == 0;
 }
 
@@ -67,7 +67,8 @@ QString run(const QString &program, const QStringList &args)
 
 QString playerctl(const QStringList &args)
 {
-    return run(QStringLiteral("playerctl"), QStringList{QStringLiteral("-p"), QStringLiteral("TarvoniRadioPlayer")} + args);
+    return run(QStringLiteral("playerctl"),
+               QStringList{QStringLiteral("-p"), QStringLiteral("TarvoniRadioPlayer")} + args);
 }
 
 // "IsViewable" or "IsUnMapped", as the X server has the window.
@@ -80,7 +81,8 @@ QString mapState(const QString &window)
 // "Normal" or "Iconic" as the window manager has it; empty for a withdrawn window.
 QString managedState(const QString &window)
 {
-    const QString info = run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")});
+    const QString info = run(QStringLiteral("xprop"),
+                             {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")});
     return QRegularExpression(QStringLiteral("window state: (\\w+)")).match(info).captured(1);
 }
 
@@ -127,15 +129,16 @@ QDBusMessage mprisCall(const QString &interface, const QString &method, const QV
 
 bool setVolume(double volume)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(kMpris, kMprisPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Set"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kMpris, kMprisPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
     call << kPlayer << QStringLiteral("Volume") << QVariant::fromValue(QDBusVariant(volume));
     return callAndWait(call).type() == QDBusMessage::ReplyMessage;
 }
 
 QVariantMap expectedMetadata(const QString &station, const QString &text, const QString &title)
 {
-    return {{QStringLiteral("mpris:trackid"), QStringLiteral("/com/tarvoniradio/TarvoniRadioPlayer/station/") + station},
+    return {{QStringLiteral("mpris:trackid"),
+             QStringLiteral("/com/tarvoniradio/TarvoniRadioPlayer/station/") + station},
             {QStringLiteral("xesam:title"), title},
             {QStringLiteral("xesam:artist"), QStringList{text}}};
 }
@@ -148,7 +151,11 @@ class FakePortalRequest : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
 public:
-    FakePortalRequest(QStringList &log, QObject *parent) : QObject(parent), m_log(log) {}
+    FakePortalRequest(QStringList &log, QObject *parent)
+        : QObject(parent)
+        , m_log(log)
+    {
+    }
 public slots:
     void Close()
     {
@@ -164,12 +171,16 @@ class FakePortal : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
 public:
-    explicit FakePortal(QStringList &log) : m_log(log) {}
+    explicit FakePortal(QStringList &log)
+        : m_log(log)
+    {
+    }
 public slots:
     QDBusObjectPath Inhibit(const QString &, uint flags, const QVariantMap &)
     {
         m_log << QStringLiteral("portal inhibit %1").arg(flags);
-        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/test/t%1").arg(++m_requests);
+        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/test/t%1")
+                                 .arg(++m_requests);
         QDBusConnection::sessionBus().registerObject(path, new FakePortalRequest(m_log, this),
                                                      QDBusConnection::ExportAllSlots);
         return QDBusObjectPath(path);
@@ -184,7 +195,10 @@ class FakePowerManagement : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.PowerManagement.Inhibit")
 public:
-    explicit FakePowerManagement(QStringList &log) : m_log(log) {}
+    explicit FakePowerManagement(QStringList &log)
+        : m_log(log)
+    {
+    }
 public slots:
     uint Inhibit(const QString &, const QString &)
     {
@@ -248,7 +262,8 @@ void TestProgramEndToEnd::initTestCase()
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
 
-    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &m_portal, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &m_portal,
+                               QDBusConnection::ExportAllSlots));
     QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"), &m_powerManagement,
                                QDBusConnection::ExportAllSlots));
     QVERIFY(bus.registerService(kPowerManagement));
@@ -285,15 +300,22 @@ bool TestProgramEndToEnd::startHost()
     m_host.setProcessChannelMode(QProcess::ForwardedChannels);
     m_host.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), {});
     return m_host.waitForStarted()
-        && QTest::qWaitFor([] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kStatusNotifierWatcher).value(); },
-                           10000);
+        && QTest::qWaitFor(
+               [] {
+                   return QDBusConnection::sessionBus()
+                       .interface()
+                       ->isServiceRegistered(kStatusNotifierWatcher)
+                       .value();
+               },
+               10000);
 }
 
 QProcessEnvironment TestProgramEndToEnd::programEnvironment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+               env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
     return env;
 }
 
@@ -308,11 +330,14 @@ bool TestProgramEndToEnd::startProgram(const QProcessEnvironment &env)
     m_program.setReadChannel(QProcess::StandardOutput);
     m_program.setProcessEnvironment(env.isEmpty() ? programEnvironment() : env);
     m_program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER), {QString::number(m_radio.port())});
-    if (!m_program.waitForStarted() || !QTest::qWaitFor([this] { return !last(QStringLiteral("window ")).isEmpty(); }, 20000))
+    if (!m_program.waitForStarted()
+        || !QTest::qWaitFor([this] { return !last(QStringLiteral("window ")).isEmpty(); }, 20000))
         return false;
     m_window = last(QStringLiteral("window ")).mid(7);
     return !env.isEmpty()
-        || QTest::qWaitFor([] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kMpris).value(); }, 10000);
+        || QTest::qWaitFor(
+            [] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kMpris).value(); },
+            10000);
 }
 
 QStringList TestProgramEndToEnd::outputLines()
@@ -333,7 +358,8 @@ QString TestProgramEndToEnd::last(const QString &prefix)
     return {};
 }
 
-void TestProgramEndToEnd::onPropertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
+void TestProgramEndToEnd::onPropertiesChanged(const QString &interface, const QVariantMap &changed,
+                                              const QStringList &)
 {
     if (interface == kPlayer)
         m_announced << plain(changed).toMap();
@@ -354,13 +380,14 @@ void TestProgramEndToEnd::startsWithItsTipAndMediaControls()
     QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Tarvoni Radio Player"), 5000);
 
-    const QVariantMap root{{QStringLiteral("Identity"), QStringLiteral("Tarvoni Radio Player")},
-                           {QStringLiteral("DesktopEntry"), QStringLiteral("com.tarvoniradio.TarvoniRadioPlayer")},
-                           {QStringLiteral("CanRaise"), true},
-                           {QStringLiteral("CanQuit"), true},
-                           {QStringLiteral("HasTrackList"), false},
-                           {QStringLiteral("SupportedUriSchemes"), QStringList()},
-                           {QStringLiteral("SupportedMimeTypes"), QStringList()}};
+    const QVariantMap root{
+        {QStringLiteral("Identity"), QStringLiteral("Tarvoni Radio Player")},
+        {QStringLiteral("DesktopEntry"), QStringLiteral("com.tarvoniradio.TarvoniRadioPlayer")},
+        {QStringLiteral("CanRaise"), true},
+        {QStringLiteral("CanQuit"), true},
+        {QStringLiteral("HasTrackList"), false},
+        {QStringLiteral("SupportedUriSchemes"), QStringList()},
+        {QStringLiteral("SupportedMimeTypes"), QStringList()}};
     const QVariantMap player{{QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")},
                              {QStringLiteral("Volume"), 0.25},
                              {QStringLiteral("Metadata"), QVariantMap()},
@@ -398,20 +425,25 @@ void TestProgramEndToEnd::stationPlaysEverywhere()
     if (portal)
         QVERIFY(QDBusConnection::sessionBus().registerService(kPortal));
     QVERIFY(startProgram());
-    const QString inhibited = portal ? QStringLiteral("portal inhibit 4") : QStringLiteral("power management inhibit");
-    const QString released = portal ? QStringLiteral("portal release") : QStringLiteral("power management release 7");
+    const QString inhibited = portal ? QStringLiteral("portal inhibit 4")
+                                     : QStringLiteral("power management inhibit");
+    const QString released = portal ? QStringLiteral("portal release")
+                                    : QStringLiteral("power management release 7");
 
     // lbnonstop sits in row 5, column 6 of the station grid: an .asx playlist on the server,
     // whose entry's stream sends the title "From ASX".
     QVERIFY(clickAt({448 + 40, 456 + 40}));
-    QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Non-stop / Baila Channel - Tarvoni Radio Player"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")), 30000);
-    const QVariantMap metadata = expectedMetadata(QStringLiteral("lbnonstop"), QStringLiteral("Non-stop / Baila Channel"),
-                                                  QStringLiteral("From ASX"));
+    QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Non-stop / Baila Channel - Tarvoni Radio Player"),
+                              10000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
+                             30000);
+    const QVariantMap metadata = expectedMetadata(
+        QStringLiteral("lbnonstop"), QStringLiteral("Non-stop / Baila Channel"), QStringLiteral("From ASX"));
     QTRY_VERIFY_WITH_TIMEOUT(announced(QStringLiteral("Metadata"), metadata), 10000);
     QVERIFY(announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")));
     QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
-    QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"), QStringLiteral("{{title}}|{{artist}}|{{mpris:artUrl}}")}),
+    QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
+                        QStringLiteral("{{title}}|{{artist}}|{{mpris:artUrl}}")}),
              QStringLiteral("From ASX|Non-stop / Baila Channel|")); // not installed: no logo file to offer
     QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, QStringList{inhibited}, 5000);
 
@@ -423,7 +455,8 @@ void TestProgramEndToEnd::stationPlaysEverywhere()
     QTRY_VERIFY_WITH_TIMEOUT(announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released}), 5000);
     playerctl({QStringLiteral("play-pause")});
-    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
+                             30000);
     QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released, inhibited}), 5000);
 
     // Quit ends the program as the tray menu's Close does, letting go on the way out.
@@ -442,29 +475,47 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls_data()
     QTest::addColumn<QString>("status"); // the player's status line starts so ("" not looked at)
     QTest::addColumn<QString>("playback");
 
-    const QString dj = QStringLiteral("view: station=DJ / Remix Channel play=%1 hint=hidden volume=25% window=shown");
+    const QString dj = QStringLiteral(
+        "view: station=DJ / Remix Channel play=%1 hint=hidden volume=25% window=shown");
     const QString playing = QStringLiteral("status: Playing");
     const QString stopped = QStringLiteral("status: Stopped");
-    QTest::newRow("Previous at start: the last station") << QStringList{"Previous"} << dj.arg("hidden") << playing << "Playing";
+    QTest::newRow("Previous at start: the last station")
+        << QStringList{"Previous"} << dj.arg("hidden") << playing << "Playing";
     QTest::newRow("Next after the last: the first")
-        << QStringList{"Previous", "Next"} << "view: station=Asura FM play=hidden hint=hidden volume=25% window=shown"
-        << "status: Server said 404" << "Stopped"; // a failure ends playback
+        << QStringList{"Previous", "Next"}
+        << "view: station=Asura FM play=hidden hint=hidden volume=25% window=shown"
+        << "status: Server said 404"
+        << "Stopped"; // a failure ends playback
     QTest::newRow("playerctl next at start: the first station")
-        << QStringList{"playerctl next"} << "view: station=Asura FM play=hidden hint=hidden volume=25% window=shown"
-        << "status: Server said 404" << "Stopped";
+        << QStringList{"playerctl next"}
+        << "view: station=Asura FM play=hidden hint=hidden volume=25% window=shown"
+        << "status: Server said 404"
+        << "Stopped";
     QTest::newRow("Stop") << QStringList{"Previous", "Stop"} << dj.arg("shown") << stopped << "Stopped";
-    QTest::newRow("Pause stops") << QStringList{"Previous", "Pause"} << dj.arg("shown") << stopped << "Stopped";
-    QTest::newRow("PlayPause stops") << QStringList{"Previous", "PlayPause"} << dj.arg("shown") << stopped << "Stopped";
-    QTest::newRow("PlayPause plays") << QStringList{"Previous", "Stop", "PlayPause"} << dj.arg("hidden") << playing << "Playing";
-    QTest::newRow("Play after Stop") << QStringList{"Previous", "Stop", "Play"} << dj.arg("hidden") << playing << "Playing";
+    QTest::newRow("Pause stops") << QStringList{"Previous", "Pause"} << dj.arg("shown") << stopped
+                                 << "Stopped";
+    QTest::newRow("PlayPause stops") << QStringList{"Previous", "PlayPause"} << dj.arg("shown") << stopped
+                                     << "Stopped";
+    QTest::newRow("PlayPause plays") << QStringList{"Previous", "Stop", "PlayPause"} << dj.arg("hidden")
+                                     << playing << "Playing";
+    QTest::newRow("Play after Stop") << QStringList{"Previous", "Stop", "Play"} << dj.arg("hidden") << playing
+                                     << "Playing";
     QTest::newRow("Play with no station: the hint")
-        << QStringList{"Play"} << "view: station= play=hidden hint=shown volume=25% window=shown" << "" << "Stopped";
-    QTest::newRow("Volume") << QStringList{"Volume 0.9"} << "view: station= play=shown hint=hidden volume=90% window=shown" << ""
+        << QStringList{"Play"} << "view: station= play=hidden hint=shown volume=25% window=shown"
+        << ""
+        << "Stopped";
+    QTest::newRow("Volume") << QStringList{"Volume 0.9"}
+                            << "view: station= play=shown hint=hidden volume=90% window=shown"
+                            << ""
                             << "Stopped";
     QTest::newRow("Volume beyond the bar")
-        << QStringList{"Volume 1.7"} << "view: station= play=shown hint=hidden volume=100% window=shown" << "" << "Stopped";
+        << QStringList{"Volume 1.7"} << "view: station= play=shown hint=hidden volume=100% window=shown"
+        << ""
+        << "Stopped";
     QTest::newRow("Raise from the tray")
-        << QStringList{"mini", "Raise"} << "view: station= play=shown hint=hidden volume=25% window=shown" << "" << "Stopped";
+        << QStringList{"mini", "Raise"} << "view: station= play=shown hint=hidden volume=25% window=shown"
+        << ""
+        << "Stopped";
 }
 
 void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
@@ -479,7 +530,8 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
     for (const QString &request : requests) {
         if (request == QLatin1String("mini")) {
             QVERIFY(clickAt(kMini));
-            QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")),
+                                     5000);
         } else if (request.startsWith(QLatin1String("playerctl "))) {
             playerctl(request.mid(10).split(u' '));
         } else if (request.startsWith(QLatin1String("Volume "))) {
@@ -491,7 +543,8 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
     }
     QTRY_COMPARE_WITH_TIMEOUT(last(QStringLiteral("view:")), view, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(status.isEmpty() || last(QStringLiteral("status:")).startsWith(status), 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(mprisProperty(kPlayer, QStringLiteral("PlaybackStatus")).toString(), playback, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(mprisProperty(kPlayer, QStringLiteral("PlaybackStatus")).toString(), playback,
+                              10000);
     // Held while playing (no portal here, so by the power management), released otherwise.
     const bool playing = playback == QLatin1String("Playing");
     QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog.size() % 2, playing ? 1 : 0, 5000);
@@ -499,9 +552,11 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
         QCOMPARE(m_inhibitLog.last(), QStringLiteral("power management inhibit"));
     QCOMPARE(announced(QStringLiteral("PlaybackStatus"), playback), playing || !status.isEmpty());
 
-    const QString station = view.section(QStringLiteral("station="), 1).section(QStringLiteral(" play="), 0, 0);
-    QTRY_COMPARE_WITH_TIMEOUT(trayTip(), station.isEmpty() ? QStringLiteral("Tarvoni Radio Player")
-                                                           : station + QStringLiteral(" - Tarvoni Radio Player"),
+    const QString station = view.section(QStringLiteral("station="), 1)
+                                .section(QStringLiteral(" play="), 0, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(trayTip(),
+                              station.isEmpty() ? QStringLiteral("Tarvoni Radio Player")
+                                                : station + QStringLiteral(" - Tarvoni Radio Player"),
                               5000);
     const double volume = view.section(QStringLiteral("volume="), 1).section(u'%', 0, 0).toInt() / 100.0;
     QCOMPARE(mprisProperty(kPlayer, QStringLiteral("Volume")).toDouble(), volume);
@@ -513,7 +568,8 @@ void TestProgramEndToEnd::wakingFromSleepReconnectsAtOnce()
 {
     QVERIFY(startProgram());
     QCOMPARE(mprisCall(kPlayer, QStringLiteral("Previous")).type(), QDBusMessage::ReplyMessage);
-    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
+                             30000);
 
     const qsizetype before = outputLines().size();
     QDBusMessage resumed = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
@@ -521,8 +577,10 @@ void TestProgramEndToEnd::wakingFromSleepReconnectsAtOnce()
                                                       QStringLiteral("PrepareForSleep"));
     resumed << false;
     QVERIFY(QDBusConnection::sessionBus().send(resumed));
-    QTRY_VERIFY_WITH_TIMEOUT(outputLines().mid(before).contains(QStringLiteral("status: Connecting to 127.0.0.1...")), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        outputLines().mid(before).contains(QStringLiteral("status: Connecting to 127.0.0.1...")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
+                             30000);
 }
 
 void TestProgramEndToEnd::windowManagerMinimize_data()
@@ -546,7 +604,8 @@ void TestProgramEndToEnd::windowManagerMinimize()
     if (tray == QLatin1String("xembed")) {
         m_tray.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom")});
         QVERIFY2(m_tray.waitForStarted(), "trayer is needed for this test");
-        QTRY_VERIFY_WITH_TIMEOUT(!run(QStringLiteral("xdotool"), {"search", "--class", "trayer"}).isEmpty(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!run(QStringLiteral("xdotool"), {"search", "--class", "trayer"}).isEmpty(),
+                                 15000);
     }
     QVERIFY(startProgram());
     QTRY_COMPARE_WITH_TIMEOUT(managedState(m_window), QStringLiteral("Normal"), 10000);
@@ -560,13 +619,15 @@ void TestProgramEndToEnd::windowManagerMinimize()
         QVERIFY(last(QStringLiteral("view:")).endsWith(QLatin1String("window=shown")));
     } else {
         // Hidden into the tray, and it stays there.
-        QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")),
+                                 5000);
         QTest::qWait(1000);
         QCOMPARE(mapState(m_window), QStringLiteral("IsUnMapped"));
         QCOMPARE(managedState(m_window), QString());
         QVERIFY(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")));
     }
-    QVERIFY(!m_program.readAllStandardError().contains("no system tray found") || tray == QLatin1String("none"));
+    QVERIFY(!m_program.readAllStandardError().contains("no system tray found")
+            || tray == QLatin1String("none"));
 
     // Raise, as the tray icon's left click, brings it back in its normal state.
     QCOMPARE(mprisCall(kRoot, QStringLiteral("Raise")).type(), QDBusMessage::ReplyMessage);
@@ -598,7 +659,8 @@ void TestProgramEndToEnd::normalStartWritesNothingOnStderr()
     QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
     // The ad panes' web engine starts its helper processes once it runs.
     const QString pid = QString::number(m_program.processId());
-    QTRY_VERIFY_WITH_TIMEOUT(!run(QStringLiteral("pgrep"), {"-P", pid, "-f", "QtWebEngineProcess"}).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!run(QStringLiteral("pgrep"), {"-P", pid, "-f", "QtWebEngineProcess"}).isEmpty(),
+                             20000);
     QTest::qWait(1000);
     QVERIFY(clickAt(kExit));
     QVERIFY2(m_program.waitForFinished(15000), "the program is still running after Exit");
@@ -606,7 +668,8 @@ void TestProgramEndToEnd::normalStartWritesNothingOnStderr()
 
     // Run as root, the engine's sandbox is off, and the program says so.
     const QString expected = geteuid() == 0
-        ? QStringLiteral("tarvoni.ads: running as root, so the ad panes' web engine runs without its sandbox.")
+        ? QStringLiteral(
+            "tarvoni.ads: running as root, so the ad panes' web engine runs without its sandbox.")
         : QString();
     QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()).trimmed(), expected);
 }
@@ -619,10 +682,12 @@ void TestProgramEndToEnd::brokenMediaEngineStillOpensTheWindow()
                   {QString::number(m_radio.port()), QStringLiteral("9"), QStringLiteral("--broken-engine")});
     QVERIFY(program.waitForStarted());
     QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("status: Playback unavailable: "), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (out += program.readAllStandardOutput()).contains("status: Playback unavailable: "), 20000);
     QVERIFY(out.contains("shown\n"));
     QByteArray err;
-    QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError()).contains("Playback unavailable: "), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError()).contains("Playback unavailable: "),
+                             5000);
 
     // The window works on without sound, and still ends cleanly.
     QVERIFY(clickAt({8 + 40, 104 + 40}));
@@ -637,11 +702,13 @@ void TestProgramEndToEnd::withoutSessionBus()
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
     QVERIFY(startProgram(env));
     QVERIFY(clickAt({8 + 40, 104 + 40}));
-    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).contains(QLatin1String("station=Asura FM")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).contains(QLatin1String("station=Asura FM")),
+                             10000);
     QVERIFY(clickAt(kExit));
     QVERIFY2(m_program.waitForFinished(15000), "the program is still running after Exit");
     QCOMPARE(m_program.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()).count(QStringLiteral("no D-Bus session bus")), 1);
+    QCOMPARE(
+        QString::fromUtf8(m_program.readAllStandardError()).count(QStringLiteral("no D-Bus session bus")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestProgramEndToEnd)

@@ -12,7 +12,8 @@ namespace tarvoni {
 // returned plays nothing and its status reads "Playback unavailable: <reason>" (also written
 // to stderr). `extraEngineArgs` go to libVLC as they are (tests pass "--aout=adummy").
 // The caller owns the result; give it a parent only if the parent is to delete it instead.
-std::unique_ptr<MediaPlayer> createMediaPlayer(QObject *parent = nullptr, const QStringList &extraEngineArgs = {},
+std::unique_ptr<MediaPlayer> createMediaPlayer(QObject *parent = nullptr,
+                                               const QStringList &extraEngineArgs = {},
                                                const vlc::VlcPlayerOptions &options = {});
 
 } // namespace tarvoni

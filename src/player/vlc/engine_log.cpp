@@ -43,11 +43,7 @@ void onEngineLog(void *, int, const libvlc_log_t *context, const char *format, v
 std::vector<QByteArray> engineArguments(const QStringList &extra)
 {
     std::vector<QByteArray> args{
-        "--ignore-config",
-        "--no-video",
-        "--no-lua",
-        "--no-metadata-network-access",
-        "--no-auto-preparse",
+        "--ignore-config", "--no-video", "--no-lua", "--no-metadata-network-access", "--no-auto-preparse",
     };
     if (!engineVerbose())
         args.emplace_back("--quiet");

@@ -13,8 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarvoni::vlc {
@@ -98,7 +98,8 @@ void warmUpDecoding(libvlc_instance_t *engine)
     if (!media)
         return;
     MediaPlayerHandle player(libvlc_media_player_new_from_media(media.get()));
-    if (!player || libvlc_audio_output_set(player.get(), "adummy") != 0 || libvlc_media_player_play(player.get()) != 0)
+    if (!player || libvlc_audio_output_set(player.get(), "adummy") != 0
+        || libvlc_media_player_play(player.get()) != 0)
         return;
     using namespace std::chrono;
     const auto until = steady_clock::now() + seconds(3);
@@ -127,8 +128,9 @@ void VlcMediaPlayer::startEngine(const QStringList &extraEngineArgs)
             warmUpDecoding(engine.get());
     });
     if (!started)
-        QMetaObject::invokeMethod(this, [this] { becomeUnavailable("the sound engine did not start; no thread for it"); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { becomeUnavailable("the sound engine did not start; no thread for it"); },
+            Qt::QueuedConnection);
 }
 
 void VlcMediaPlayer::engineStarted(EngineParcel &parcel)

@@ -12,7 +12,10 @@ namespace tarvoni::vlc {
 // queued calls. Once the player is gone, nothing more is handed over.
 class EventRelay {
 public:
-    explicit EventRelay(VlcMediaPlayer *target) : m_target(target) {}
+    explicit EventRelay(VlcMediaPlayer *target)
+        : m_target(target)
+    {
+    }
 
     void detach()
     {
@@ -20,12 +23,13 @@ public:
         m_target = nullptr;
     }
 
-    template<typename F>
+    template <typename F>
     void post(F call)
     {
         std::lock_guard lock(m_mutex);
         if (VlcMediaPlayer *target = m_target)
-            QMetaObject::invokeMethod(target, [target, call = std::move(call)] { call(target); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                target, [target, call = std::move(call)] { call(target); }, Qt::QueuedConnection);
     }
 
 private:

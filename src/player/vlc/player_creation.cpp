@@ -10,7 +10,10 @@ namespace tarvoni::vlc {
 // A libVLC player made on a thread of its own, on its way to the UI thread. Whoever drops
 // it without taking it releases the player.
 struct PlayerParcel {
-    explicit PlayerParcel(libvlc_media_player_t *made) : player(made) {}
+    explicit PlayerParcel(libvlc_media_player_t *made)
+        : player(made)
+    {
+    }
     ~PlayerParcel()
     {
         if (libvlc_media_player_t *left = player.exchange(nullptr))

@@ -11,8 +11,8 @@
 
 namespace tarvoni::vlc {
 
-using stream::probeStream;
 using stream::ProbeResult;
+using stream::probeStream;
 
 void VlcMediaPlayer::probe(const QString &address)
 {
@@ -20,7 +20,8 @@ void VlcMediaPlayer::probe(const QString &address)
     checking.kind = PlayerState::Kind::Checking;
     setState(checking);
     const quint64 probeId = ++m_probeId;
-    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(3));
+    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout,
+                                                             std::chrono::seconds(3));
     const bool started = EngineReaper::run([relay = m_relay, probeId, address, timeout] {
         const ProbeResult result = probeStream(engineAddress(address), timeout);
         relay->post([probeId, result](VlcMediaPlayer *player) {
@@ -41,7 +42,8 @@ void VlcMediaPlayer::checkUndecodable()
         return;
     const quint64 entryId = m_entry->id;
     const QString address = m_entry->address;
-    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout, std::chrono::seconds(3));
+    const auto timeout = std::min<std::chrono::milliseconds>(m_options.connectTimeout,
+                                                             std::chrono::seconds(3));
     (void)EngineReaper::run([relay = m_relay, entryId, address, timeout] {
         const ProbeResult result = probeStream(engineAddress(address), timeout);
         if (result.failure.kind != Failure::NotAudio || !result.playlistEntries.isEmpty())

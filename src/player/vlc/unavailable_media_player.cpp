@@ -7,10 +7,12 @@
 namespace tarvoni::vlc {
 
 UnavailableMediaPlayer::UnavailableMediaPlayer(const QString &reason, QObject *parent)
-    : MediaPlayer(parent), m_status(status::unavailable(reason))
+    : MediaPlayer(parent)
+    , m_status(status::unavailable(reason))
 {
     // Say it once, as soon as anyone can listen, so the status line explains the silence.
-    QMetaObject::invokeMethod(this, [this] { emit statusChanged(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit statusChanged(0); }, Qt::QueuedConnection);
 }
 
 void UnavailableMediaPlayer::setUrl(const QString &url)

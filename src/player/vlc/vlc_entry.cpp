@@ -83,9 +83,8 @@ void VlcMediaPlayer::onEngineEvent(const libvlc_event_t *event, void *opaque)
         return;
     }
     const quint64 entryId = context->entryId;
-    context->relay->post([entryId, kind, value](VlcMediaPlayer *player) {
-        player->handleEngineEvent(entryId, kind, value);
-    });
+    context->relay->post(
+        [entryId, kind, value](VlcMediaPlayer *player) { player->handleEngineEvent(entryId, kind, value); });
 }
 
 } // namespace tarvoni::vlc

@@ -19,11 +19,8 @@ namespace tarvoni::vlc {
 
 // The notifications an entry listens to, on its player and on its media.
 inline constexpr std::array kPlayerEvents{
-    libvlc_MediaPlayerPlaying,
-    libvlc_MediaPlayerBuffering,
-    libvlc_MediaPlayerEndReached,
-    libvlc_MediaPlayerEncounteredError,
-    libvlc_MediaPlayerESAdded,
+    libvlc_MediaPlayerPlaying,          libvlc_MediaPlayerBuffering, libvlc_MediaPlayerEndReached,
+    libvlc_MediaPlayerEncounteredError, libvlc_MediaPlayerESAdded,
 };
 inline constexpr std::array kMediaEvents{libvlc_MediaMetaChanged};
 

@@ -29,8 +29,14 @@ class Instance {
 public:
     Instance() = default;
     // Takes over the reference returned by libvlc_new().
-    explicit Instance(libvlc_instance_t *adopted) : m_handle(adopted) {}
-    Instance(const Instance &other) : m_handle(other.m_handle ? retained(other.get()) : nullptr) {}
+    explicit Instance(libvlc_instance_t *adopted)
+        : m_handle(adopted)
+    {
+    }
+    Instance(const Instance &other)
+        : m_handle(other.m_handle ? retained(other.get()) : nullptr)
+    {
+    }
     Instance &operator=(const Instance &other)
     {
         if (this != &other)

@@ -28,12 +28,13 @@ bool isHttpEntry(const QString &address)
 
 } // namespace
 
-VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options, QObject *parent)
-    : MediaPlayer(parent),
-      m_instance(std::make_unique<Instance>()),
-      m_relay(std::make_shared<EventRelay>(this)),
-      m_options(options),
-      m_session(SessionOptions{options.firstReconnectWait, options.maxReconnectWait})
+VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options,
+                               QObject *parent)
+    : MediaPlayer(parent)
+    , m_instance(std::make_unique<Instance>())
+    , m_relay(std::make_shared<EventRelay>(this))
+    , m_options(options)
+    , m_session(SessionOptions{options.firstReconnectWait, options.maxReconnectWait})
 {
     m_status = statusText(m_state);
     for (QTimer *timer : {&m_connectTimer, &m_reconnectTimer, &m_undecodableTimer, &m_audioOutputTimer})

@@ -50,7 +50,8 @@ class VlcMediaPlayer final : public MediaPlayer {
 public:
     // The engine starts on a thread of its own; what the player is asked meanwhile is done
     // once it is up. When it cannot start, the status says "Playback unavailable: <reason>".
-    VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options, QObject *parent = nullptr);
+    VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options,
+                   QObject *parent = nullptr);
     ~VlcMediaPlayer() override;
 
     void setUrl(const QString &url) override;

@@ -9,8 +9,10 @@ namespace tarvoni {
 
 WindowProcedureHost::WindowProcedureHost(WindowHandle hwnd, WindowProc defaultProc,
                                          std::function<void()> bringToForeground)
-    : m_hwnd(hwnd), m_current(std::move(defaultProc)),
-      m_bringToForeground(std::move(bringToForeground)), m_queue(std::make_unique<QObject>())
+    : m_hwnd(hwnd)
+    , m_current(std::move(defaultProc))
+    , m_bringToForeground(std::move(bringToForeground))
+    , m_queue(std::make_unique<QObject>())
 {
 }
 
@@ -29,8 +31,7 @@ LResult WindowProcedureHost::callWindowProc(const WindowProc &proc, WindowHandle
     return proc ? proc(hwnd, msg, wParam, lParam) : 0;
 }
 
-LResult WindowProcedureHost::sendMessage(WindowHandle hwnd, quint32 msg, quint32 wParam,
-                                         qint32 lParam)
+LResult WindowProcedureHost::sendMessage(WindowHandle hwnd, quint32 msg, quint32 wParam, qint32 lParam)
 {
     if (hwnd != m_hwnd)
         return 0;
@@ -39,8 +40,7 @@ LResult WindowProcedureHost::sendMessage(WindowHandle hwnd, quint32 msg, quint32
     return proc ? proc(hwnd, msg, wParam, lParam) : 0;
 }
 
-void WindowProcedureHost::postMessage(WindowHandle hwnd, quint32 msg, quint32 wParam,
-                                      qint32 lParam)
+void WindowProcedureHost::postMessage(WindowHandle hwnd, quint32 msg, quint32 wParam, qint32 lParam)
 {
     if (hwnd != m_hwnd)
         return;

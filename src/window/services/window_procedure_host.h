@@ -14,8 +14,7 @@ namespace tarvoni {
 // force passes on ends in defaultProc, which does the window's ordinary handling.
 class WindowProcedureHost final : public WindowSystem {
 public:
-    WindowProcedureHost(WindowHandle hwnd, WindowProc defaultProc,
-                        std::function<void()> bringToForeground);
+    WindowProcedureHost(WindowHandle hwnd, WindowProc defaultProc, std::function<void()> bringToForeground);
     ~WindowProcedureHost() override;
 
     WindowHandle hwnd() const { return m_hwnd; }
