@@ -13,7 +13,7 @@ set(TARVONI_SANITIZE_BUILD_DIR "${PROJECT_BINARY_DIR}-sanitize" CACHE PATH
 
 if(TARVONI_SANITIZE)
     # The web engine and everything that links it stay out of this tree.
-    set(TARVONI_SANITIZE_TEST_DIRS player stream tray)
+    set(TARVONI_SANITIZE_TEST_DIRS player stream vlc tray)
     set(sanitize_flags -fsanitize=address,undefined -fno-omit-frame-pointer
         -fno-sanitize-recover=undefined)
     add_compile_options(${sanitize_flags})

@@ -8,7 +8,7 @@
 //   bench_player_latency [runs]        (default 15 runs per case)
 #include "loopback_servers.h"
 
-#include "player/vlc/create_media_player.h"
+#include "vlc/create_media_player.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -8,9 +8,9 @@
 // every station button and of the stop button in window coordinates: "button <name> <x> <y>";
 // after that, what the status line shows: "status: <text>".
 
+#include "app/application.h"
 #include "player/media_player.h"
 #include "player/station_catalogue.h"
-#include "window/application.h"
 #include "window/form1.h"
 #include "window/station_button.h"
 

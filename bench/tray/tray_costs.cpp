@@ -7,9 +7,9 @@
 // once with trayer running and once with a StatusNotifierItem host on the session bus.
 
 #include "tray/api_stuff.h"
-#include "tray/qt_notification_area.h"
 #include "tray/tray_form.h"
-#include "window/services/window_procedure_host.h"
+#include "tray_qt/qt_notification_area.h"
+#include "winapi/window_procedure_host.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -8,8 +8,14 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDir>
+#include <QLoggingCategory>
 
 namespace tarvoni {
+
+namespace {
+// What the desktop's services have to say: "tarvoni.desktop".
+Q_LOGGING_CATEGORY(lcDesktop, "tarvoni.desktop")
+} // namespace
 
 DesktopServices::DesktopServices(DesktopPlayer &player, const QString &logoDirectory, QObject *parent)
     : QObject(parent)
@@ -19,12 +25,14 @@ DesktopServices::DesktopServices(DesktopPlayer &player, const QString &logoDirec
     if (session.isConnected()) {
         m_mpris = new MprisService(player, session, logoDirectory, this);
         if (m_mpris->serviceName().isEmpty())
-            qWarning("Tarvoni Radio Player: the media controls could not be offered on the session bus.");
+            qCWarning(lcDesktop,
+                      "Tarvoni Radio Player: the media controls could not be offered on the session bus.");
         m_inhibitor = new IdleInhibitor(session, this);
         connect(&player, &DesktopPlayer::changed, this, &DesktopServices::playbackMayHaveChanged);
     } else {
-        qWarning("Tarvoni Radio Player: no D-Bus session bus; no media controls, and idle suspend "
-                 "is not held off while playing.");
+        qCWarning(lcDesktop,
+                  "Tarvoni Radio Player: no D-Bus session bus; no media controls, and idle suspend "
+                  "is not held off while playing.");
     }
     m_sleep = new SleepWatcher(QDBusConnection::systemBus(), this);
     connect(m_sleep, &SleepWatcher::resumed, this, [this] {

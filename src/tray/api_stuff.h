@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tray/notification_area.h"
-#include "window/services/window_system.h"
+#include "winapi/window_system.h"
 
 class QMenu;
 

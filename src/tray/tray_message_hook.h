@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/services/window_messages.h"
+#include "winapi/window_messages.h"
 
 namespace tarvoni {
 

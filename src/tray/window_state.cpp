@@ -1,7 +1,7 @@
 #include "window_state.h"
 
 #include "tray/tray_form.h"
-#include "window/services/window_system.h"
+#include "winapi/window_system.h"
 
 namespace tarvoni {
 

@@ -2,7 +2,7 @@
 
 #include "player/playback_controller.h"
 #include "tray/window_state.h"
-#include "window/services/window_procedure_host.h"
+#include "winapi/window_procedure_host.h"
 
 #include <QPixmap>
 #include <QWidget>

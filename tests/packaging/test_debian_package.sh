@@ -39,7 +39,7 @@ fi
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 id=com.tarvoniradio.TarvoniRadioPlayer
 for path in /usr/bin/tarvoni-radio-player \
-            "/usr/lib/$multiarch/tarvoni-radio-player/libtarvoni_ad_panes_engine.so" \
+            "/usr/lib/$multiarch/tarvoni-radio-player/libtarvoni_ad_engine.so" \
             "/usr/share/applications/$id.desktop" "/usr/share/metainfo/$id.metainfo.xml" \
             /usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/tarvoni-radio-player.png \
             /usr/share/doc/tarvoni-radio-player/{copyright,changelog.Debian.gz} \
@@ -62,13 +62,13 @@ xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" env \
     LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld/trace" \
     sh -c '"$1" >"$2" 2>&1 & pid=$!
            for _ in $(seq 60); do
-               grep -qs "calling init: .*libtarvoni_ad_panes_engine.so" "$3"/trace.* && break
+               grep -qs "calling init: .*libtarvoni_ad_engine.so" "$3"/trace.* && break
                kill -0 $pid 2>/dev/null || break
                sleep 0.5
            done
            kill $pid 2>/dev/null; wait $pid || true' \
     sh "$root/usr/bin/tarvoni-radio-player" "$work/program.log" "$work/ld"
-engine="$root/usr/lib/$multiarch/tarvoni-radio-player/libtarvoni_ad_panes_engine.so"
+engine="$root/usr/lib/$multiarch/tarvoni-radio-player/libtarvoni_ad_engine.so"
 grep -qsF "calling init: $engine" "$work"/ld/trace.* \
     || { cat "$work/program.log"; fail "the unpacked program did not load $engine"; }
 ! grep -q "ad panes stay empty" "$work/program.log" || { cat "$work/program.log"; fail "engine"; }

@@ -1,4 +1,4 @@
-#include "window/services/window_procedure_host.h"
+#include "winapi/window_procedure_host.h"
 
 #include <QCoreApplication>
 #include <QList>

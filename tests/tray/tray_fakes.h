@@ -6,7 +6,7 @@
 #include "tray/notification_area.h"
 #include "tray/tray_form.h"
 #include "tray/window_state.h"
-#include "window/services/window_procedure_host.h"
+#include "winapi/window_procedure_host.h"
 
 #include <QCoreApplication>
 #include <QList>

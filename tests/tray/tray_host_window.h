@@ -6,7 +6,7 @@
 
 #include "fake_media_player.h"
 #include "player/station_catalogue.h"
-#include "tray/qt_notification_area.h"
+#include "tray_qt/qt_notification_area.h"
 #include "window/form1.h"
 
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "player/media_player.h"
-#include "player/vlc/vlc_media_player.h"
+#include "vlc/vlc_media_player.h"
 
 #include <QStringList>
 #include <memory>

@@ -2,19 +2,25 @@
 
 #include "ads/ad_panes.h"
 #include "desktop/desktop_services.h"
-#include "form1.h"
 #include "platform_choice.h"
 #include "player/station_catalogue.h"
-#include "player/vlc/create_media_player.h"
-#include "station_button.h"
-#include "tray/qt_notification_area.h"
+#include "tray_qt/qt_notification_area.h"
+#include "vlc/create_media_player.h"
+#include "window/form1.h"
+#include "window/station_button.h"
 #include "window_media_controls.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 
 #include <optional>
 
 namespace tarvoni {
+
+namespace {
+// What the program as a whole has to say: "tarvoni.app".
+Q_LOGGING_CATEGORY(lcApp, "tarvoni.app")
+} // namespace
 
 int runApplication(int argc, char *argv[], const ProgramSetup &setup)
 {
@@ -36,7 +42,7 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     QApplication::setWindowIcon(form.windowIcon());
     QtNotificationArea &trayArea = tray.emplace(form.windowIcon(), form.mnuTray, form.windowSystem());
     if (!trayArea.isAvailable())
-        qWarning("Tarvoni Radio Player: no system tray found; the window minimizes normally.");
+        qCWarning(lcApp, "Tarvoni Radio Player: no system tray found; the window minimizes normally.");
     QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
 
     form.load(&trayArea);

@@ -7,6 +7,8 @@
 
 namespace tarvoni::vlc {
 
+Q_LOGGING_CATEGORY(lcEngine, "tarvoni.vlc")
+
 bool engineVerbose()
 {
     static const bool verbose = !qEnvironmentVariableIsEmpty("TARVONI_VLC_VERBOSE");

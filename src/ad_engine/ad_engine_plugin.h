@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ad_engine.h"
+#include "ads/ad_engine.h"
 
 #include <QObject>
 

@@ -2,7 +2,7 @@
 #include "loopback_servers.h"
 #include "player_test_support.h"
 
-#include "player/vlc/create_media_player.h"
+#include "vlc/create_media_player.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "qt_notification_area.h"
 
-#include "window/services/window_system.h"
+#include "winapi/window_system.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

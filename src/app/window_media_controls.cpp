@@ -1,9 +1,9 @@
 #include "window_media_controls.h"
 
 #include "assets/artwork.h"
-#include "form1.h"
 #include "player/media_player.h"
-#include "station_button.h"
+#include "window/form1.h"
+#include "window/station_button.h"
 
 #include <QAction>
 #include <QFileInfo>

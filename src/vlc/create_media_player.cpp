@@ -2,8 +2,7 @@
 
 #include "player/status_text.h"
 #include "unavailable_media_player.h"
-
-#include <cstdio>
+#include "vlc/engine_log.h"
 
 namespace tarvoni {
 
@@ -14,7 +13,7 @@ std::unique_ptr<MediaPlayer> createMediaPlayer(QObject *parent, const QStringLis
         return std::make_unique<vlc::VlcMediaPlayer>(extraEngineArgs, options, parent);
     } catch (const MediaPlayerError &error) {
         auto player = std::make_unique<vlc::UnavailableMediaPlayer>(QString::fromUtf8(error.what()), parent);
-        std::fprintf(stderr, "%s\n", qUtf8Printable(player->status()));
+        qCWarning(vlc::lcEngine).noquote() << player->status();
         return player;
     }
 }

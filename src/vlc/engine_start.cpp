@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -157,7 +156,7 @@ void VlcMediaPlayer::becomeUnavailable(const std::string &reason)
     unavailable.kind = PlayerState::Kind::Unavailable;
     unavailable.reason = QString::fromStdString(reason);
     setState(unavailable);
-    std::fprintf(stderr, "%s\n", qUtf8Printable(m_status));
+    qCWarning(lcEngine).noquote() << m_status;
 }
 
 } // namespace tarvoni::vlc

@@ -1,4 +1,4 @@
-#include "window/platform_choice.h"
+#include "app/platform_choice.h"
 
 #include <QGuiApplication>
 #include <QProcess>

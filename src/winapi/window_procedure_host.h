@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/services/window_system.h"
+#include "winapi/window_system.h"
 
 #include <QObject>
 

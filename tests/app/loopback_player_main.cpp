@@ -5,8 +5,8 @@
 // hint=<shown|hidden> volume=<volval> window=<shown|hidden>".
 // With --broken-engine the media engine refuses to start.
 
+#include "app/application.h"
 #include "player/media_player.h"
-#include "window/application.h"
 #include "window/form1.h"
 
 #include <QLabel>

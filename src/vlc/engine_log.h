@@ -3,6 +3,7 @@
 // libVLC's log, and the engine arguments that decide how much of it there is.
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <vlc/vlc.h>
@@ -11,6 +12,9 @@
 #include <vector>
 
 namespace tarvoni::vlc {
+
+// What the media engine has to say of itself: "tarvoni.vlc". libVLC's own log is apart.
+Q_DECLARE_LOGGING_CATEGORY(lcEngine)
 
 // TARVONI_VLC_VERBOSE set: libVLC's log goes to stderr.
 bool engineVerbose();
