@@ -21,5 +21,5 @@ for size in 16 32 48 64 128 256; do
 done
 grep -q '<release version="3.01"' "$metainfo"
 # The ad panes' web engine part is installed where the program looks for it.
-find "$prefix" -name 'libtarvoni_ad_engine.so' -path '*/tarvoni-radio-player/*' | grep -q .
+[ -n "$(find "$prefix" -name 'libtarvoni_ad_engine.so' -path '*/tarvoni-radio-player/*')" ]
 echo "1 passed, 0 failed"
