@@ -508,14 +508,24 @@ void TestVlcMediaPlayer::stoppedSoundServerHoldsNothingUp()
     QCOMPARE(player->status(), QStringLiteral("Connecting to 127.0.0.1..."));
     QTRY_COMPARE_WITH_TIMEOUT(player->status(),
                               QStringLiteral("No audio output: the sound system does not answer"), 10000);
-    // Switching and stopping meanwhile wait for nothing either.
+    // Switching, the volume and stopping meanwhile wait for nothing either.
     player->setUrl(m_radio.url("/stream?title=Heard%20at%20last"));
     QCOMPARE(player->status(), QStringLiteral("Connecting to 127.0.0.1..."));
+    player->setVolume(60);
     QVERIFY2(watchdog.worstDelayMs() < 1000, qPrintable(QString::number(watchdog.worstDelayMs())));
 
     // Once the sound server answers again, the station is heard through it.
     pulse.thaw();
     QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing: Heard at last"), 20000);
+    QCOMPARE(player->volume(), 60);
+    QVERIFY2(watchdog.worstDelayMs() < 1000, qPrintable(QString::number(watchdog.worstDelayMs())));
+
+    // A sound server that stops answering while a station plays holds up no volume change.
+    pulse.freeze();
+    player->setVolume(70);
+    QTest::qWait(1500);
+    player->setVolume(20);
+    pulse.thaw();
     QVERIFY2(watchdog.worstDelayMs() < 1000, qPrintable(QString::number(watchdog.worstDelayMs())));
 }
 
