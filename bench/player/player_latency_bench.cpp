@@ -5,7 +5,8 @@
 // The first decoded audio is observed outside the player: libVLC's file audio output writes
 // every decoded sample to a file, and inotify reports the file's first write.
 //
-//   bench_player_latency [runs]        (default 15 runs per case)
+//   bench_player_latency [runs] [name]   (default 15 runs per case; only the cases whose name
+//                                         contains `name`, when given)
 #include "loopback_servers.h"
 
 #include "player/vlc/create_media_player.h"
@@ -39,7 +40,8 @@ namespace {
 // Timestamps of the audio file being opened and written, from inotify.
 class AudioFileWatch {
 public:
-    explicit AudioFileWatch(const QString &path) : m_path(path)
+    explicit AudioFileWatch(const QString &path)
+        : m_path(path)
     {
         QFile file(path);
         file.open(QIODevice::WriteOnly);
@@ -129,8 +131,8 @@ void report(const char *what, std::vector<double> values)
     }
     std::sort(values.begin(), values.end());
     const auto at = [&](double q) { return values[size_t(std::lround(q * double(values.size() - 1)))]; };
-    std::printf("  %-34s median %6.0f ms   min %6.0f   p90 %6.0f   max %6.0f   (n=%zu)\n", what, at(0.5), values.front(),
-                at(0.9), values.back(), values.size());
+    std::printf("  %-34s median %6.0f ms   min %6.0f   p90 %6.0f   max %6.0f   (n=%zu)\n", what, at(0.5),
+                values.front(), at(0.9), values.back(), values.size());
 }
 
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
@@ -157,6 +159,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     testing::LoopbackRadio radio;
     QString error;
@@ -172,8 +175,10 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString audioFile = dir.filePath(QStringLiteral("decoded.raw"));
     AudioFileWatch watch(audioFile);
-    auto player = createMediaPlayer(nullptr, {QStringLiteral("--aout=afile"), QStringLiteral("--audiofile-file=") + audioFile,
-                                              QStringLiteral("--no-audiofile-wav")});
+    auto player = createMediaPlayer(nullptr,
+                                    {QStringLiteral("--aout=afile"),
+                                     QStringLiteral("--audiofile-file=") + audioFile,
+                                     QStringLiteral("--no-audiofile-wav")});
     std::optional<Clock::time_point> playingAt;
     QObject::connect(player.get(), &MediaPlayer::statusChanged, [&] {
         if (!playingAt && player->status().startsWith(QLatin1String("Playing")))
@@ -181,22 +186,29 @@ int main(int argc, char **argv)
     });
 
     std::vector<Case> cases{
-        {"http, 2 s burst", radio.url(QStringLiteral("/stream")), radio.url(QStringLiteral("/stream?title=B"))},
+        {"http, 2 s burst", radio.url(QStringLiteral("/stream")),
+         radio.url(QStringLiteral("/stream?title=B"))},
         {"http, port only, 2 s burst", QStringLiteral("http://127.0.0.1:%1").arg(radio.port()), {}},
-        {"http, no burst", radio.url(QStringLiteral("/stream?burst=0")), radio.url(QStringLiteral("/stream?burst=0&title=B"))},
-        {"asx playlist, 2 s burst", radio.url(QStringLiteral("/list.asx")), radio.url(QStringLiteral("/list.pls"))},
+        {"http, no burst", radio.url(QStringLiteral("/stream?burst=0")),
+         radio.url(QStringLiteral("/stream?burst=0&title=B"))},
+        {"asx playlist, 2 s burst", radio.url(QStringLiteral("/list.asx")),
+         radio.url(QStringLiteral("/list.pls"))},
         {"asx, first entry dead", radio.url(QStringLiteral("/deadfirst.asx")), {}},
     };
     if (haveIcecast)
-        cases.push_back({"Icecast (32 KiB burst)", icecast.streamUrl(), radio.url(QStringLiteral("/stream"))});
+        cases.push_back(
+            {"Icecast (32 KiB burst)", icecast.streamUrl(), radio.url(QStringLiteral("/stream"))});
     testing::MmshRadio mms;
     if (mms.start(&error))
-        cases.push_back({"mms (VLC's MMS-over-HTTP server)", mms.mmsUrl(), radio.url(QStringLiteral("/stream"))});
+        cases.push_back(
+            {"mms (VLC's MMS-over-HTTP server)", mms.mmsUrl(), radio.url(QStringLiteral("/stream"))});
     else
         std::fprintf(stderr, "mms left out: %s\n", qPrintable(error));
 
     std::printf("Player latency over %d runs per case (loopback servers, libVLC file audio output)\n", runs);
     for (const Case &c : cases) {
+        if (!QLatin1String(c.name).contains(only))
+            continue;
         std::vector<double> decoded, heard, playing, switched;
         for (int i = 0; i < runs; ++i) {
             player->stop();
@@ -205,7 +217,8 @@ int main(int argc, char **argv)
             const auto start = Clock::now();
             player->setUrl(c.url);
             if (!waitUntil([&] { return playingAt && watch.firstWrite(start, false); }, 10000)) {
-                std::fprintf(stderr, "  %s: run %d did not play (%s)\n", c.name, i, qPrintable(player->status()));
+                std::fprintf(stderr, "  %s: run %d did not play (%s)\n", c.name, i,
+                             qPrintable(player->status()));
                 continue;
             }
             if (const auto opened = watch.firstOpen(start))

@@ -11,8 +11,8 @@ namespace bench {
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kFrameBytes = 4;              // s16le, two channels
-constexpr int kWindowFrames = kRate / 100;  // 10 ms
+constexpr int kFrameBytes = 4;             // s16le, two channels
+constexpr int kWindowFrames = kRate / 100; // 10 ms
 // The program starts at a quarter of full volume, which the sound server makes -36 dB: the
 // test tones then peak near 40. Silence from the null sink is exact zeros.
 constexpr int kLoud = 4;
@@ -31,9 +31,9 @@ bool SoundCapture::start(const QProcessEnvironment &env, const QString &monitor)
     m_parec.setProcessEnvironment(env);
     QObject::connect(&m_parec, &QProcess::readyReadStandardOutput, &m_parec, [this] { read(); });
     m_parec.start(QStringLiteral("parec"),
-                  {QStringLiteral("--device=") + monitor, QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                   QStringLiteral("--rate=%1").arg(kRate), QStringLiteral("--channels=2"),
-                   QStringLiteral("--latency-msec=10")});
+                  {QStringLiteral("--device=") + monitor, QStringLiteral("--raw"),
+                   QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(kRate),
+                   QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=10")});
     return m_parec.waitForStarted(5000) && waitUntil([this] { return m_windows.size() > 10; }, 5000);
 }
 
@@ -89,20 +89,24 @@ SoundCapture::Gaps SoundCapture::gapsBetween(qint64 fromNs, qint64 toNs) const
 {
     Gaps gaps;
     int quietRun = 0;
+    qint64 runStart = 0;
     auto endRun = [&] {
         if (quietRun >= 2) {
             ++gaps.count;
             gaps.totalMs += quietRun * 10;
+            gaps.list.emplace_back(double(runStart - fromNs) / 1e6, quietRun * 10.0);
         }
         quietRun = 0;
     };
     for (const Window &window : m_windows) {
         if (window.startNs < fromNs || window.startNs > toNs)
             continue;
-        if (window.loudNs < 0)
-            ++quietRun;
-        else
+        if (window.loudNs >= 0) {
             endRun();
+            continue;
+        }
+        if (quietRun++ == 0)
+            runStart = window.startNs;
     }
     endRun();
     return gaps;

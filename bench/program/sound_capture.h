@@ -13,6 +13,7 @@ public:
     struct Gaps {
         int count = 0;
         double totalMs = 0;
+        std::vector<std::pair<double, double>> list; // (ms after the start of the span, ms long)
     };
 
     ~SoundCapture();
@@ -29,8 +30,8 @@ public:
 
 private:
     struct Window {
-        qint64 startNs;   // when its first frame was played
-        qint64 loudNs;    // its first loud frame, or -1
+        qint64 startNs; // when its first frame was played
+        qint64 loudNs;  // its first loud frame, or -1
     };
     void read();
 

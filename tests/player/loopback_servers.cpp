@@ -155,7 +155,9 @@ bool IcecastRadio::start(QString *error)
             return false;
         }
         const group *grp = ::getgrgid(user->pw_gid);
-        config += QStringLiteral("  <security><chroot>0</chroot><changeowner><user>icecast2</user><group>%1</group></changeowner></security>\n")
+        config += QStringLiteral("  "
+                                 "<security><chroot>0</chroot><changeowner><user>icecast2</user><group>%1</"
+                                 "group></changeowner></security>\n")
                       .arg(QString::fromLocal8Bit(grp ? grp->gr_name : "icecast"));
         if (::chown(dir.toLocal8Bit().constData(), user->pw_uid, user->pw_gid) != 0) {
             *error = QStringLiteral("cannot hand the log folder to icecast2");
@@ -182,12 +184,17 @@ bool IcecastRadio::start(QString *error)
     }
 
     m_source.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_source.start(ffmpeg, {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                            QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                            QStringLiteral("sine=frequency=330:sample_rate=44100"), QStringLiteral("-ac"), QStringLiteral("2"),
-                            QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k"),
-                            QStringLiteral("-content_type"), QStringLiteral("audio/mpeg"), QStringLiteral("-f"), QStringLiteral("mp3"),
-                            QStringLiteral("icecast://source:%1@127.0.0.1:%2/tone.mp3").arg(QLatin1String(kSourcePassword)).arg(m_port)});
+    m_source.start(ffmpeg,
+                   {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                    QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                    QStringLiteral("-i"), QStringLiteral("sine=frequency=330:sample_rate=44100"),
+                    QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-c:a"),
+                    QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k"),
+                    QStringLiteral("-content_type"), QStringLiteral("audio/mpeg"), QStringLiteral("-f"),
+                    QStringLiteral("mp3"),
+                    QStringLiteral("icecast://source:%1@127.0.0.1:%2/tone.mp3")
+                        .arg(QLatin1String(kSourcePassword))
+                        .arg(m_port)});
     QDeadlineTimer mounted(10000);
     while (!loopbackGet(m_port, "/status-json.xsl").contains("tone.mp3")) {
         if (mounted.hasExpired() || m_source.state() == QProcess::NotRunning) {
@@ -221,7 +228,7 @@ MmshRadio::~MmshRadio()
     stopProcess(m_server);
 }
 
-bool MmshRadio::start(QString *error)
+bool MmshRadio::start(QString *error, int toneSeconds)
 {
     const QString cvlc = QStandardPaths::findExecutable(QStringLiteral("cvlc"));
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
@@ -231,29 +238,40 @@ bool MmshRadio::start(QString *error)
     }
     const QString tone = m_dir.filePath(QStringLiteral("tone.mp3"));
     QProcess encode;
-    encode.start(ffmpeg, {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-                          QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=frequency=550:duration=20"),
-                          QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-b:a"), QStringLiteral("128k"), tone});
+    encode.start(ffmpeg,
+                 {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("sine=frequency=550:duration=%1").arg(toneSeconds), QStringLiteral("-ac"),
+                  QStringLiteral("2"), QStringLiteral("-b:a"), QStringLiteral("128k"), tone});
     if (!encode.waitForFinished(30000) || encode.exitCode() != 0) {
         *error = QStringLiteral("ffmpeg could not make the tone");
         return false;
     }
     // Readable by the unprivileged server.
-    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
-                                            | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+    QFile::setPermissions(m_dir.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                              | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
     QFile::setPermissions(tone, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
 
     m_port = freeLoopbackPort();
     QStringList command{cvlc,
-                        QStringLiteral("-I"), QStringLiteral("dummy"), QStringLiteral("--ignore-config"),
-                        QStringLiteral("--no-video"), QStringLiteral("--quiet"), QStringLiteral("--loop"),
-                        QStringLiteral("--sout-mux-caching=200"), tone,
+                        QStringLiteral("-I"),
+                        QStringLiteral("dummy"),
+                        QStringLiteral("--ignore-config"),
+                        QStringLiteral("--no-video"),
+                        QStringLiteral("--quiet"),
+                        QStringLiteral("--loop"),
+                        QStringLiteral("--sout-mux-caching=200"),
+                        tone,
                         QStringLiteral("--sout"),
                         QStringLiteral("#transcode{acodec=wma2,ab=128,channels=2,samplerate=44100}:"
-                                       "std{access=mmsh,mux=asfh,dst=127.0.0.1:%1}").arg(m_port)};
+                                       "std{access=mmsh,mux=asfh,dst=127.0.0.1:%1}")
+                            .arg(m_port)};
     if (::geteuid() == 0) {
-        command = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                              QStringLiteral("env"), QStringLiteral("HOME=") + m_dir.path()} + command;
+        command = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups"), QStringLiteral("env"),
+                              QStringLiteral("HOME=") + m_dir.path()}
+            + command;
         command.prepend(QStringLiteral("setpriv"));
     }
     m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
