@@ -629,12 +629,11 @@ bool setUp(Bench &b, const QString &workDir)
         std::fprintf(stderr, "the ad server did not start\n");
         return false;
     }
-    if (!b.streams.start(workDir)) {
-        std::fprintf(stderr, "the stream server did not start on port %d\n", kStreamPort);
-        return false;
-    }
-    // A tone longer than the listening, so that the stream does not end while it is listened to.
-    if (!b.mms.start(&error, std::max(20, b.options.listenSeconds + 30))
+    // A tone longer than the whole run (each start listens to the program and to two reference
+    // players), so that the server's stream, which ends at each turn of the tone, does not end
+    // while it is listened to.
+    const int toneSeconds = b.options.starts * (3 * b.options.listenSeconds + 60) + 60;
+    if (!b.mms.start(&error, b.options.soakMinutes > 0 ? 20 : toneSeconds)
         || !b.desk.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), &error)
         || !b.sound.start(b.desk.environment(), b.desk.monitorSource())) {
         std::fprintf(stderr, "%s\n",
@@ -648,6 +647,13 @@ bool setUp(Bench &b, const QString &workDir)
         b.kinds.end());
     if (b.kinds.empty()) {
         std::fprintf(stderr, "no kind of station matches --only %s\n", qPrintable(b.options.only));
+        return false;
+    }
+    // The stream server serves the http stations (and logs their requests) on a fixed port.
+    const bool http = std::any_of(b.kinds.begin(), b.kinds.end(),
+                                  [](const Kind &kind) { return kind.logged; });
+    if (http && !b.streams.start(workDir)) {
+        std::fprintf(stderr, "the stream server did not start on port %d\n", kStreamPort);
         return false;
     }
     return true;

@@ -28,12 +28,13 @@ bool isHttpEntry(const QString &address)
 
 } // namespace
 
-VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options, QObject *parent)
-    : MediaPlayer(parent),
-      m_instance(std::make_unique<Instance>()),
-      m_relay(std::make_shared<EventRelay>(this)),
-      m_options(options),
-      m_session(SessionOptions{options.firstReconnectWait, options.maxReconnectWait})
+VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options,
+                               QObject *parent)
+    : MediaPlayer(parent)
+    , m_instance(std::make_unique<Instance>())
+    , m_relay(std::make_shared<EventRelay>(this))
+    , m_options(options)
+    , m_session(SessionOptions{options.firstReconnectWait, options.maxReconnectWait})
 {
     m_status = statusText(m_state);
     for (QTimer *timer : {&m_connectTimer, &m_reconnectTimer, &m_undecodableTimer, &m_audioOutputTimer})
@@ -226,10 +227,13 @@ void VlcMediaPlayer::attachMedia()
 {
     Entry &e = *m_entry;
     e.instance = *m_instance;
-    const QString mrl = MmshRelay::relayedAddress(engineAddress(e.address));
+    const QString address = engineAddress(e.address);
+    const QString mrl = MmshRelay::relayedAddress(address);
     e.media.reset(libvlc_media_new_location(m_instance->get(), mrl.toUtf8().constData()));
     if (e.media) {
-        const QByteArray caching = ":network-caching=" + QByteArray::number(m_options.networkCachingMs);
+        const bool mms = addressScheme(address) == QLatin1String("mmsh:");
+        const int cachingMs = mms ? m_options.mmsNetworkCachingMs : m_options.networkCachingMs;
+        const QByteArray caching = ":network-caching=" + QByteArray::number(cachingMs);
         libvlc_media_add_option(e.media.get(), caching.constData());
     }
     if (!e.media) {
