@@ -451,7 +451,9 @@ bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
     }
     for (size_t i = 0; i < packets.size(); ++i) {
         std::string body = m_packetSize != 0 ? framedPackets(packets[i], m_packetSize, retimed) : packets[i];
-        out += dataChunk(chunk, uint32_t(sequence + i), body);
+        // A chunk's size is a 16-bit count: a chunk that no longer fits goes.
+        if (8 + body.size() <= 0xffff)
+            out += dataChunk(chunk, uint32_t(sequence + i), body);
     }
     m_sequenceShift += uint32_t(packets.size() - 1);
     return true;

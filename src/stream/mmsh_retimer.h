@@ -18,8 +18,13 @@ namespace tarvoni::stream {
 // The reader also holds back what a packet brought until a later packet's send time has passed
 // it. In a stream of one audio or video stream, each packet's send time is moved on to its last
 // payload's presentation time (all that packet still waits for), and the first packet after a
-// header is sent as two, its first payload alone a tick of the reader's clock earlier: what the
-// first packet brought is then handed on as soon as it is read, not a packet later.
+// header is sent as two, its first payload alone two ticks of the reader's clock earlier: what
+// the first packet brought is then handed on as soon as it is read, not a packet later.
+//
+// And libVLC's MMS access finishes reading a packet only once the next chunk has arrived. The
+// header declares packets of 32 bytes, each packet is given its length and padding explicitly
+// (padded to the stream's own size as libVLC would have padded it) and is followed, in the same
+// chunk, by an empty packet of 32 bytes, on which the access waits instead.
 //
 // Everything else passes unchanged, and an answer that is not a stream of MMS chunks passes
 // untouched. An answer whose head has not ended within 16 KB is no answer: nothing of it is
