@@ -3,7 +3,7 @@
 //
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
 //                 [--no-references] [--engine-flags "<switches>"] [--soak MINUTES [--switch S]]
-//                 [--only TEXT]
+//                 [--only TEXT] [--stream-port PORT]
 //
 // --starts N       fresh starts of each program; figures are their medians (default 3)
 // --listen S       seconds each station plays after it is heard; the gaps in that sound are
@@ -17,6 +17,8 @@
 // --soak MINUTES   instead: one start, a station change every --switch S (default 30)
 //                  seconds, and the slope of the tree's PSS over the second half
 // --only TEXT      only the kinds of station whose label contains TEXT ("mms")
+// --stream-port P  the http stations' server on port P instead of 8704 (while another run holds
+//                  8704); the "port only" station, which can reach only 8704, is then left out
 // With --listen, the reference players' gaps are counted too, and every gap is listed with
 // its time after the sound was first heard.
 
@@ -57,6 +59,7 @@ struct Options {
     int switchSeconds = 30;
     QString engineFlags;
     QString only;
+    int streamPort = kStreamPort;
 };
 
 // One kind of station: the program's station that is of that kind, where the bench points
@@ -105,7 +108,7 @@ class StreamServer {
 public:
     ~StreamServer() { bench::endTree(m_process.processId()); }
 
-    bool start(const QString &workDir)
+    bool start(const QString &workDir, int port)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("STREAM_SERVER_VERBOSE"), QStringLiteral("1"));
@@ -120,7 +123,7 @@ public:
         });
         m_process.start(QStringLiteral("python3"),
                         {QStringLiteral(TARVONI_STREAM_SERVER), QStringLiteral("--workdir"), workDir,
-                         QStringLiteral("--port"), QString::number(kStreamPort)});
+                         QStringLiteral("--port"), QString::number(port)});
         return waitUntil(
                    [this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
                    60000)
@@ -222,7 +225,7 @@ struct StartFigures {
 QStringList programArgs(const Bench &b)
 {
     QStringList args{QStringLiteral("ad=") + b.ads.baseUrl().authority(),
-                     QStringLiteral("*=127.0.0.1:%1").arg(kStreamPort)};
+                     QStringLiteral("*=127.0.0.1:%1").arg(b.options.streamPort)};
     for (const Kind &kind : b.kinds)
         args << QLatin1String(kind.hostKey) + QLatin1Char('=') + kind.host;
     return args;
@@ -594,6 +597,8 @@ Options parseOptions(const QStringList &args)
             o.engineFlags = args.value(++i);
         else if (arg == QLatin1String("--only"))
             o.only = args.value(++i);
+        else if (arg == QLatin1String("--stream-port"))
+            o.streamPort = number(1);
         else if (arg == QLatin1String("--as-root"))
             o.asRoot = true;
         else if (arg == QLatin1String("--no-references"))
@@ -602,9 +607,9 @@ Options parseOptions(const QStringList &args)
     return o;
 }
 
-std::vector<Kind> makeKinds(int mmsPort)
+std::vector<Kind> makeKinds(int mmsPort, int streamPort)
 {
-    const QString stream = QStringLiteral("127.0.0.1:%1").arg(kStreamPort);
+    const QString stream = QStringLiteral("127.0.0.1:%1").arg(streamPort);
     // The servers serve their tones at /stream and /: a station's own path rides in the query,
     // or, for VLC's MMS server, which takes no query, in the fragment.
     return {
@@ -640,11 +645,15 @@ bool setUp(Bench &b, const QString &workDir)
                      qPrintable(error.isEmpty() ? QStringLiteral("parec did not start") : error));
         return false;
     }
-    b.kinds = makeKinds(QUrl(b.mms.mmsUrl()).port());
-    b.kinds.erase(
-        std::remove_if(b.kinds.begin(), b.kinds.end(),
-                       [&](const Kind &kind) { return !QLatin1String(kind.label).contains(b.options.only); }),
-        b.kinds.end());
+    b.kinds = makeKinds(QUrl(b.mms.mmsUrl()).port(), b.options.streamPort);
+    b.kinds.erase(std::remove_if(b.kinds.begin(), b.kinds.end(),
+                                 [&](const Kind &kind) {
+                                     const bool portOnly = QLatin1String(kind.station)
+                                         == QLatin1String("nilwala");
+                                     return !QLatin1String(kind.label).contains(b.options.only)
+                                         || (portOnly && b.options.streamPort != kStreamPort);
+                                 }),
+                  b.kinds.end());
     if (b.kinds.empty()) {
         std::fprintf(stderr, "no kind of station matches --only %s\n", qPrintable(b.options.only));
         return false;
@@ -652,8 +661,8 @@ bool setUp(Bench &b, const QString &workDir)
     // The stream server serves the http stations (and logs their requests) on a fixed port.
     const bool http = std::any_of(b.kinds.begin(), b.kinds.end(),
                                   [](const Kind &kind) { return kind.logged; });
-    if (http && !b.streams.start(workDir)) {
-        std::fprintf(stderr, "the stream server did not start on port %d\n", kStreamPort);
+    if (http && !b.streams.start(workDir, b.options.streamPort)) {
+        std::fprintf(stderr, "the stream server did not start on port %d\n", b.options.streamPort);
         return false;
     }
     return true;
