@@ -5,7 +5,8 @@
 // The first decoded audio is observed outside the player: libVLC's file audio output writes
 // every decoded sample to a file, and inotify reports the file's first write.
 //
-//   bench_player_latency [runs]        (default 15 runs per case)
+//   bench_player_latency [runs] [name]   (default 15 runs per case; only the cases whose name
+//                                         contains `name`, when given)
 #include "loopback_servers.h"
 
 #include "vlc/create_media_player.h"
@@ -158,6 +159,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     testing::LoopbackRadio radio;
     QString error;
@@ -205,6 +207,8 @@ int main(int argc, char **argv)
 
     std::printf("Player latency over %d runs per case (loopback servers, libVLC file audio output)\n", runs);
     for (const Case &c : cases) {
+        if (!QLatin1String(c.name).contains(only))
+            continue;
         std::vector<double> decoded, heard, playing, switched;
         for (int i = 0; i < runs; ++i) {
             player->stop();

@@ -3,6 +3,7 @@
 //
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
 //                 [--no-references] [--engine-flags "<switches>"] [--soak MINUTES [--switch S]]
+//                 [--only TEXT] [--stream-port PORT]
 //
 // --starts N       fresh starts of each program; figures are their medians (default 3)
 // --listen S       seconds each station plays after it is heard; the gaps in that sound are
@@ -15,6 +16,11 @@
 // --engine-flags   Chromium switches to try on the panes' web engine, on top of the program's
 // --soak MINUTES   instead: one start, a station change every --switch S (default 30)
 //                  seconds, and the slope of the tree's PSS over the second half
+// --only TEXT      only the kinds of station whose label contains TEXT ("mms")
+// --stream-port P  the http stations' server on port P instead of 8704 (while another run holds
+//                  8704); the "port only" station, which can reach only 8704, is then left out
+// With --listen, the reference players' gaps are counted too, and every gap is listed with
+// its time after the sound was first heard.
 
 #include "desk.h"
 #include "event_wait.h"
@@ -52,6 +58,8 @@ struct Options {
     int soakMinutes = 0;
     int switchSeconds = 30;
     QString engineFlags;
+    QString only;
+    int streamPort = kStreamPort;
 };
 
 // One kind of station: the program's station that is of that kind, where the bench points
@@ -100,7 +108,7 @@ class StreamServer {
 public:
     ~StreamServer() { bench::endTree(m_process.processId()); }
 
-    bool start(const QString &workDir)
+    bool start(const QString &workDir, int port)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("STREAM_SERVER_VERBOSE"), QStringLiteral("1"));
@@ -115,7 +123,7 @@ public:
         });
         m_process.start(QStringLiteral("python3"),
                         {QStringLiteral(TARVONI_STREAM_SERVER), QStringLiteral("--workdir"), workDir,
-                         QStringLiteral("--port"), QString::number(kStreamPort)});
+                         QStringLiteral("--port"), QString::number(port)});
         return waitUntil(
                    [this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
                    60000)
@@ -217,10 +225,21 @@ struct StartFigures {
 QStringList programArgs(const Bench &b)
 {
     QStringList args{QStringLiteral("ad=") + b.ads.baseUrl().authority(),
-                     QStringLiteral("*=127.0.0.1:%1").arg(kStreamPort)};
+                     QStringLiteral("*=127.0.0.1:%1").arg(b.options.streamPort)};
     for (const Kind &kind : b.kinds)
         args << QLatin1String(kind.hostKey) + QLatin1Char('=') + kind.host;
     return args;
+}
+
+// Counts the gaps over the --listen seconds after `heardAt`, and lists them.
+bench::SoundCapture::Gaps listen(Bench &b, qint64 heardAt)
+{
+    bench::pause(b.options.listenSeconds * 1000);
+    bench::SoundCapture::Gaps gaps = b.sound.gapsBetween(
+        heardAt, heardAt + qint64(b.options.listenSeconds) * 1000000000);
+    for (const auto &[at, length] : gaps.list)
+        std::fprintf(stderr, "    gap at %.2f s, %.0f ms\n", at / 1000, length);
+    return gaps;
 }
 
 // Clicks a station and returns how soon it was heard; with `gaps`, counts its dropouts over
@@ -238,11 +257,8 @@ double clickStation(Bench &b, ProgramRun &run, const Kind &kind, bench::SoundCap
     const qint64 request = b.streams.firstRequestAfter(clicked - 200000000);
     if (kind.logged && request > 0)
         std::fprintf(stderr, "  (request %+.1f ms after the click)\n", ms(request - clicked));
-    if (gaps && !std::isnan(heard)) {
-        const qint64 heardAt = clicked + qint64(heard * 1e6);
-        bench::pause(b.options.listenSeconds * 1000);
-        *gaps = b.sound.gapsBetween(heardAt, heardAt + qint64(b.options.listenSeconds) * 1000000000);
-    }
+    if (gaps && !std::isnan(heard))
+        *gaps = listen(b, clicked + qint64(heard * 1e6));
     return heard;
 }
 
@@ -336,6 +352,7 @@ struct ReferenceFigures {
     double mappedMs = kNone;                  // the bare window
     std::map<QString, double> startToHeardMs; // the players, by kind
     std::map<QString, double> requestToHeardMs;
+    std::map<QString, bench::SoundCapture::Gaps> gaps; // with --listen beyond the default
     double pssMb = kNone;
     double cpuPercent = kNone;
 };
@@ -377,6 +394,11 @@ ReferenceFigures measurePlayer(Bench &b, const QStringList &command)
         std::fprintf(stderr, "  %s: %s %.0f ms\n", qPrintable(command.front()), kind.label, heard);
         if (kind.logged && request > 0 && !std::isnan(heard))
             figures.requestToHeardMs[QLatin1String(kind.label)] = heard - ms(request - started);
+        if (b.options.listenSeconds > Options{}.listenSeconds && !std::isnan(heard)) {
+            figures.gaps[QLatin1String(kind.label)] = listen(b, started + qint64(heard * 1e6));
+            std::fprintf(stderr, "  %s: %s %d gaps\n", qPrintable(command.front()), kind.label,
+                         figures.gaps[QLatin1String(kind.label)].count);
+        }
         bench::endTree(player.processId());
         b.quiet();
     }
@@ -520,21 +542,28 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
         pssReferences);
     row(QStringLiteral("CPU while playing, %1 s (% of one core)").arg(b.options.cpuSeconds),
         figure(cpu, "%", 2), cpuReferences);
-    QStringList dropouts;
-    for (const Kind &kind : b.kinds) {
-        int count = 0;
-        double total = 0;
-        for (const StartFigures &f : ours) {
-            const auto it = f.gaps.find(QLatin1String(kind.label));
-            if (it != f.gaps.end()) {
-                count += it->second.count;
-                total += it->second.totalMs;
+    const auto dropouts = [&](const auto &runs) {
+        QStringList texts;
+        for (const Kind &kind : b.kinds) {
+            int count = 0;
+            double total = 0;
+            for (const auto &f : runs) {
+                const auto it = f.gaps.find(QLatin1String(kind.label));
+                if (it != f.gaps.end()) {
+                    count += it->second.count;
+                    total += it->second.totalMs;
+                }
             }
+            texts << QStringLiteral("%1: %2 (%3 ms)").arg(QLatin1String(kind.label)).arg(count).arg(total);
         }
-        dropouts << QStringLiteral("%1: %2 (%3 ms)").arg(QLatin1String(kind.label)).arg(count).arg(total);
-    }
+        return texts;
+    };
     row(QStringLiteral("gaps ≥ 20 ms in the first %1 s after heard, all starts").arg(b.options.listenSeconds),
-        QString(), dropouts);
+        QString(), dropouts(ours));
+    if (b.options.listenSeconds > Options{}.listenSeconds) {
+        for (const auto &[name, runs] : players)
+            row(QStringLiteral("  the same, %1").arg(name), QString(), dropouts(runs));
+    }
     const double sharers = medianOf(ours, [](const StartFigures &f) { return double(f.sharers); });
     std::printf(
         "\nPSS counts the web engine's library (some 100 MB of it resident) in full only while no other\n"
@@ -566,6 +595,10 @@ Options parseOptions(const QStringList &args)
             o.switchSeconds = number(1);
         else if (arg == QLatin1String("--engine-flags"))
             o.engineFlags = args.value(++i);
+        else if (arg == QLatin1String("--only"))
+            o.only = args.value(++i);
+        else if (arg == QLatin1String("--stream-port"))
+            o.streamPort = number(1);
         else if (arg == QLatin1String("--as-root"))
             o.asRoot = true;
         else if (arg == QLatin1String("--no-references"))
@@ -574,9 +607,9 @@ Options parseOptions(const QStringList &args)
     return o;
 }
 
-std::vector<Kind> makeKinds(int mmsPort)
+std::vector<Kind> makeKinds(int mmsPort, int streamPort)
 {
-    const QString stream = QStringLiteral("127.0.0.1:%1").arg(kStreamPort);
+    const QString stream = QStringLiteral("127.0.0.1:%1").arg(streamPort);
     // The servers serve their tones at /stream and /: a station's own path rides in the query,
     // or, for VLC's MMS server, which takes no query, in the fragment.
     return {
@@ -601,17 +634,37 @@ bool setUp(Bench &b, const QString &workDir)
         std::fprintf(stderr, "the ad server did not start\n");
         return false;
     }
-    if (!b.streams.start(workDir)) {
-        std::fprintf(stderr, "the stream server did not start on port %d\n", kStreamPort);
-        return false;
-    }
-    if (!b.mms.start(&error) || !b.desk.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), &error)
+    // A tone longer than the whole run (each start listens to the program and to two reference
+    // players), so that the server's stream, which ends at each turn of the tone, does not end
+    // while it is listened to.
+    const int toneSeconds = b.options.starts * (3 * b.options.listenSeconds + 60) + 60;
+    if (!b.mms.start(&error, b.options.soakMinutes > 0 ? 20 : toneSeconds)
+        || !b.desk.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), &error)
         || !b.sound.start(b.desk.environment(), b.desk.monitorSource())) {
         std::fprintf(stderr, "%s\n",
                      qPrintable(error.isEmpty() ? QStringLiteral("parec did not start") : error));
         return false;
     }
-    b.kinds = makeKinds(QUrl(b.mms.mmsUrl()).port());
+    b.kinds = makeKinds(QUrl(b.mms.mmsUrl()).port(), b.options.streamPort);
+    b.kinds.erase(std::remove_if(b.kinds.begin(), b.kinds.end(),
+                                 [&](const Kind &kind) {
+                                     const bool portOnly = QLatin1String(kind.station)
+                                         == QLatin1String("nilwala");
+                                     return !QLatin1String(kind.label).contains(b.options.only)
+                                         || (portOnly && b.options.streamPort != kStreamPort);
+                                 }),
+                  b.kinds.end());
+    if (b.kinds.empty()) {
+        std::fprintf(stderr, "no kind of station matches --only %s\n", qPrintable(b.options.only));
+        return false;
+    }
+    // The stream server serves the http stations (and logs their requests) on a fixed port.
+    const bool http = std::any_of(b.kinds.begin(), b.kinds.end(),
+                                  [](const Kind &kind) { return kind.logged; });
+    if (http && !b.streams.start(workDir, b.options.streamPort)) {
+        std::fprintf(stderr, "the stream server did not start on port %d\n", b.options.streamPort);
+        return false;
+    }
     return true;
 }
 

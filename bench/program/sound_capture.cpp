@@ -89,20 +89,24 @@ SoundCapture::Gaps SoundCapture::gapsBetween(qint64 fromNs, qint64 toNs) const
 {
     Gaps gaps;
     int quietRun = 0;
+    qint64 runStart = 0;
     auto endRun = [&] {
         if (quietRun >= 2) {
             ++gaps.count;
             gaps.totalMs += quietRun * 10;
+            gaps.list.emplace_back(double(runStart - fromNs) / 1e6, quietRun * 10.0);
         }
         quietRun = 0;
     };
     for (const Window &window : m_windows) {
         if (window.startNs < fromNs || window.startNs > toNs)
             continue;
-        if (window.loudNs < 0)
-            ++quietRun;
-        else
+        if (window.loudNs >= 0) {
             endRun();
+            continue;
+        }
+        if (quietRun++ == 0)
+            runStart = window.startNs;
     }
     endRun();
     return gaps;

@@ -13,6 +13,7 @@ public:
     struct Gaps {
         int count = 0;
         double totalMs = 0;
+        std::vector<std::pair<double, double>> list; // (ms after the start of the span, ms long)
     };
 
     ~SoundCapture();

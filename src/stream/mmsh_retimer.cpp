@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace tarvoni::stream {
 
@@ -19,6 +20,18 @@ constexpr size_t kLongestHead = 16 * 1024;
 constexpr std::array<unsigned char, 16> kFilePropertiesGuid{0xa1, 0xdc, 0xab, 0x8c, 0x47, 0xa9, 0xcf, 0x11,
                                                             0x8e, 0xe4, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
 constexpr size_t kPrerollOffset = 80;
+// The Stream Properties object: one per stream.
+constexpr std::array<unsigned char, 16> kStreamPropertiesGuid{0x91, 0x07, 0xdc, 0xb7, 0xb7, 0xa9, 0xcf, 0x11,
+                                                              0x8e, 0xe6, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
+// libVLC's ASF reader moves its clock on in steps of this.
+constexpr uint32_t kReaderTickMs = 100;
+// The packet size declared to the reader: room for any packet's header, and so small that the
+// empty packet after each real one costs next to nothing.
+constexpr size_t kFramedPacketSize = 32;
+// Packets this long or longer are not framed anew.
+constexpr uint64_t kLongestPacket = 60000;
+// No packet carries frames further apart than this.
+constexpr uint64_t kLongestPacketMs = 1000;
 // A preroll beyond this is no preroll but a broken header: left alone.
 constexpr uint64_t kLongestPrerollMs = 60000;
 
@@ -42,6 +55,19 @@ size_t fieldSize(unsigned bits)
 {
     static constexpr std::array<size_t, 4> kSizes{0, 1, 2, 4};
     return kSizes[bits & 3];
+}
+
+template <size_t N>
+size_t countOf(const std::string &data, const std::array<unsigned char, N> &guid)
+{
+    size_t count = 0;
+    for (auto at = data.begin();; ++at) {
+        at = std::search(at, data.end(), guid.begin(), guid.end(),
+                         [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; });
+        if (at == data.end())
+            return count;
+        ++count;
+    }
 }
 
 } // namespace
@@ -105,8 +131,8 @@ std::string MmshRetimer::feed(std::string_view input)
         m_pending.erase(0, total);
         if (type == kHeaderChunk && rest == 8)
             retimeHeader(chunk);
-        else if (type == kDataChunk && rest == 8)
-            retimeDataPacket(chunk);
+        else if (type == kDataChunk && rest == 8 && retimeDataPacket(chunk, out))
+            continue;
         else if (type == kChangeChunk)
             m_shiftKnown = false;
         out += chunk;
@@ -129,63 +155,308 @@ void MmshRetimer::retimeHeader(std::string &chunk)
         return;
     m_prerollMs = preroll;
     m_shiftKnown = false;
+    m_splitPending = true;
+    m_singleStream = countOf(chunk, kStreamPropertiesGuid) == 1;
     writeLe(chunk, at, 8, 0);
+    // The packet sizes follow the flags, which follow the preroll.
+    m_packetSize = 0;
+    const size_t sizesAt = at + 8 + 4;
+    if (sizesAt + 8 > chunk.size())
+        return;
+    const uint64_t least = readLe(chunk, sizesAt, 4);
+    if (least != readLe(chunk, sizesAt + 4, 4) || least < kFramedPacketSize || least > kLongestPacket)
+        return;
+    m_packetSize = size_t(least);
+    writeLe(chunk, sizesAt, 4, kFramedPacketSize);
+    writeLe(chunk, sizesAt + 4, 4, kFramedPacketSize);
 }
 
-void MmshRetimer::retimeDataPacket(std::string &chunk)
+namespace {
+
+// What the reader needs of one payload: where it lies in the chunk and when it is presented.
+struct Payload {
+    size_t begin = 0; // its first byte (the stream number)
+    size_t end = 0;   // one past its data
+    unsigned stream = 0;
+    bool timed = false;
+    uint64_t presentationMs = 0;
+};
+
+// A data packet, read the way libVLC's ASF reader reads it.
+struct DataPacket {
+    size_t paddingAt = 0;   // the padding length field, when there is one
+    size_t paddingSize = 0; // its size in bytes
+    size_t sendTimeAt = 0;
+    uint32_t sendTimeMs = 0;
+    size_t payloadFlagsAt = 0; // multiple payloads only
+    std::vector<Payload> payloads;
+    bool whole = false; // every payload was found within the chunk
+};
+
+DataPacket readDataPacket(const std::string &chunk)
 {
-    if (m_prerollMs == 0)
-        return;
-    // The packet's header, read the way libVLC's ASF reader reads it.
-    size_t at = kChunkHead;
+    DataPacket packet;
     const auto byteAt = [&](size_t i) { return static_cast<unsigned char>(chunk[i]); };
+    size_t at = kChunkHead;
     if (at >= chunk.size())
-        return;
+        return packet;
     if (byteAt(at) & 0x80) {
         const unsigned flags = byteAt(at);
         if ((flags & 0x60) != 0 || (flags & 0x10) != 0 || (flags & 0x0f) != 2)
-            return; // error correction libVLC does not read either
+            return packet; // error correction libVLC does not read either
         at += 1 + 2;
     }
     if (at + 2 > chunk.size())
-        return;
+        return packet;
     const unsigned lengthFlags = byteAt(at);
     const unsigned property = byteAt(at + 1);
-    at += 2 + fieldSize(lengthFlags >> 5) + fieldSize(lengthFlags >> 1) + fieldSize(lengthFlags >> 3);
-    const size_t sendTimeAt = at;
-    if (sendTimeAt + 6 > chunk.size())
-        return;
-    const auto sendTime = uint32_t(readLe(chunk, sendTimeAt, 4));
+    at += 2 + fieldSize(lengthFlags >> 5) + fieldSize(lengthFlags >> 1);
+    packet.paddingAt = at;
+    packet.paddingSize = fieldSize(lengthFlags >> 3);
+    at += packet.paddingSize;
+    packet.sendTimeAt = at;
+    if (at + 6 > chunk.size())
+        return packet;
+    packet.sendTimeMs = uint32_t(readLe(chunk, at, 4));
+    at += 6;
+    const bool multiple = lengthFlags & 0x01;
+    size_t count = 1;
+    unsigned lengthType = 0;
+    if (multiple) {
+        if (at >= chunk.size())
+            return packet;
+        packet.payloadFlagsAt = at;
+        count = byteAt(at) & 0x3f;
+        lengthType = byteAt(at) >> 6;
+        ++at;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        Payload payload;
+        payload.begin = at;
+        const size_t objectNumberSize = fieldSize(property >> 4);
+        const size_t offsetSize = fieldSize(property >> 2);
+        const size_t replicatedSize = fieldSize(property);
+        if (at + 1 + objectNumberSize + offsetSize + replicatedSize > chunk.size())
+            return packet;
+        payload.stream = byteAt(at) & 0x7f;
+        at += 1 + objectNumberSize;
+        const uint64_t offset = readLe(chunk, at, offsetSize);
+        at += offsetSize;
+        const uint64_t replicated = readLe(chunk, at, replicatedSize);
+        at += replicatedSize;
+        if (replicated >= 8 && at + 8 <= chunk.size()) {
+            payload.timed = true;
+            payload.presentationMs = readLe(chunk, at + 4, 4);
+        } else if (replicated == 1) {
+            payload.timed = true;
+            payload.presentationMs = offset; // compressed payloads carry the presentation time here
+        }
+        at += replicated;
+        if (!multiple) {
+            payload.end = chunk.size();
+        } else {
+            const size_t lengthSize = fieldSize(lengthType);
+            if (lengthSize == 0 || at + lengthSize > chunk.size())
+                return packet;
+            payload.end = at + lengthSize + readLe(chunk, at, lengthSize);
+        }
+        if (payload.end > chunk.size() || payload.end <= at)
+            return packet;
+        at = payload.end;
+        packet.payloads.push_back(payload);
+    }
+    packet.whole = !packet.payloads.empty();
+    return packet;
+}
+
+// The packet's payloads all belong to one stream and are presented in order: every frame
+// presented before its last payload has then been sent whole.
+bool presentedInOrder(const DataPacket &packet)
+{
+    if (!packet.whole)
+        return false;
+    for (size_t i = 0; i < packet.payloads.size(); ++i) {
+        const Payload &payload = packet.payloads[i];
+        if (!payload.timed || payload.stream != packet.payloads.front().stream
+            || (i > 0 && payload.presentationMs < packet.payloads[i - 1].presentationMs))
+            return false;
+    }
+    return true;
+}
+
+// An MMS chunk of data `packetBytes` (the packet's header and some of its payloads).
+std::string dataChunk(const std::string &like, uint32_t sequence, const std::string &packetBytes)
+{
+    std::string chunk = like.substr(0, kChunkHead) + packetBytes;
+    const uint64_t size = 8 + packetBytes.size();
+    writeLe(chunk, 2, 2, size);
+    writeLe(chunk, 4, 4, sequence);
+    writeLe(chunk, 10, 2, size);
+    return chunk;
+}
+
+// The reader starts its clock at the first packet's send time and hands on nothing before a
+// second one has arrived: the first packet goes as two, its first frame alone two ticks of the
+// reader's clock earlier than the rest, so that what it brought plays at once. Empty when it
+// cannot be split.
+std::vector<std::string> splitFirstPacket(const std::string &chunk, const DataPacket &packet,
+                                          uint32_t sendTime)
+{
+    if (packet.payloadFlagsAt == 0 || packet.payloads.size() < 2 || sendTime < 2 * kReaderTickMs)
+        return {};
+    const size_t headEnd = packet.payloads.front().begin;
+    const size_t firstEnd = packet.payloads.front().end;
+    std::string first = chunk.substr(kChunkHead, firstEnd - kChunkHead);
+    std::string rest = chunk.substr(kChunkHead, headEnd - kChunkHead) + chunk.substr(firstEnd);
+    const size_t paddingAt = packet.paddingAt - kChunkHead;
+    if (packet.paddingSize != 0) {
+        // Each keeps the padding it would have had had it been sent alone.
+        const uint64_t padding = readLe(chunk, packet.paddingAt, packet.paddingSize);
+        const uint64_t largest = packet.paddingSize >= 4 ? 0xffffffffu
+                                                         : (uint64_t(1) << (8 * packet.paddingSize)) - 1;
+        const uint64_t firstPadding = padding + (packet.payloads.back().end - firstEnd);
+        const uint64_t restPadding = padding + (firstEnd - headEnd);
+        if (firstPadding > largest || restPadding > largest)
+            return {};
+        writeLe(first, paddingAt, packet.paddingSize, firstPadding);
+        writeLe(rest, paddingAt, packet.paddingSize, restPadding);
+    }
+    const size_t flagsAt = packet.payloadFlagsAt - kChunkHead;
+    const auto flags = static_cast<unsigned char>(chunk[packet.payloadFlagsAt]);
+    first[flagsAt] = char((flags & 0xc0) | 1);
+    rest[flagsAt] = char((flags & 0xc0) | ((packet.payloads.size() - 1) & 0x3f));
+    writeLe(first, packet.sendTimeAt - kChunkHead, 4, sendTime - 2 * kReaderTickMs);
+    return {first, rest};
+}
+
+// The packet (or packets) in `body` as the reader reads them with a packet size of
+// kFramedPacketSize: each with its length and padding spelled out, padded to the stream's own
+// packet size as libVLC would have padded it, and followed by an empty packet. The reader
+// finishes a packet only when it can read on past it: the empty one lets it finish the real one
+// as soon as it has arrived, and waits for the next chunk in its place.
+std::string framedPackets(const std::string &body, size_t packetSize, uint32_t sendTime)
+{
+    std::string out;
+    for (size_t at = 0; at < body.size();) {
+        const auto byteAt = [&](size_t i) {
+            return i < body.size() ? static_cast<unsigned char>(body[i]) : 0u;
+        };
+        size_t p = at;
+        if (byteAt(p) & 0x80) {
+            const unsigned flags = byteAt(p);
+            if ((flags & 0x60) != 0 || (flags & 0x10) != 0 || (flags & 0x0f) != 2)
+                break; // the reader could not read it either
+            p += 3;
+        }
+        const unsigned lengthFlags = byteAt(p);
+        const size_t lengthSize = fieldSize(lengthFlags >> 5);
+        const size_t sequenceSize = fieldSize(lengthFlags >> 1);
+        const size_t paddingSize = fieldSize(lengthFlags >> 3);
+        const size_t lengthAt = p + 2;
+        const size_t sequenceAt = lengthAt + lengthSize;
+        const size_t paddingAt = sequenceAt + sequenceSize;
+        const size_t restAt = paddingAt + paddingSize;
+        if (restAt + 6 > body.size())
+            break;
+        // What the reader made of the packet with the stream's own packet size.
+        const uint64_t declared = lengthSize != 0 ? readLe(body, lengthAt, lengthSize) : packetSize;
+        const uint64_t length = std::max<uint64_t>(declared, packetSize);
+        const uint64_t padding = (paddingSize != 0 ? readLe(body, paddingAt, paddingSize) : 0)
+            + (length - declared);
+        const size_t grown = (2 - lengthSize) + (2 - paddingSize);
+        if (length + grown > 0xffff || padding > 0xffff)
+            break;
+        std::string packet = body.substr(at, p - at);
+        packet += char((lengthFlags & 0x87) | (2 << 5) | (2 << 3));
+        packet += body[p + 1];
+        const size_t newLengthAt = packet.size();
+        packet.append(2, '\0');
+        packet.append(body, sequenceAt, sequenceSize);
+        const size_t newPaddingAt = packet.size();
+        packet.append(2, '\0');
+        const size_t end = std::min<size_t>(body.size(), at + length);
+        packet.append(body, restAt, end - restAt);
+        packet.resize(size_t(length + grown), '\0');
+        writeLe(packet, newLengthAt, 2, length + grown);
+        writeLe(packet, newPaddingAt, 2, padding);
+        out += packet;
+        at += size_t(length);
+    }
+    // The empty packet: error correction, flags, property, length, padding, send time, duration
+    // and no payloads.
+    std::string empty("\x82\x00\x00", 3);
+    empty += char(0x01 | (2 << 5) | (2 << 3));
+    empty += '\0';
+    empty.append(4, '\0');
+    const size_t emptyHead = empty.size() + 4 + 2 + 1;
+    writeLe(empty, 5, 2, kFramedPacketSize);
+    writeLe(empty, 7, 2, kFramedPacketSize - emptyHead);
+    empty.append(4, '\0');
+    writeLe(empty, 9, 4, sendTime);
+    empty.append(2, '\0');
+    empty += char(0x80);
+    empty.resize(kFramedPacketSize, '\0');
+    return out + empty;
+}
+
+} // namespace
+
+bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
+{
+    const auto sequence = uint32_t(readLe(chunk, 4, 4) + m_sequenceShift);
+    const DataPacket packet = readDataPacket(chunk);
+    if (packet.sendTimeAt == 0 || packet.sendTimeAt + 6 > chunk.size()) {
+        // A packet the reader cannot read either; with packets framed anew, it would no
+        // longer be skipped whole, so it goes.
+        return m_packetSize != 0;
+    }
+    const uint32_t sendTime = packet.sendTimeMs;
 
     if (!m_shiftKnown) {
         // The first packet after a header decides the shift: its first payload's presentation
         // time, as the reader will see it once the preroll is gone, against its send time.
         m_shiftKnown = true;
         m_shiftMs = 0;
-        size_t p = sendTimeAt + 6;
-        if (lengthFlags & 0x01)
-            ++p; // the payloads' flags
-        ++p;     // stream number
-        const size_t objectNumberSize = fieldSize(property >> 4);
-        const size_t offsetSize = fieldSize(property >> 2);
-        const size_t replicatedSize = fieldSize(property);
-        if (p + objectNumberSize + offsetSize + replicatedSize > chunk.size())
-            return;
-        p += objectNumberSize;
-        const uint64_t offset = readLe(chunk, p, offsetSize);
-        p += offsetSize;
-        const uint64_t replicated = readLe(chunk, p, replicatedSize);
-        p += replicatedSize;
-        uint64_t presentation = sendTime;
-        if (replicated >= 8 && p + 8 <= chunk.size())
-            presentation = readLe(chunk, p + 4, 4);
-        else if (replicated == 1)
-            presentation = offset; // compressed payloads carry the presentation time here
+        const uint64_t presentation = packet.whole && packet.payloads.front().timed
+            ? packet.payloads.front().presentationMs
+            : sendTime;
         if (presentation > sendTime)
             m_shiftMs = uint32_t(std::min<uint64_t>(presentation - sendTime, m_prerollMs));
     }
-    if (m_shiftMs != 0)
-        writeLe(chunk, sendTimeAt, 4, uint32_t(sendTime + m_shiftMs));
+    uint32_t retimed = sendTime + m_shiftMs;
+    // The reader hands on what a packet brought only once a later send time shows that the
+    // stream has moved on past it: a send time at the packet's last frame, which is all it
+    // still waits for, hands on the rest as soon as the packet is read.
+    const bool inOrder = m_singleStream && presentedInOrder(packet);
+    if (inOrder) {
+        const uint64_t last = packet.payloads.back().presentationMs;
+        if (last > retimed && last - retimed <= kLongestPacketMs)
+            retimed = uint32_t(last);
+    }
+    writeLe(chunk, packet.sendTimeAt, 4, retimed);
+
+    std::vector<std::string> packets;
+    if (m_splitPending) {
+        m_splitPending = false;
+        if (inOrder)
+            packets = splitFirstPacket(chunk, packet, retimed);
+    }
+    if (packets.empty()) {
+        if (m_packetSize == 0) {
+            if (m_sequenceShift != 0)
+                writeLe(chunk, 4, 4, sequence);
+            return false;
+        }
+        packets.push_back(chunk.substr(kChunkHead));
+    }
+    for (size_t i = 0; i < packets.size(); ++i) {
+        std::string body = m_packetSize != 0 ? framedPackets(packets[i], m_packetSize, retimed) : packets[i];
+        // A chunk's size is a 16-bit count: a chunk that no longer fits goes.
+        if (8 + body.size() <= 0xffff)
+            out += dataChunk(chunk, uint32_t(sequence + i), body);
+    }
+    m_sequenceShift += uint32_t(packets.size() - 1);
+    return true;
 }
 
 } // namespace tarvoni::stream

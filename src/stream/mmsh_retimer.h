@@ -13,9 +13,22 @@ namespace tarvoni::stream {
 // "preroll" (often 2 to 5 seconds) of packets beyond the first one, and a live server without a
 // fast start sends those in real time. The rewrite declares no preroll and moves each packet's
 // send time to where the reader's clock then expects it: the first packet's send time meets the
-// presentation time of its first payload (never moved by more than the preroll). Everything else
-// passes unchanged, and an answer that is not a stream of MMS chunks passes untouched. An answer
-// whose head has not ended within 16 KB is no answer: nothing of it is handed on.
+// presentation time of its first payload (never moved by more than the preroll).
+//
+// The reader also holds back what a packet brought until a later packet's send time has passed
+// it. In a stream of one audio or video stream, each packet's send time is moved on to its last
+// payload's presentation time (all that packet still waits for), and the first packet after a
+// header is sent as two, its first payload alone two ticks of the reader's clock earlier: what
+// the first packet brought is then handed on as soon as it is read, not a packet later.
+//
+// And libVLC's MMS access finishes reading a packet only once the next chunk has arrived. The
+// header declares packets of 32 bytes, each packet is given its length and padding explicitly
+// (padded to the stream's own size as libVLC would have padded it) and is followed, in the same
+// chunk, by an empty packet of 32 bytes, on which the access waits instead.
+//
+// Everything else passes unchanged, and an answer that is not a stream of MMS chunks passes
+// untouched. An answer whose head has not ended within 16 KB is no answer: nothing of it is
+// handed on.
 class MmshRetimer {
 public:
     // The bytes to hand on for `input`, the next bytes of the server's answer. Bytes that end in
@@ -34,13 +47,19 @@ private:
     enum class State { Head, Chunks, PassThrough, HeadTooLong };
 
     void retimeHeader(std::string &chunk);
-    void retimeDataPacket(std::string &chunk);
+    // Retimes a data chunk in place; true when it has instead appended the chunk, split, to
+    // `out`.
+    bool retimeDataPacket(std::string &chunk, std::string &out);
 
     State m_state = State::Head;
     std::string m_pending;
     uint64_t m_prerollMs = 0;
     uint32_t m_shiftMs = 0;
     bool m_shiftKnown = false;
+    bool m_singleStream = false;
+    bool m_splitPending = false;
+    uint32_t m_sequenceShift = 0; // chunks added so far, for the sequence numbers that follow
+    size_t m_packetSize = 0;      // the stream's own packet size, while packets are framed anew
 };
 
 } // namespace tarvoni::stream

@@ -227,10 +227,13 @@ void VlcMediaPlayer::attachMedia()
 {
     Entry &e = *m_entry;
     e.instance = *m_instance;
-    const QString mrl = MmshRelay::relayedAddress(engineAddress(e.address));
+    const QString address = engineAddress(e.address);
+    const QString mrl = MmshRelay::relayedAddress(address);
     e.media.reset(libvlc_media_new_location(m_instance->get(), mrl.toUtf8().constData()));
     if (e.media) {
-        const QByteArray caching = ":network-caching=" + QByteArray::number(m_options.networkCachingMs);
+        const bool mms = addressScheme(address) == QLatin1String("mmsh:");
+        const int cachingMs = mms ? m_options.mmsNetworkCachingMs : m_options.networkCachingMs;
+        const QByteArray caching = ":network-caching=" + QByteArray::number(cachingMs);
         libvlc_media_add_option(e.media.get(), caching.constData());
     }
     if (!e.media) {

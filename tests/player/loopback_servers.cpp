@@ -228,7 +228,7 @@ MmshRadio::~MmshRadio()
     stopProcess(m_server);
 }
 
-bool MmshRadio::start(QString *error)
+bool MmshRadio::start(QString *error, int toneSeconds)
 {
     const QString cvlc = QStandardPaths::findExecutable(QStringLiteral("cvlc"));
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
@@ -241,7 +241,7 @@ bool MmshRadio::start(QString *error)
     encode.start(ffmpeg,
                  {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                   QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("sine=frequency=550:duration=20"), QStringLiteral("-ac"),
+                  QStringLiteral("sine=frequency=550:duration=%1").arg(toneSeconds), QStringLiteral("-ac"),
                   QStringLiteral("2"), QStringLiteral("-b:a"), QStringLiteral("128k"), tone});
     if (!encode.waitForFinished(30000) || encode.exitCode() != 0) {
         *error = QStringLiteral("ffmpeg could not make the tone");

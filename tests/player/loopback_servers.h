@@ -62,7 +62,9 @@ public:
     MmshRadio(const MmshRadio &) = delete;
     MmshRadio &operator=(const MmshRadio &) = delete;
 
-    bool start(QString *error);
+    // The server plays a tone of `toneSeconds` in a loop; at each turn of the loop it ends the
+    // stream and drops its listeners, as a server whose programme ends would.
+    bool start(QString *error, int toneSeconds = 20);
     // "mms://127.0.0.1:<port>/"
     QString mmsUrl() const;
 
