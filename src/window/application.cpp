@@ -1,11 +1,13 @@
 #include "application.h"
 
 #include "ads/ad_panes.h"
+#include "design_fonts.h"
 #include "desktop/desktop_services.h"
 #include "form1.h"
 #include "platform_choice.h"
 #include "player/station_catalogue.h"
 #include "player/vlc/create_media_player.h"
+#include "startup_trace.h"
 #include "station_button.h"
 #include "tray/qt_notification_area.h"
 #include "window_media_controls.h"
@@ -18,7 +20,10 @@ namespace tarvoni {
 
 int runApplication(int argc, char *argv[], const ProgramSetup &setup)
 {
+    startupTrace("started");
     choosePlatform(argc, argv);
+    // Read while the application starts up.
+    DesignFonts::prepare();
     prepareAdPanes();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvoni Radio Player"));
@@ -28,20 +33,26 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     // The window hidden in the tray is no reason to end; the window's unloading is.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    startupTrace("application made");
     const StationCatalogue catalogue(setup.hosts);
     // Made after the window but destroyed after it too: the window's last message, however it
     // goes, removes the icon from the tray area.
     std::optional<QtNotificationArea> tray;
     Form1 form(catalogue, createMediaPlayer(nullptr, setup.engineArgs).release());
+    startupTrace("window made");
     QApplication::setWindowIcon(form.windowIcon());
     QtNotificationArea &trayArea = tray.emplace(form.windowIcon(), form.mnuTray, form.windowSystem());
-    if (!trayArea.isAvailable())
-        qWarning("Tarvoni Radio Player: no system tray found; the window minimizes normally.");
     QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
 
     form.load(&trayArea);
+    startupTrace("loaded");
     form.show();
+    startupTrace("shown");
     form.stationButton(QStringLiteral("asura"))->setFocus();
+    // Asked once the window is shown: Qt's answer opens a bus connection of its own, and the
+    // answer only decides this warning.
+    if (!trayArea.isAvailable())
+        qWarning("Tarvoni Radio Player: no system tray found; the window minimizes normally.");
     WindowMediaControls mediaControls(form);
     const DesktopServices desktop(mediaControls, DesktopServices::installedLogoDirectory());
     startAdPanes(&form, QUrl(QStringLiteral("http://") + setup.hosts.adServer));

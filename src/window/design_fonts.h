@@ -15,12 +15,17 @@ namespace tarvoni {
 // are within a few per cent of its own. Likewise the crisp, unsmoothed glyphs that suit the
 // small fonts at 96 dpi are kept to a ratio of 1; on scaled screens text is smoothed.
 struct DesignFonts {
-    QFont dialog;      // MS Sans Serif 8.25 pt (Tahoma when scaled): captions and the small print
-    QFont tahoma;      // Tahoma 8.25 pt: mini, exit
-    QFont tahomaBold;  // Tahoma 8.25 pt bold: the panel labels
-    QFont playGlyph;   // Webdings 14.25 pt, or a sans-serif for the triangle stand-in
-    QFont stopGlyph;   // Wingdings 11.25 pt, or a sans-serif for the square stand-in
+    QFont dialog;             // MS Sans Serif 8.25 pt (Tahoma when scaled): captions and the small print
+    QFont tahoma;             // Tahoma 8.25 pt: mini, exit
+    QFont tahomaBold;         // Tahoma 8.25 pt bold: the panel labels
+    QFont playGlyph;          // Webdings 14.25 pt, or a sans-serif for the triangle stand-in
+    QFont stopGlyph;          // Wingdings 11.25 pt, or a sans-serif for the square stand-in
     bool symbolFonts = false; // Webdings and Wingdings are both there
+
+    // Starts reading the desktop's font configuration (some milliseconds) on a thread of its
+    // own, so that it is done while the application starts up; call it before the application
+    // is made. Optional: load() reads it otherwise.
+    static void prepare();
 
     // Loads the fonts into the application once, for the application's device pixel ratio;
     // later calls return the same fonts.

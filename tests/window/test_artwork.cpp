@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
@@ -94,7 +95,8 @@ QMap<QString, Ink> textInk(const Form1 &form, const QImage &shown, const QImage 
             for (int y = area.top(); y <= area.bottom() && !inked; ++y) {
                 const QRgb a = shown.pixel(x, y), b = hidden.pixel(x, y);
                 inked = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                  std::abs(qBlue(a) - qBlue(b))}) > 96;
+                                  std::abs(qBlue(a) - qBlue(b))})
+                    > 96;
             }
             if (inked) {
                 first = first < 0 ? x : first;
@@ -207,10 +209,8 @@ void TestArtwork::picture_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("cornerTransparent");
     for (const Picture &picture : kPictures) {
-        QTest::newRow(picture.path) << QString::fromLatin1(picture.path)
-                                    << QByteArray(picture.format)
-                                    << QSize(picture.width, picture.height)
-                                    << picture.cornerTransparent;
+        QTest::newRow(picture.path) << QString::fromLatin1(picture.path) << QByteArray(picture.format)
+                                    << QSize(picture.width, picture.height) << picture.cornerTransparent;
     }
 }
 
@@ -232,6 +232,11 @@ void TestArtwork::picture()
     const QImage image = reader.read();
     QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
     QCOMPARE(image.size(), size);
+
+    // At the design scale the window shows the form the picture was decoded to when the program
+    // was built: the decoder's own image, pixel for pixel.
+    QVERIFY(QFile::exists(QString(path).replace(QLatin1String(":/assets/"), QLatin1String(":/decoded/"))));
+    QCOMPARE(designPicture(path, 1.0).toImage(), QPixmap::fromImage(image).toImage());
 
     // The panel and the banner are opaque so that the window's labels lie on them as designed;
     // lite and the icon are cut to their own shape.
@@ -304,8 +309,7 @@ void TestArtwork::everyStationHasItsLogo_data()
     const std::span<const StationRow> rows = StationCatalogue::rows();
     QCOMPARE(rows.size(), std::size_t(29));
     for (const StationRow &row : rows) {
-        const QString name =
-            QString::fromUtf8(row.controlName.data(), qsizetype(row.controlName.size()));
+        const QString name = QString::fromUtf8(row.controlName.data(), qsizetype(row.controlName.size()));
         QString logo = name;
         if (name == u"comservice" || name == u"tns")
             logo = QStringLiteral("logo_a");
@@ -327,8 +331,7 @@ void TestArtwork::everyStationHasItsLogo()
         QVERIFY(path.isEmpty());
         return;
     }
-    QVERIFY2(path.startsWith(QLatin1String(":/assets/logos/") + logo + QLatin1Char('.')),
-             qPrintable(path));
+    QVERIFY2(path.startsWith(QLatin1String(":/assets/logos/") + logo + QLatin1Char('.')), qPrintable(path));
     QVERIFY2(!QImage(path).isNull(), qPrintable(path));
 }
 
@@ -343,9 +346,9 @@ void TestArtwork::desktopIcon_data()
 void TestArtwork::desktopIcon()
 {
     QFETCH(int, size);
-    const QString path =
-        QStringLiteral(TARVONI_SOURCE_DIR "/assets/icons/hicolor/%1x%1/apps/tarvoni-radio-player.png")
-            .arg(size);
+    const QString path = QStringLiteral(TARVONI_SOURCE_DIR
+                                        "/assets/icons/hicolor/%1x%1/apps/tarvoni-radio-player.png")
+                             .arg(size);
     QImageReader reader(path);
     QCOMPARE(reader.format(), QByteArray("png"));
     const QImage image = reader.read();
