@@ -15,6 +15,7 @@
 // --engine-flags   Chromium switches to try on the panes' web engine, on top of the program's
 // --soak MINUTES   instead: one start, a station change every --switch S (default 30)
 //                  seconds, and the slope of the tree's PSS over the second half
+// --window-only    instead: only start to window mapped, the program's and the bare window's
 
 #include "desk.h"
 #include "event_wait.h"
@@ -50,6 +51,7 @@ struct Options {
     bool asRoot = false;
     bool references = true;
     int soakMinutes = 0;
+    bool windowOnly = false;
     int switchSeconds = 30;
     QString engineFlags;
 };
@@ -72,7 +74,8 @@ double ms(qint64 ns)
 
 double median(std::vector<double> values)
 {
-    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }), values.end());
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }),
+                 values.end());
     if (values.empty())
         return kNone;
     std::sort(values.begin(), values.end());
@@ -82,7 +85,8 @@ double median(std::vector<double> values)
 
 QString figure(double value, const char *unit, int decimals = 0)
 {
-    return std::isnan(value) ? QStringLiteral("–") : QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(unit));
+    return std::isnan(value) ? QStringLiteral("–")
+                             : QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(unit));
 }
 
 QString ratio(double ours, double reference)
@@ -111,15 +115,19 @@ public:
                     m_requests.push_back(at);
             }
         });
-        m_process.start(QStringLiteral("python3"), {QStringLiteral(TARVONI_STREAM_SERVER), QStringLiteral("--workdir"),
-                                                    workDir, QStringLiteral("--port"), QString::number(kStreamPort)});
-        return waitUntil([this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; }, 60000)
+        m_process.start(QStringLiteral("python3"),
+                        {QStringLiteral(TARVONI_STREAM_SERVER), QStringLiteral("--workdir"), workDir,
+                         QStringLiteral("--port"), QString::number(kStreamPort)});
+        return waitUntil(
+                   [this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
+                   60000)
             && m_process.readLine().startsWith("PORT");
     }
 
     qint64 firstRequestAfter(qint64 fromNs) const
     {
-        const auto it = std::find_if(m_requests.begin(), m_requests.end(), [fromNs](qint64 t) { return t >= fromNs; });
+        const auto it = std::find_if(m_requests.begin(), m_requests.end(),
+                                     [fromNs](qint64 t) { return t >= fromNs; });
         return it == m_requests.end() ? -1 : *it;
     }
 
@@ -130,7 +138,10 @@ private:
 };
 
 struct Bench {
-    explicit Bench(const Options &o) : options(o) {}
+    explicit Bench(const Options &o)
+        : options(o)
+    {
+    }
 
     Options options;
     bench::Desk desk{options.asRoot};
@@ -174,7 +185,8 @@ struct ProgramRun {
             const QByteArray line = process.readLine().trimmed();
             const QList<QByteArray> words = line.split(' ');
             if (words.value(0) == "button")
-                buttons.insert(QString::fromLatin1(words.value(1)), {words.value(2).toInt(), words.value(3).toInt()});
+                buttons.insert(QString::fromLatin1(words.value(1)),
+                               {words.value(2).toInt(), words.value(3).toInt()});
             else if (line.startsWith("status: "))
                 status = line.mid(8);
         }
@@ -182,9 +194,13 @@ struct ProgramRun {
 
     bool readButtons()
     {
-        return waitUntil([this] {
-            return buttons.contains(QStringLiteral("stop")) || process.state() == QProcess::NotRunning;
-        }, 30000) && buttons.contains(QStringLiteral("stop"));
+        return waitUntil(
+                   [this] {
+                       return buttons.contains(QStringLiteral("stop"))
+                           || process.state() == QProcess::NotRunning;
+                   },
+                   30000)
+            && buttons.contains(QStringLiteral("stop"));
     }
 };
 
@@ -218,7 +234,8 @@ double clickStation(Bench &b, ProgramRun &run, const Kind &kind, bench::SoundCap
         return kNone;
     const double heard = b.heardAfter(clicked, 10000);
     if (std::isnan(heard))
-        std::fprintf(stderr, "  %s not heard; the status line says \"%s\"\n", kind.label, run.status.constData());
+        std::fprintf(stderr, "  %s not heard; the status line says \"%s\"\n", kind.label,
+                     run.status.constData());
     // A check on the click's timestamp: the program's request comes after it.
     const qint64 request = b.streams.firstRequestAfter(clicked - 200000000);
     if (kind.logged && request > 0)
@@ -265,8 +282,9 @@ void printTree(const QList<qint64> &tree)
     for (qint64 pid : tree) {
         QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
         command.open(QIODevice::ReadOnly);
-        std::fprintf(stderr, "    %7lld %7.1f MB PSS %7.1f MB USS  %s\n", pid, bench::treePssKb({pid}) / 1024.0,
-                     bench::treeUssKb({pid}) / 1024.0, command.readAll().replace('\0', ' ').left(80).constData());
+        std::fprintf(stderr, "    %7lld %7.1f MB PSS %7.1f MB USS  %s\n", pid,
+                     bench::treePssKb({pid}) / 1024.0, bench::treeUssKb({pid}) / 1024.0,
+                     command.readAll().replace('\0', ' ').left(80).constData());
     }
 }
 
@@ -289,7 +307,8 @@ StartFigures measureProgramOnce(Bench &b)
         bench::SoundCapture::Gaps gaps;
         figures.laterMs[QLatin1String(kind.label)] = clickStation(b, run, kind, &gaps);
         figures.gaps[QLatin1String(kind.label)] = gaps;
-        std::fprintf(stderr, "  %s %.0f ms, %d gaps\n", kind.label, figures.laterMs[QLatin1String(kind.label)], gaps.count);
+        std::fprintf(stderr, "  %s %.0f ms, %d gaps\n", kind.label,
+                     figures.laterMs[QLatin1String(kind.label)], gaps.count);
         stopPlaying(b, run);
     }
     // While playing the first kind of station, both panes loaded.
@@ -300,7 +319,8 @@ StartFigures measureProgramOnce(Bench &b)
     figures.ussMb = bench::treeUssKb(tree) / 1024.0;
     figures.processes = int(tree.size());
     figures.sharers = bench::processesMappingOutside("libQt6WebEngineCore.so", tree);
-    std::fprintf(stderr, "  PSS %.1f MB, USS %.1f MB, %d processes; %d processes elsewhere map the web engine\n",
+    std::fprintf(stderr,
+                 "  PSS %.1f MB, USS %.1f MB, %d processes; %d processes elsewhere map the web engine\n",
                  figures.pssMb, figures.ussMb, figures.processes, figures.sharers);
     printTree(tree);
     figures.cpuPercent = bench::treeCpuPercent(run.process.processId(), b.options.cpuSeconds);
@@ -315,8 +335,8 @@ StartFigures measureProgramOnce(Bench &b)
 // --- References ----------------------------------------------------------------------------
 
 struct ReferenceFigures {
-    double mappedMs = kNone;                   // the bare window
-    std::map<QString, double> startToHeardMs;  // the players, by kind
+    double mappedMs = kNone;                  // the bare window
+    std::map<QString, double> startToHeardMs; // the players, by kind
     std::map<QString, double> requestToHeardMs;
     double pssMb = kNone;
     double cpuPercent = kNone;
@@ -413,12 +433,38 @@ int soak(Bench &b)
         std::fflush(stdout);
     }
     bench::endTree(run.process.processId());
-    const std::vector<std::pair<double, double>> secondHalf(samples.begin() + qsizetype(samples.size() / 2), samples.end());
-    std::printf("\nPSS of the whole tree: %s at the first change, %s at the last; slope over the second half %s "
-                "(%d changes, one every %d s)\n",
-                qPrintable(figure(samples.empty() ? kNone : samples.front().second, "MB", 1)),
-                qPrintable(figure(samples.empty() ? kNone : samples.back().second, "MB", 1)),
-                qPrintable(figure(slopePerHour(secondHalf), "MB/h", 2)), changes, b.options.switchSeconds);
+    const std::vector<std::pair<double, double>> secondHalf(samples.begin() + qsizetype(samples.size() / 2),
+                                                            samples.end());
+    std::printf(
+        "\nPSS of the whole tree: %s at the first change, %s at the last; slope over the second half %s "
+        "(%d changes, one every %d s)\n",
+        qPrintable(figure(samples.empty() ? kNone : samples.front().second, "MB", 1)),
+        qPrintable(figure(samples.empty() ? kNone : samples.back().second, "MB", 1)),
+        qPrintable(figure(slopePerHour(secondHalf), "MB/h", 2)), changes, b.options.switchSeconds);
+    return 0;
+}
+
+// --- Start to window mapped alone ------------------------------------------------------
+
+int windowOnly(Bench &b)
+{
+    std::vector<double> ours, bare;
+    for (int i = 0; i < b.options.starts; ++i) {
+        // Each on a quiet desk: what the last one left behind has ended.
+        bench::pause(1000);
+        ProgramRun run;
+        StartFigures figures;
+        startProgram(b, run, &figures);
+        bench::endTree(run.process.processId());
+        ours.push_back(figures.mappedMs);
+        bench::pause(1000);
+        bare.push_back(measureBareWindow(b).mappedMs);
+        std::fprintf(stderr, "start %d of %d: mapped %.1f ms, bare Qt window %.1f ms\n", i + 1,
+                     b.options.starts, ours.back(), bare.back());
+    }
+    std::printf("start to window mapped, median of %d starts: %s, bare Qt window %s%s\n", b.options.starts,
+                qPrintable(figure(median(ours), "ms", 1)), qPrintable(figure(median(bare), "ms", 1)),
+                qPrintable(ratio(median(ours), median(bare))));
     return 0;
 }
 
@@ -426,10 +472,11 @@ int soak(Bench &b)
 
 void row(const QString &name, const QString &ours, const QStringList &references = {})
 {
-    std::printf("%-58s %-36s %s\n", qPrintable(name), qPrintable(ours), qPrintable(references.join(QStringLiteral("; "))));
+    std::printf("%-58s %-36s %s\n", qPrintable(name), qPrintable(ours),
+                qPrintable(references.join(QStringLiteral("; "))));
 }
 
-template<typename T, typename F>
+template <typename T, typename F>
 double medianOf(const std::vector<T> &runs, F value)
 {
     std::vector<double> values;
@@ -438,27 +485,34 @@ double medianOf(const std::vector<T> &runs, F value)
     return median(values);
 }
 
-void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std::vector<ReferenceFigures> &bare,
+void printTable(const Bench &b, const std::vector<StartFigures> &ours,
+                const std::vector<ReferenceFigures> &bare,
                 const std::map<QString, std::vector<ReferenceFigures>> &players)
 {
-    std::printf("\nmedians of %d fresh starts; heard = first audible sample the sound server played\n", b.options.starts);
-    std::printf("references: players from their start (and from their first request to the stream server)\n\n");
-    row(QStringLiteral("figure"), QStringLiteral("Tarvoni"), {QStringLiteral("references (Tarvoni ÷ reference)")});
+    std::printf("\nmedians of %d fresh starts; heard = first audible sample the sound server played\n",
+                b.options.starts);
+    std::printf(
+        "references: players from their start (and from their first request to the stream server)\n\n");
+    row(QStringLiteral("figure"), QStringLiteral("Tarvoni"),
+        {QStringLiteral("references (Tarvoni ÷ reference)")});
     const double mapped = medianOf(ours, [](const StartFigures &f) { return f.mappedMs; });
     const double bareMapped = medianOf(bare, [](const ReferenceFigures &f) { return f.mappedMs; });
     row(QStringLiteral("start to window mapped"), figure(mapped, "ms", 1),
         {QStringLiteral("bare Qt window %1%2").arg(figure(bareMapped, "ms", 1), ratio(mapped, bareMapped))});
     const double firstClick = medianOf(ours, [](const StartFigures &f) { return f.firstClickMs; });
     const QString firstLabel = QLatin1String(b.kinds.front().label);
-    const double laterFirstKind = medianOf(ours, [&](const StartFigures &f) { return f.laterMs.at(firstLabel); });
+    const double laterFirstKind = medianOf(ours,
+                                           [&](const StartFigures &f) { return f.laterMs.at(firstLabel); });
     row(QStringLiteral("%1, the first click after start").arg(firstLabel), figure(firstClick, "ms"),
-        {QStringLiteral("the same station clicked later %1%2").arg(figure(laterFirstKind, "ms"), ratio(firstClick, laterFirstKind))});
+        {QStringLiteral("the same station clicked later %1%2")
+             .arg(figure(laterFirstKind, "ms"), ratio(firstClick, laterFirstKind))});
     for (const Kind &kind : b.kinds) {
         const QString label = QLatin1String(kind.label);
         const double later = medianOf(ours, [&](const StartFigures &f) { return f.laterMs.at(label); });
         QStringList references;
         for (const auto &[name, runs] : players) {
-            const double start = medianOf(runs, [&](const ReferenceFigures &f) { return f.startToHeardMs.at(label); });
+            const double start = medianOf(
+                runs, [&](const ReferenceFigures &f) { return f.startToHeardMs.at(label); });
             const double request = medianOf(runs, [&](const ReferenceFigures &f) {
                 const auto it = f.requestToHeardMs.find(label);
                 return it == f.requestToHeardMs.end() ? kNone : it->second;
@@ -473,7 +527,9 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std
     const double pss = medianOf(ours, [](const StartFigures &f) { return f.pssMb; });
     const double uss = medianOf(ours, [](const StartFigures &f) { return f.ussMb; });
     const double processes = medianOf(ours, [](const StartFigures &f) { return double(f.processes); });
-    QStringList pssReferences{QStringLiteral("bare Qt window %1").arg(figure(medianOf(bare, [](const ReferenceFigures &f) { return f.pssMb; }), "MB", 1))};
+    QStringList pssReferences{
+        QStringLiteral("bare Qt window %1")
+            .arg(figure(medianOf(bare, [](const ReferenceFigures &f) { return f.pssMb; }), "MB", 1))};
     QStringList cpuReferences;
     const double cpu = medianOf(ours, [](const StartFigures &f) { return f.cpuPercent; });
     for (const auto &[name, runs] : players) {
@@ -483,10 +539,13 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std
         cpuReferences << QStringLiteral("%1 %2%3").arg(name, figure(theirCpu, "%", 2), ratio(cpu, theirCpu));
     }
     row(QStringLiteral("PSS of the whole tree while playing, panes loaded"),
-        QStringLiteral("%1 (USS %2, %3 processes, %4)").arg(figure(pss, "MB", 1), figure(uss, "MB", 1)).arg(processes).arg(
-            b.desk.unprivileged() || ::geteuid() != 0 ? QStringLiteral("user") : QStringLiteral("root")),
+        QStringLiteral("%1 (USS %2, %3 processes, %4)")
+            .arg(figure(pss, "MB", 1), figure(uss, "MB", 1))
+            .arg(processes)
+            .arg(b.desk.unprivileged() || ::geteuid() != 0 ? QStringLiteral("user") : QStringLiteral("root")),
         pssReferences);
-    row(QStringLiteral("CPU while playing, %1 s (% of one core)").arg(b.options.cpuSeconds), figure(cpu, "%", 2), cpuReferences);
+    row(QStringLiteral("CPU while playing, %1 s (% of one core)").arg(b.options.cpuSeconds),
+        figure(cpu, "%", 2), cpuReferences);
     QStringList dropouts;
     for (const Kind &kind : b.kinds) {
         int count = 0;
@@ -503,9 +562,12 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours, const std
     row(QStringLiteral("gaps ≥ 20 ms in the first %1 s after heard, all starts").arg(b.options.listenSeconds),
         QString(), dropouts);
     const double sharers = medianOf(ours, [](const StartFigures &f) { return double(f.sharers); });
-    std::printf("\nPSS counts the web engine's library (some 100 MB of it resident) in full only while no other\n"
-                "process on the machine maps it; %.0f others did (median), which lowers the figure.\n", sharers);
-    std::printf("ad server: /favicon.ico asked for %d times over all starts\n", b.ads.requestCount("/favicon.ico"));
+    std::printf(
+        "\nPSS counts the web engine's library (some 100 MB of it resident) in full only while no other\n"
+        "process on the machine maps it; %.0f others did (median), which lowers the figure.\n",
+        sharers);
+    std::printf("ad server: /favicon.ico asked for %d times over all starts\n",
+                b.ads.requestCount("/favicon.ico"));
 }
 
 // --- Setting up ----------------------------------------------------------------------------
@@ -532,6 +594,8 @@ Options parseOptions(const QStringList &args)
             o.engineFlags = args.value(++i);
         else if (arg == QLatin1String("--as-root"))
             o.asRoot = true;
+        else if (arg == QLatin1String("--window-only"))
+            o.windowOnly = true;
         else if (arg == QLatin1String("--no-references"))
             o.references = false;
     }
@@ -546,7 +610,8 @@ std::vector<Kind> makeKinds(int mmsPort)
     return {
         {"http with a path, 2 s burst", "asura", "asura", stream + QStringLiteral("/stream?burst=2&x="),
          QStringLiteral("http://%1/stream?burst=2&x=/live").arg(stream), true},
-        {"http, port only", "nilwala", "nilwala", QStringLiteral("127.0.0.1"), QStringLiteral("http://%1").arg(stream), true},
+        {"http, port only", "nilwala", "nilwala", QStringLiteral("127.0.0.1"),
+         QStringLiteral("http://%1").arg(stream), true},
         {".asx", "kirula", "kirula", stream, QStringLiteral("http://%1/kirula.asx").arg(stream), true},
         {"http without burst", "tnl", "tnl", stream + QStringLiteral("/stream?burst=0&x="),
          QStringLiteral("http://%1/stream?burst=0&x=/live").arg(stream), true},
@@ -564,13 +629,15 @@ bool setUp(Bench &b, const QString &workDir)
         std::fprintf(stderr, "the ad server did not start\n");
         return false;
     }
-    if (!b.streams.start(workDir)) {
+    // Starting the window needs no stream (and leaves the stream port to another run).
+    if (!b.options.windowOnly && !b.streams.start(workDir)) {
         std::fprintf(stderr, "the stream server did not start on port %d\n", kStreamPort);
         return false;
     }
     if (!b.mms.start(&error) || !b.desk.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), &error)
         || !b.sound.start(b.desk.environment(), b.desk.monitorSource())) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.isEmpty() ? QStringLiteral("parec did not start") : error));
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(error.isEmpty() ? QStringLiteral("parec did not start") : error));
         return false;
     }
     b.kinds = makeKinds(QUrl(b.mms.mmsUrl()).port());
@@ -588,13 +655,17 @@ int main(int argc, char *argv[])
         return 1;
     if (b.options.soakMinutes > 0)
         return soak(b);
+    if (b.options.windowOnly)
+        return windowOnly(b);
 
     std::map<QString, QStringList> playerCommands;
     const bool root = ::geteuid() == 0 && !b.desk.unprivileged();
     if (b.options.references && !QStandardPaths::findExecutable(QStringLiteral("cvlc")).isEmpty() && !root)
-        playerCommands[QStringLiteral("VLC's player")] = {QStringLiteral("cvlc"), QStringLiteral("--no-video")};
+        playerCommands[QStringLiteral("VLC's player")] = {QStringLiteral("cvlc"),
+                                                          QStringLiteral("--no-video")};
     if (b.options.references && !QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty())
-        playerCommands[QStringLiteral("mpv")] = {QStringLiteral("mpv"), QStringLiteral("--no-video"), QStringLiteral("--no-terminal")};
+        playerCommands[QStringLiteral("mpv")] = {QStringLiteral("mpv"), QStringLiteral("--no-video"),
+                                                 QStringLiteral("--no-terminal")};
 
     std::vector<StartFigures> ours;
     std::vector<ReferenceFigures> bare;

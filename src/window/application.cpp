@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "ads/ad_panes.h"
+#include "ads/first_paint_watcher.h"
 #include "design_fonts.h"
 #include "desktop/desktop_services.h"
 #include "form1.h"
@@ -13,8 +14,10 @@
 #include "window_media_controls.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 
 #include <optional>
+#include <thread>
 
 namespace tarvoni {
 
@@ -34,12 +37,16 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     QApplication::setQuitOnLastWindowClosed(false);
 
     startupTrace("application made");
+    // The session bus is connected while the window is made: accessibility, the tray and the
+    // media controls all use it, and connecting waits on the bus.
+    std::thread busConnection([] { QDBusConnection::sessionBus(); });
     const StationCatalogue catalogue(setup.hosts);
     // Made after the window but destroyed after it too: the window's last message, however it
     // goes, removes the icon from the tray area.
     std::optional<QtNotificationArea> tray;
     Form1 form(catalogue, createMediaPlayer(nullptr, setup.engineArgs).release());
     startupTrace("window made");
+    busConnection.join();
     QApplication::setWindowIcon(form.windowIcon());
     QtNotificationArea &trayArea = tray.emplace(form.windowIcon(), form.mnuTray, form.windowSystem());
     QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
@@ -49,10 +56,12 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     form.show();
     startupTrace("shown");
     form.stationButton(QStringLiteral("asura"))->setFocus();
-    // Asked once the window is shown: Qt's answer opens a bus connection of its own, and the
-    // answer only decides this warning.
-    if (!trayArea.isAvailable())
-        qWarning("Tarvoni Radio Player: no system tray found; the window minimizes normally.");
+    // Asked once the window is on screen: Qt's answer opens a bus connection of its own, and
+    // the answer only decides this warning.
+    new FirstPaintWatcher(&form, [&trayArea] {
+        if (!trayArea.isAvailable())
+            qWarning("Tarvoni Radio Player: no system tray found; the window minimizes normally.");
+    });
     WindowMediaControls mediaControls(form);
     const DesktopServices desktop(mediaControls, DesktopServices::installedLogoDirectory());
     startAdPanes(&form, QUrl(QStringLiteral("http://") + setup.hosts.adServer));
