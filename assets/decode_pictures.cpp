@@ -4,19 +4,18 @@
 
 #include "assets/decoded_picture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImageReader>
 
 #include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    // The decoders are Qt's image plugins; the ICO one wants a GUI application.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // The decoders are Qt's image plugins, found through the application.
+    QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
         std::fprintf(stderr, "usage: tarvoni_decode_pictures SOURCE_DIR OUTPUT_DIR PICTURE...\n");

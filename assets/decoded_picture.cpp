@@ -54,7 +54,8 @@ QImage readDecodedPicture(QByteArrayView data)
     if (header.bytesPerLine <= 0 || data.size() != qsizetype(sizeof header) + colourBytes + pixelBytes)
         return {};
     QList<QRgb> colours(header.colourCount);
-    std::memcpy(colours.data(), data.data() + sizeof header, size_t(colourBytes));
+    if (!colours.isEmpty())
+        std::memcpy(colours.data(), data.data() + sizeof header, size_t(colourBytes));
     const auto *pixels = reinterpret_cast<const uchar *>(data.data() + sizeof header + colourBytes);
 
     // Pixels that lie on a word boundary are used where they lie: an image on read-only data
