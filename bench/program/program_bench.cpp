@@ -21,6 +21,7 @@
 //                  8704); the "port only" station, which can reach only 8704, is then left out
 // With --listen, the reference players' gaps are counted too, and every gap is listed with
 // its time after the sound was first heard.
+// --window-only    instead: only start to window mapped, the program's and the bare window's
 
 #include "desk.h"
 #include "event_wait.h"
@@ -56,6 +57,7 @@ struct Options {
     bool asRoot = false;
     bool references = true;
     int soakMinutes = 0;
+    bool windowOnly = false;
     int switchSeconds = 30;
     QString engineFlags;
     QString only;
@@ -464,6 +466,30 @@ int soak(Bench &b)
     return 0;
 }
 
+// --- Start to window mapped alone ------------------------------------------------------
+
+int windowOnly(Bench &b)
+{
+    std::vector<double> ours, bare;
+    for (int i = 0; i < b.options.starts; ++i) {
+        // Each on a quiet desk: what the last one left behind has ended.
+        bench::pause(1000);
+        ProgramRun run;
+        StartFigures figures;
+        startProgram(b, run, &figures);
+        bench::endTree(run.process.processId());
+        ours.push_back(figures.mappedMs);
+        bench::pause(1000);
+        bare.push_back(measureBareWindow(b).mappedMs);
+        std::fprintf(stderr, "start %d of %d: mapped %.1f ms, bare Qt window %.1f ms\n", i + 1,
+                     b.options.starts, ours.back(), bare.back());
+    }
+    std::printf("start to window mapped, median of %d starts: %s, bare Qt window %s%s\n", b.options.starts,
+                qPrintable(figure(median(ours), "ms", 1)), qPrintable(figure(median(bare), "ms", 1)),
+                qPrintable(ratio(median(ours), median(bare))));
+    return 0;
+}
+
 // --- The table -----------------------------------------------------------------------------
 
 void row(const QString &name, const QString &ours, const QStringList &references = {})
@@ -601,6 +627,8 @@ Options parseOptions(const QStringList &args)
             o.streamPort = number(1);
         else if (arg == QLatin1String("--as-root"))
             o.asRoot = true;
+        else if (arg == QLatin1String("--window-only"))
+            o.windowOnly = true;
         else if (arg == QLatin1String("--no-references"))
             o.references = false;
     }
@@ -661,7 +689,7 @@ bool setUp(Bench &b, const QString &workDir)
     // The stream server serves the http stations (and logs their requests) on a fixed port.
     const bool http = std::any_of(b.kinds.begin(), b.kinds.end(),
                                   [](const Kind &kind) { return kind.logged; });
-    if (http && !b.streams.start(workDir, b.options.streamPort)) {
+    if (http && !b.options.windowOnly && !b.streams.start(workDir, b.options.streamPort)) {
         std::fprintf(stderr, "the stream server did not start on port %d\n", b.options.streamPort);
         return false;
     }
@@ -679,6 +707,8 @@ int main(int argc, char *argv[])
         return 1;
     if (b.options.soakMinutes > 0)
         return soak(b);
+    if (b.options.windowOnly)
+        return windowOnly(b);
 
     std::map<QString, QStringList> playerCommands;
     const bool root = ::geteuid() == 0 && !b.desk.unprivileged();

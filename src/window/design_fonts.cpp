@@ -5,6 +5,10 @@
 #include <QGuiApplication>
 #include <QStringList>
 
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
+
 namespace tarvoni {
 
 namespace {
@@ -83,11 +87,45 @@ DesignFonts fontsFor(const Available &found, qreal ratio)
     return result;
 }
 
+// Reading the desktop's font configuration, on a thread of its own.
+class FontConfigurationReader {
+public:
+    ~FontConfigurationReader() { wait(); }
+
+    void start()
+    {
+        if (!m_thread.joinable())
+            m_thread = std::thread([] { FcInit(); });
+    }
+
+    void wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};
+
+FontConfigurationReader &fontConfigurationReader()
+{
+    static FontConfigurationReader reader;
+    return reader;
+}
+
 } // namespace
+
+void DesignFonts::prepare()
+{
+    fontConfigurationReader().start();
+}
 
 const DesignFonts &DesignFonts::load()
 {
     static const DesignFonts fonts = [] {
+        // Qt reads the configuration when the first font is added; it is read once.
+        fontConfigurationReader().wait();
         Available found;
         found.tahoma = addFont(QStringLiteral("tahoma.ttf"), QStringLiteral("Tahoma"));
         addFont(QStringLiteral("tahomabd.ttf"), QStringLiteral("Tahoma"));

@@ -22,6 +22,11 @@ struct DesignFonts {
     QFont stopGlyph;          // Wingdings 11.25 pt, or a sans-serif for the square stand-in
     bool symbolFonts = false; // Webdings and Wingdings are both there
 
+    // Starts reading the desktop's font configuration (some milliseconds) on a thread of its
+    // own, so that it is done while the application starts up; call it before the application
+    // is made. Optional: load() reads it otherwise.
+    static void prepare();
+
     // Loads the fonts into the application once, for the application's device pixel ratio;
     // later calls return the same fonts.
     static const DesignFonts &load();

@@ -1,7 +1,11 @@
 #include "design_pictures.h"
 
+#include "assets/decoded_picture.h"
+
 #include <QGuiApplication>
+#include <QIcon>
 #include <QImage>
+#include <QResource>
 
 #include <cmath>
 
@@ -15,9 +19,33 @@ QString doubleSizePath(const QString &path)
     return path.left(dot) + QLatin1String("@2x") + path.mid(dot);
 }
 
+namespace {
+
+const QLatin1String kPictureRoot(":/assets/");
+const QLatin1String kDecodedRoot(":/decoded/");
+
+// The picture at its design size: from its form decoded when the program was built where
+// there is one, else decoded now.
+QImage designImage(const QString &path)
+{
+    if (path.startsWith(kPictureRoot)) {
+        const QResource decoded(kDecodedRoot + path.mid(kPictureRoot.size()));
+        // Embedded uncompressed, so the image can lie on the embedded data.
+        if (decoded.isValid() && decoded.compressionAlgorithm() == QResource::NoCompression) {
+            QImage image = readDecodedPicture(
+                QByteArrayView(reinterpret_cast<const char *>(decoded.data()), decoded.size()));
+            if (!image.isNull())
+                return image;
+        }
+    }
+    return QImage(path);
+}
+
+} // namespace
+
 QPixmap designPicture(const QString &path, qreal devicePixelRatio)
 {
-    QImage design(path);
+    QImage design = designImage(path);
     design.setDevicePixelRatio(1.0);
     if (design.isNull() || devicePixelRatio <= 1.0)
         return QPixmap::fromImage(design);
@@ -38,6 +66,16 @@ QPixmap designPicture(const QString &path, qreal devicePixelRatio)
 QPixmap designPicture(const QString &path)
 {
     return designPicture(path, qApp ? qApp->devicePixelRatio() : 1.0);
+}
+
+QIcon designIcon(const QString &path)
+{
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    if (ratio > 1.0)
+        return QIcon(path); // with its double-size version
+    QIcon icon;
+    icon.addPixmap(designPicture(path, ratio));
+    return icon;
 }
 
 } // namespace tarvoni

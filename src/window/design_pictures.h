@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 
@@ -13,6 +14,10 @@ QPixmap designPicture(const QString &path, qreal devicePixelRatio);
 
 // The same for the application's device pixel ratio.
 QPixmap designPicture(const QString &path);
+
+// The window's icon: on a screen of ratio 1 its picture alone; above, the picture and its
+// double-size version, as QIcon finds them.
+QIcon designIcon(const QString &path);
 
 // Where the double-size version of a picture lies: ":/assets/banner.gif" gives
 // ":/assets/banner@2x.gif".

@@ -6,6 +6,7 @@
 #include "form1_tray_view.h"
 #include "player/media_player.h"
 #include "player/now_playing_reactions.h"
+#include "startup_trace.h"
 #include "station_button.h"
 #include "tray/api_stuff.h"
 
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShowEvent>
+
+#include <utility>
 
 namespace tarvoni {
 
@@ -38,7 +41,7 @@ Form1::Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *pa
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(QString::fromUtf16(kWindowIcon)));
+    setWindowIcon(designIcon(QString::fromUtf16(kWindowIcon)));
     setFont(DesignFonts::load().dialog);
     setGeometry(QRect(kStartPosition, kClientSize));
     setMinimumSize(kClientSize);
@@ -193,6 +196,8 @@ void Form1::exitClicked()
 
 void Form1::paintEvent(QPaintEvent *)
 {
+    if (!std::exchange(m_painted, true))
+        startupTrace("first paint");
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_background);
 }

@@ -142,6 +142,7 @@ private:
     // while Qt still counts it minimized; reported as the window's state until it is shown.
     std::optional<Qt::WindowStates> m_stateInTray;
     bool m_destroyed = false;
+    bool m_painted = false;
 };
 
 } // namespace tarvoni

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
@@ -231,6 +232,11 @@ void TestArtwork::picture()
     const QImage image = reader.read();
     QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
     QCOMPARE(image.size(), size);
+
+    // At the design scale the window shows the form the picture was decoded to when the program
+    // was built: the decoder's own image, pixel for pixel.
+    QVERIFY(QFile::exists(QString(path).replace(QLatin1String(":/assets/"), QLatin1String(":/decoded/"))));
+    QCOMPARE(designPicture(path, 1.0).toImage(), QPixmap::fromImage(image).toImage());
 
     // The panel and the banner are opaque so that the window's labels lie on them as designed;
     // lite and the icon are cut to their own shape.
