@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tarvoni::vlc {
@@ -112,6 +113,13 @@ void warmUpDecoding(libvlc_instance_t *engine)
 }
 
 } // namespace
+
+void VlcMediaPlayer::ensureEngineStarted()
+{
+    if (std::exchange(m_engineAsked, true))
+        return;
+    startEngine(std::exchange(m_engineArgs, {}));
+}
 
 void VlcMediaPlayer::startEngine(const QStringList &extraEngineArgs)
 {

@@ -11,6 +11,7 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 namespace tarvoni::vlc {
@@ -18,6 +19,8 @@ namespace tarvoni::vlc {
 using stream::MmshRelay;
 
 namespace {
+
+constexpr std::chrono::milliseconds kEngineStartDelay(300);
 
 // Only http carries the sniffing that tells undecodable bytes from a slow start.
 bool isHttpEntry(const QString &address)
@@ -52,7 +55,11 @@ VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlay
             setState(waiting);
         }
     });
-    startEngine(extraEngineArgs);
+    // Started a moment after the program, once its window is up: loading the engine, even on
+    // another core, slows the window's own start-up by a fifth. A station asked for sooner
+    // starts it at once.
+    m_engineArgs = extraEngineArgs;
+    QTimer::singleShot(kEngineStartDelay, this, &VlcMediaPlayer::ensureEngineStarted);
 }
 
 VlcMediaPlayer::~VlcMediaPlayer()
@@ -67,6 +74,7 @@ VlcMediaPlayer::~VlcMediaPlayer()
 
 void VlcMediaPlayer::setUrl(const QString &url)
 {
+    ensureEngineStarted();
     m_url = url;
     if (m_unavailable)
         return;

@@ -83,6 +83,7 @@ private:
     static void onEngineEvent(const libvlc_event_t *event, void *opaque);
     void handleEngineEvent(quint64 entryId, EngineEvent event, double value);
 
+    void ensureEngineStarted();
     void startEngine(const QStringList &extraEngineArgs);
     void engineStarted(EngineParcel &parcel);
     void becomeUnavailable(const std::string &reason);
@@ -121,6 +122,8 @@ private:
     bool m_creatingPlayer = false; // a player is being created on a thread of its own
     // The player the engine made with itself, for the first entry to start at once.
     std::unique_ptr<SparePlayer> m_spare;
+    QStringList m_engineArgs;   // until the engine is started
+    bool m_engineAsked = false; // the engine's start has been asked of its thread
     quint64 m_nextEntryId = 1;
     quint64 m_probeId = 0;
 
