@@ -209,6 +209,7 @@ struct StartFigures {
     std::map<QString, bench::SoundCapture::Gaps> gaps;
     double pssMb = kNone;
     double ussMb = kNone;
+    double aloneMb = kNone; // the tree's distinct pages: PSS were nothing else sharing them
     int processes = 0;
     int sharers = 0; // processes elsewhere on the machine that map the web engine's library
     double cpuPercent = kNone;
@@ -272,7 +273,7 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
     return !run.window.isEmpty();
 }
 
-// With BENCH_VERBOSE set, the memory of each process.
+// With BENCH_VERBOSE set, the memory of each process and of each kind of mapping.
 void printTree(const QList<qint64> &tree)
 {
     if (!qEnvironmentVariableIsSet("BENCH_VERBOSE"))
@@ -280,10 +281,15 @@ void printTree(const QList<qint64> &tree)
     for (qint64 pid : tree) {
         QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
         command.open(QIODevice::ReadOnly);
-        std::fprintf(stderr, "    %7lld %7.1f MB PSS %7.1f MB USS  %s\n", pid,
+        std::fprintf(stderr, "    %7lld %7.1f MB PSS %7.1f MB USS %7.1f MB resident  %s\n", pid,
                      bench::treePssKb({pid}) / 1024.0, bench::treeUssKb({pid}) / 1024.0,
+                     bench::treeDistinctKb({pid}) / 1024.0,
                      command.readAll().replace('\0', ' ').left(80).constData());
     }
+    QMap<QByteArray, qint64> byKind;
+    bench::treeDistinctKb(tree, &byKind);
+    for (auto it = byKind.cbegin(); it != byKind.cend(); ++it)
+        std::fprintf(stderr, "    %7.1f MB  %s\n", it.value() / 1024.0, it.key().constData());
 }
 
 StartFigures measureProgramOnce(Bench &b)
@@ -315,15 +321,18 @@ StartFigures measureProgramOnce(Bench &b)
     const QList<qint64> tree = bench::processTree(run.process.processId());
     figures.pssMb = bench::treePssKb(tree) / 1024.0;
     figures.ussMb = bench::treeUssKb(tree) / 1024.0;
+    figures.aloneMb = bench::treeDistinctKb(tree) / 1024.0;
     figures.processes = int(tree.size());
     figures.sharers = bench::processesMappingOutside("libQt6WebEngineCore.so", tree);
     std::fprintf(stderr,
-                 "  PSS %.1f MB, USS %.1f MB, %d processes; %d processes elsewhere map the web engine\n",
-                 figures.pssMb, figures.ussMb, figures.processes, figures.sharers);
+                 "  PSS %.1f MB (alone %.1f MB), USS %.1f MB, %d processes; %d processes elsewhere map the "
+                 "web engine\n",
+                 figures.pssMb, figures.aloneMb, figures.ussMb, figures.processes, figures.sharers);
     printTree(tree);
     figures.cpuPercent = bench::treeCpuPercent(run.process.processId(), b.options.cpuSeconds);
     const QList<qint64> later = bench::processTree(run.process.processId());
-    std::fprintf(stderr, "  after the CPU time: PSS %.1f MB, USS %.1f MB\n", bench::treePssKb(later) / 1024.0,
+    std::fprintf(stderr, "  after the CPU time: PSS %.1f MB (alone %.1f MB), USS %.1f MB\n",
+                 bench::treePssKb(later) / 1024.0, bench::treeDistinctKb(later) / 1024.0,
                  bench::treeUssKb(later) / 1024.0);
     printTree(later);
     bench::endTree(run.process.processId());
@@ -420,25 +429,31 @@ int soak(Bench &b)
     const qint64 begun = nowNs();
     const int changes = b.options.soakMinutes * 60 / b.options.switchSeconds;
     std::vector<std::pair<double, double>> samples;
+    std::vector<std::pair<double, double>> aloneSamples;
     for (int i = 0; i < changes; ++i) {
         const Kind &kind = b.kinds[size_t(i) % b.kinds.size()];
         b.desk.click(run.window, run.buttons.value(QLatin1String(kind.station)));
         bench::pause(b.options.switchSeconds * 1000);
         b.sound.forget();
-        const double pss = bench::treePssKb(bench::processTree(run.process.processId())) / 1024.0;
-        samples.emplace_back(double(nowNs() - begun) / 3.6e12, pss);
-        std::printf("%6.1f min  %7.1f MB  after %s\n", samples.back().first * 60, pss, kind.label);
+        const QList<qint64> tree = bench::processTree(run.process.processId());
+        const double hours = double(nowNs() - begun) / 3.6e12;
+        samples.emplace_back(hours, bench::treePssKb(tree) / 1024.0);
+        aloneSamples.emplace_back(hours, bench::treeDistinctKb(tree) / 1024.0);
+        std::printf("%6.1f min  %7.1f MB  (alone %7.1f MB)  after %s\n", hours * 60, samples.back().second,
+                    aloneSamples.back().second, kind.label);
         std::fflush(stdout);
     }
     bench::endTree(run.process.processId());
-    const std::vector<std::pair<double, double>> secondHalf(samples.begin() + qsizetype(samples.size() / 2),
-                                                            samples.end());
+    const auto secondHalfSlope = [](const std::vector<std::pair<double, double>> &all) {
+        return slopePerHour({all.begin() + qsizetype(all.size() / 2), all.end()});
+    };
     std::printf(
-        "\nPSS of the whole tree: %s at the first change, %s at the last; slope over the second half %s "
-        "(%d changes, one every %d s)\n",
+        "\nPSS of the whole tree: %s at the first change, %s at the last; slope over the second half %s, "
+        "alone %s (%d changes, one every %d s)\n",
         qPrintable(figure(samples.empty() ? kNone : samples.front().second, "MB", 1)),
         qPrintable(figure(samples.empty() ? kNone : samples.back().second, "MB", 1)),
-        qPrintable(figure(slopePerHour(secondHalf), "MB/h", 2)), changes, b.options.switchSeconds);
+        qPrintable(figure(secondHalfSlope(samples), "MB/h", 2)),
+        qPrintable(figure(secondHalfSlope(aloneSamples), "MB/h", 2)), changes, b.options.switchSeconds);
     return 0;
 }
 
@@ -500,6 +515,7 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
     }
     const double pss = medianOf(ours, [](const StartFigures &f) { return f.pssMb; });
     const double uss = medianOf(ours, [](const StartFigures &f) { return f.ussMb; });
+    const double alone = medianOf(ours, [](const StartFigures &f) { return f.aloneMb; });
     const double processes = medianOf(ours, [](const StartFigures &f) { return double(f.processes); });
     QStringList pssReferences{
         QStringLiteral("bare Qt window %1")
@@ -513,8 +529,8 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
         cpuReferences << QStringLiteral("%1 %2%3").arg(name, figure(theirCpu, "%", 2), ratio(cpu, theirCpu));
     }
     row(QStringLiteral("PSS of the whole tree while playing, panes loaded"),
-        QStringLiteral("%1 (USS %2, %3 processes, %4)")
-            .arg(figure(pss, "MB", 1), figure(uss, "MB", 1))
+        QStringLiteral("%1 (alone %2, USS %3, %4 processes, %5)")
+            .arg(figure(pss, "MB", 1), figure(alone, "MB", 1), figure(uss, "MB", 1))
             .arg(processes)
             .arg(b.desk.unprivileged() || ::geteuid() != 0 ? QStringLiteral("user") : QStringLiteral("root")),
         pssReferences);
@@ -538,7 +554,8 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
     const double sharers = medianOf(ours, [](const StartFigures &f) { return double(f.sharers); });
     std::printf(
         "\nPSS counts the web engine's library (some 100 MB of it resident) in full only while no other\n"
-        "process on the machine maps it; %.0f others did (median), which lowers the figure.\n",
+        "process on the machine maps it; %.0f others did (median), which lowers the figure. \"alone\"\n"
+        "counts each page the tree holds once, as PSS would with nothing else running.\n",
         sharers);
     std::printf("ad server: /favicon.ico asked for %d times over all starts\n",
                 b.ads.requestCount("/favicon.ico"));
