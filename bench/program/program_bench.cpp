@@ -2,7 +2,8 @@
 // the same loopback servers. See README (Benchmarks) for how to run it.
 //
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
-//                 [--no-references] [--engine-flags "<switches>"] [--soak MINUTES [--switch S]]
+//                 [--no-references] [--engine-flags "<switches>"] [--env NAME=VALUE]...
+//                 [--soak MINUTES [--switch S]]
 //
 // --starts N       fresh starts of each program; figures are their medians (default 3)
 // --listen S       seconds each station plays after it is heard; the gaps in that sound are
@@ -13,6 +14,7 @@
 //                  otherwise, run as root, the desktop and the programs run as nobody
 // --no-references  only the program
 // --engine-flags   Chromium switches to try on the panes' web engine, on top of the program's
+// --env            a variable for the program's environment (it gets the desk's, nothing else)
 // --soak MINUTES   instead: one start, a station change every --switch S (default 30)
 //                  seconds, and the slope of the tree's PSS over the second half
 
@@ -52,6 +54,7 @@ struct Options {
     int soakMinutes = 0;
     int switchSeconds = 30;
     QString engineFlags;
+    QStringList environment; // NAME=VALUE
 };
 
 // One kind of station: the program's station that is of that kind, where the bench points
@@ -261,6 +264,8 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
     QProcessEnvironment extra;
     if (!b.options.engineFlags.isEmpty())
         extra.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), b.options.engineFlags);
+    for (const QString &variable : b.options.environment)
+        extra.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     b.desk.launch(run.process, QStringLiteral(TARVONI_BENCH_PROGRAM), programArgs(b), extra);
     if (!waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000) || !run.readButtons())
         return false;
@@ -583,6 +588,8 @@ Options parseOptions(const QStringList &args)
             o.switchSeconds = number(1);
         else if (arg == QLatin1String("--engine-flags"))
             o.engineFlags = args.value(++i);
+        else if (arg == QLatin1String("--env"))
+            o.environment << args.value(++i);
         else if (arg == QLatin1String("--as-root"))
             o.asRoot = true;
         else if (arg == QLatin1String("--no-references"))
