@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 namespace bench {
@@ -74,6 +75,87 @@ qint64 treePssKb(const QList<qint64> &tree)
 qint64 treeUssKb(const QList<qint64> &tree)
 {
     return treeSmapsKb(tree, {"Private_Clean:", "Private_Dirty:"});
+}
+
+namespace {
+
+// What a mapping holds, from its permissions and the name /proc/<pid>/maps gives it.
+QByteArray mappingKind(const QByteArray &permissions, const QByteArray &name)
+{
+    if (name.contains("libQt6WebEngineCore"))
+        return permissions.contains('x') ? "web engine code" : "web engine data and relocations";
+    if (name.contains(".so"))
+        return "other libraries";
+    if (name.endsWith(".pak") || name.contains("icudtl.dat") || name.contains("snapshot"))
+        return "engine resources (.pak, icudtl.dat, V8 snapshot)";
+    if (name.isEmpty() || name == "[heap]" || name.startsWith("[anon"))
+        return "anonymous (malloc, PartitionAlloc, V8 heap)";
+    if (name.startsWith("/memfd:") || name.startsWith("/dev/shm") || name.startsWith("/SYSV"))
+        return "shared memory";
+    if (name.startsWith("[stack"))
+        return "stacks";
+    return "other files";
+}
+
+struct Mapping {
+    quint64 start = 0;
+    quint64 end = 0;
+    QByteArray kind;
+};
+
+// The mappings of a process that have pages in memory.
+QList<Mapping> residentMappings(qint64 pid)
+{
+    QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
+    QList<Mapping> mappings;
+    if (!smaps.open(QIODevice::ReadOnly))
+        return mappings;
+    Mapping current;
+    for (const QByteArray &line : smaps.readAll().split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.value(0).contains('-') && words.size() >= 5) {
+            const QList<QByteArray> range = words.value(0).split('-');
+            current = {range.value(0).toULongLong(nullptr, 16), range.value(1).toULongLong(nullptr, 16),
+                       mappingKind(words.value(1), words.mid(5).join(' '))};
+        } else if (words.value(0) == "Rss:" && words.value(1).toLongLong() > 0) {
+            mappings << current;
+        }
+    }
+    return mappings;
+}
+
+} // namespace
+
+qint64 treeDistinctKb(const QList<qint64> &tree, QMap<QByteArray, qint64> *byKind)
+{
+    constexpr quint64 present = 1ULL << 63;
+    constexpr quint64 frameMask = (1ULL << 55) - 1;
+    const qint64 pageKb = sysconf(_SC_PAGESIZE) / 1024;
+    QHash<quint64, QByteArray> frames;
+    for (qint64 pid : tree) {
+        QFile pagemap(QStringLiteral("/proc/%1/pagemap").arg(pid));
+        if (!pagemap.open(QIODevice::ReadOnly))
+            continue;
+        for (const Mapping &mapping : residentMappings(pid)) {
+            const quint64 pageBytes = quint64(pageKb) * 1024;
+            pagemap.seek(qint64(mapping.start / pageBytes * 8));
+            const QByteArray entries = pagemap.read(qint64((mapping.end - mapping.start) / pageBytes * 8));
+            for (qsizetype i = 0; i + 8 <= entries.size(); i += 8) {
+                quint64 entry;
+                memcpy(&entry, entries.constData() + i, 8);
+                if ((entry & present) && (entry & frameMask))
+                    frames.insert(entry & frameMask, mapping.kind);
+            }
+        }
+    }
+    if (frames.isEmpty())
+        return -1;
+    if (byKind) {
+        byKind->clear();
+        for (const QByteArray &kind : std::as_const(frames))
+            (*byKind)[kind] += pageKb;
+    }
+    return qint64(frames.size()) * pageKb;
 }
 
 int processesMappingOutside(const QByteArray &name, const QList<qint64> &tree)

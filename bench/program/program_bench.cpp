@@ -2,8 +2,8 @@
 // the same loopback servers. See README (Benchmarks) for how to run it.
 //
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
-//                 [--no-references] [--engine-flags "<switches>"] [--soak MINUTES [--switch S]]
-//                 [--only TEXT] [--stream-port PORT]
+//                 [--no-references] [--engine-flags "<switches>"] [--env NAME=VALUE]...
+//                 [--soak MINUTES [--switch S]] [--only TEXT] [--stream-port PORT] [--window-only]
 //
 // --starts N       fresh starts of each program; figures are their medians (default 3)
 // --listen S       seconds each station plays after it is heard; the gaps in that sound are
@@ -14,6 +14,7 @@
 //                  otherwise, run as root, the desktop and the programs run as nobody
 // --no-references  only the program
 // --engine-flags   Chromium switches to try on the panes' web engine, on top of the program's
+// --env            a variable for the program's environment (it gets the desk's, nothing else)
 // --soak MINUTES   instead: one start, a station change every --switch S (default 30)
 //                  seconds, and the slope of the tree's PSS over the second half
 // --only TEXT      only the kinds of station whose label contains TEXT ("mms")
@@ -62,6 +63,7 @@ struct Options {
     QString engineFlags;
     QString only;
     int streamPort = kStreamPort;
+    QStringList environment; // NAME=VALUE
 };
 
 // One kind of station: the program's station that is of that kind, where the bench points
@@ -219,6 +221,7 @@ struct StartFigures {
     std::map<QString, bench::SoundCapture::Gaps> gaps;
     double pssMb = kNone;
     double ussMb = kNone;
+    double aloneMb = kNone; // the tree's distinct pages: PSS were nothing else sharing them
     int processes = 0;
     int sharers = 0; // processes elsewhere on the machine that map the web engine's library
     double cpuPercent = kNone;
@@ -278,6 +281,8 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
     QProcessEnvironment extra;
     if (!b.options.engineFlags.isEmpty())
         extra.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), b.options.engineFlags);
+    for (const QString &variable : b.options.environment)
+        extra.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     b.desk.launch(run.process, QStringLiteral(TARVONI_BENCH_PROGRAM), programArgs(b), extra);
     if (!waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000) || !run.readButtons())
         return false;
@@ -290,7 +295,7 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
     return !run.window.isEmpty();
 }
 
-// With BENCH_VERBOSE set, the memory of each process.
+// With BENCH_VERBOSE set, the memory of each process and of each kind of mapping.
 void printTree(const QList<qint64> &tree)
 {
     if (!qEnvironmentVariableIsSet("BENCH_VERBOSE"))
@@ -298,10 +303,15 @@ void printTree(const QList<qint64> &tree)
     for (qint64 pid : tree) {
         QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
         command.open(QIODevice::ReadOnly);
-        std::fprintf(stderr, "    %7lld %7.1f MB PSS %7.1f MB USS  %s\n", pid,
+        std::fprintf(stderr, "    %7lld %7.1f MB PSS %7.1f MB USS %7.1f MB resident  %s\n", pid,
                      bench::treePssKb({pid}) / 1024.0, bench::treeUssKb({pid}) / 1024.0,
+                     bench::treeDistinctKb({pid}) / 1024.0,
                      command.readAll().replace('\0', ' ').left(80).constData());
     }
+    QMap<QByteArray, qint64> byKind;
+    bench::treeDistinctKb(tree, &byKind);
+    for (auto it = byKind.cbegin(); it != byKind.cend(); ++it)
+        std::fprintf(stderr, "    %7.1f MB  %s\n", it.value() / 1024.0, it.key().constData());
 }
 
 StartFigures measureProgramOnce(Bench &b)
@@ -333,15 +343,18 @@ StartFigures measureProgramOnce(Bench &b)
     const QList<qint64> tree = bench::processTree(run.process.processId());
     figures.pssMb = bench::treePssKb(tree) / 1024.0;
     figures.ussMb = bench::treeUssKb(tree) / 1024.0;
+    figures.aloneMb = bench::treeDistinctKb(tree) / 1024.0;
     figures.processes = int(tree.size());
     figures.sharers = bench::processesMappingOutside("libQt6WebEngineCore.so", tree);
     std::fprintf(stderr,
-                 "  PSS %.1f MB, USS %.1f MB, %d processes; %d processes elsewhere map the web engine\n",
-                 figures.pssMb, figures.ussMb, figures.processes, figures.sharers);
+                 "  PSS %.1f MB (alone %.1f MB), USS %.1f MB, %d processes; %d processes elsewhere map the "
+                 "web engine\n",
+                 figures.pssMb, figures.aloneMb, figures.ussMb, figures.processes, figures.sharers);
     printTree(tree);
     figures.cpuPercent = bench::treeCpuPercent(run.process.processId(), b.options.cpuSeconds);
     const QList<qint64> later = bench::processTree(run.process.processId());
-    std::fprintf(stderr, "  after the CPU time: PSS %.1f MB, USS %.1f MB\n", bench::treePssKb(later) / 1024.0,
+    std::fprintf(stderr, "  after the CPU time: PSS %.1f MB (alone %.1f MB), USS %.1f MB\n",
+                 bench::treePssKb(later) / 1024.0, bench::treeDistinctKb(later) / 1024.0,
                  bench::treeUssKb(later) / 1024.0);
     printTree(later);
     bench::endTree(run.process.processId());
@@ -444,25 +457,31 @@ int soak(Bench &b)
     const qint64 begun = nowNs();
     const int changes = b.options.soakMinutes * 60 / b.options.switchSeconds;
     std::vector<std::pair<double, double>> samples;
+    std::vector<std::pair<double, double>> aloneSamples;
     for (int i = 0; i < changes; ++i) {
         const Kind &kind = b.kinds[size_t(i) % b.kinds.size()];
         b.desk.click(run.window, run.buttons.value(QLatin1String(kind.station)));
         bench::pause(b.options.switchSeconds * 1000);
         b.sound.forget();
-        const double pss = bench::treePssKb(bench::processTree(run.process.processId())) / 1024.0;
-        samples.emplace_back(double(nowNs() - begun) / 3.6e12, pss);
-        std::printf("%6.1f min  %7.1f MB  after %s\n", samples.back().first * 60, pss, kind.label);
+        const QList<qint64> tree = bench::processTree(run.process.processId());
+        const double hours = double(nowNs() - begun) / 3.6e12;
+        samples.emplace_back(hours, bench::treePssKb(tree) / 1024.0);
+        aloneSamples.emplace_back(hours, bench::treeDistinctKb(tree) / 1024.0);
+        std::printf("%6.1f min  %7.1f MB  (alone %7.1f MB)  after %s\n", hours * 60, samples.back().second,
+                    aloneSamples.back().second, kind.label);
         std::fflush(stdout);
     }
     bench::endTree(run.process.processId());
-    const std::vector<std::pair<double, double>> secondHalf(samples.begin() + qsizetype(samples.size() / 2),
-                                                            samples.end());
+    const auto secondHalfSlope = [](const std::vector<std::pair<double, double>> &all) {
+        return slopePerHour({all.begin() + qsizetype(all.size() / 2), all.end()});
+    };
     std::printf(
-        "\nPSS of the whole tree: %s at the first change, %s at the last; slope over the second half %s "
-        "(%d changes, one every %d s)\n",
+        "\nPSS of the whole tree: %s at the first change, %s at the last; slope over the second half %s, "
+        "alone %s (%d changes, one every %d s)\n",
         qPrintable(figure(samples.empty() ? kNone : samples.front().second, "MB", 1)),
         qPrintable(figure(samples.empty() ? kNone : samples.back().second, "MB", 1)),
-        qPrintable(figure(slopePerHour(secondHalf), "MB/h", 2)), changes, b.options.switchSeconds);
+        qPrintable(figure(secondHalfSlope(samples), "MB/h", 2)),
+        qPrintable(figure(secondHalfSlope(aloneSamples), "MB/h", 2)), changes, b.options.switchSeconds);
     return 0;
 }
 
@@ -548,6 +567,7 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
     }
     const double pss = medianOf(ours, [](const StartFigures &f) { return f.pssMb; });
     const double uss = medianOf(ours, [](const StartFigures &f) { return f.ussMb; });
+    const double alone = medianOf(ours, [](const StartFigures &f) { return f.aloneMb; });
     const double processes = medianOf(ours, [](const StartFigures &f) { return double(f.processes); });
     QStringList pssReferences{
         QStringLiteral("bare Qt window %1")
@@ -561,8 +581,8 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
         cpuReferences << QStringLiteral("%1 %2%3").arg(name, figure(theirCpu, "%", 2), ratio(cpu, theirCpu));
     }
     row(QStringLiteral("PSS of the whole tree while playing, panes loaded"),
-        QStringLiteral("%1 (USS %2, %3 processes, %4)")
-            .arg(figure(pss, "MB", 1), figure(uss, "MB", 1))
+        QStringLiteral("%1 (alone %2, USS %3, %4 processes, %5)")
+            .arg(figure(pss, "MB", 1), figure(alone, "MB", 1), figure(uss, "MB", 1))
             .arg(processes)
             .arg(b.desk.unprivileged() || ::geteuid() != 0 ? QStringLiteral("user") : QStringLiteral("root")),
         pssReferences);
@@ -593,7 +613,8 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
     const double sharers = medianOf(ours, [](const StartFigures &f) { return double(f.sharers); });
     std::printf(
         "\nPSS counts the web engine's library (some 100 MB of it resident) in full only while no other\n"
-        "process on the machine maps it; %.0f others did (median), which lowers the figure.\n",
+        "process on the machine maps it; %.0f others did (median), which lowers the figure. \"alone\"\n"
+        "counts each page the tree holds once, as PSS would with nothing else running.\n",
         sharers);
     std::printf("ad server: /favicon.ico asked for %d times over all starts\n",
                 b.ads.requestCount("/favicon.ico"));
@@ -625,6 +646,8 @@ Options parseOptions(const QStringList &args)
             o.only = args.value(++i);
         else if (arg == QLatin1String("--stream-port"))
             o.streamPort = number(1);
+        else if (arg == QLatin1String("--env"))
+            o.environment << args.value(++i);
         else if (arg == QLatin1String("--as-root"))
             o.asRoot = true;
         else if (arg == QLatin1String("--window-only"))

@@ -13,8 +13,11 @@ namespace tarvoni {
 namespace {
 
 // Chromium switches that cut the engine's memory without touching its sandbox: one renderer
-// process for both panes, no GPU work (the panes are small and drawn in software).
-const char engineFlags[] = "--renderer-process-limit=1 --disable-gpu";
+// process for both panes; no GPU work (the panes are small and drawn in software); no fork
+// server for unsandboxed helpers, as every helper but the renderer runs inside the program
+// (8 MB); the engine's smaller caches and heaps (1.5 MB).
+const char engineFlags[] = "--renderer-process-limit=1 --disable-gpu --no-unsandboxed-zygote "
+                           "--enable-low-end-device-mode";
 
 // The panes are small and the engine draws them in software (unless Qt Quick is told
 // otherwise); nothing else in the program draws with GL, so on X11 the GL stack (some 35 MB)

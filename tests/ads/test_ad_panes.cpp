@@ -146,6 +146,9 @@ void TestAdPanes::bothPagesLoadOnceAtTheirSizesWithoutScrollBars()
         const QVariantList m = metrics.toList();
         QCOMPARE(QSize(m.value(0).toInt(), m.value(1).toInt()), size);
         QCOMPARE(QSize(m.value(2).toInt(), m.value(3).toInt()), size);
+        // And the engine has drawn the page: its colour, away from the text.
+        QTRY_COMPARE_WITH_TIMEOUT(view->grab().toImage().pixelColor(size.width() - 5, size.height() - 5),
+                                  QColor(0xff, 0xcc, 0x00), 10000);
     }
 
     // Loaded once, never again; the site's icon, which nothing shows, is never asked for.
