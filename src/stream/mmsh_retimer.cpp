@@ -1,5 +1,7 @@
 #include "stream/mmsh_retimer.h"
 
+#include "stream/asf_data_packet.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -12,7 +14,6 @@ namespace {
 constexpr uint16_t kHeaderChunk = 0x4824; // "$H"
 constexpr uint16_t kDataChunk = 0x4424;   // "$D"
 constexpr uint16_t kChangeChunk = 0x4324; // "$C": a new header follows
-constexpr size_t kChunkHead = 12;         // type, size, sequence, two unknown bytes, size again
 // No server's answer head is this long; one that is never ends.
 constexpr size_t kLongestHead = 16 * 1024;
 
@@ -34,28 +35,6 @@ constexpr uint64_t kLongestPacket = 60000;
 constexpr uint64_t kLongestPacketMs = 1000;
 // A preroll beyond this is no preroll but a broken header: left alone.
 constexpr uint64_t kLongestPrerollMs = 60000;
-
-uint64_t readLe(const std::string &data, size_t at, size_t bytes)
-{
-    uint64_t value = 0;
-    for (size_t i = 0; i < bytes; ++i)
-        value |= uint64_t(static_cast<unsigned char>(data[at + i])) << (8 * i);
-    return value;
-}
-
-void writeLe(std::string &data, size_t at, size_t bytes, uint64_t value)
-{
-    for (size_t i = 0; i < bytes; ++i)
-        data[at + i] = char((value >> (8 * i)) & 0xff);
-}
-
-// The size of a field whose length an ASF packet gives as two bits: none, a byte, a word or a
-// double word.
-size_t fieldSize(unsigned bits)
-{
-    static constexpr std::array<size_t, 4> kSizes{0, 1, 2, 4};
-    return kSizes[bits & 3];
-}
 
 template <size_t N>
 size_t countOf(const std::string &data, const std::array<unsigned char, N> &guid)
@@ -172,117 +151,6 @@ void MmshRetimer::retimeHeader(std::string &chunk)
 }
 
 namespace {
-
-// What the reader needs of one payload: where it lies in the chunk and when it is presented.
-struct Payload {
-    size_t begin = 0; // its first byte (the stream number)
-    size_t end = 0;   // one past its data
-    unsigned stream = 0;
-    bool timed = false;
-    uint64_t presentationMs = 0;
-};
-
-// A data packet, read the way libVLC's ASF reader reads it.
-struct DataPacket {
-    size_t paddingAt = 0;   // the padding length field, when there is one
-    size_t paddingSize = 0; // its size in bytes
-    size_t sendTimeAt = 0;
-    uint32_t sendTimeMs = 0;
-    size_t payloadFlagsAt = 0; // multiple payloads only
-    std::vector<Payload> payloads;
-    bool whole = false; // every payload was found within the chunk
-};
-
-DataPacket readDataPacket(const std::string &chunk)
-{
-    DataPacket packet;
-    const auto byteAt = [&](size_t i) { return static_cast<unsigned char>(chunk[i]); };
-    size_t at = kChunkHead;
-    if (at >= chunk.size())
-        return packet;
-    if (byteAt(at) & 0x80) {
-        const unsigned flags = byteAt(at);
-        if ((flags & 0x60) != 0 || (flags & 0x10) != 0 || (flags & 0x0f) != 2)
-            return packet; // error correction libVLC does not read either
-        at += 1 + 2;
-    }
-    if (at + 2 > chunk.size())
-        return packet;
-    const unsigned lengthFlags = byteAt(at);
-    const unsigned property = byteAt(at + 1);
-    at += 2 + fieldSize(lengthFlags >> 5) + fieldSize(lengthFlags >> 1);
-    packet.paddingAt = at;
-    packet.paddingSize = fieldSize(lengthFlags >> 3);
-    at += packet.paddingSize;
-    packet.sendTimeAt = at;
-    if (at + 6 > chunk.size())
-        return packet;
-    packet.sendTimeMs = uint32_t(readLe(chunk, at, 4));
-    at += 6;
-    const bool multiple = lengthFlags & 0x01;
-    size_t count = 1;
-    unsigned lengthType = 0;
-    if (multiple) {
-        if (at >= chunk.size())
-            return packet;
-        packet.payloadFlagsAt = at;
-        count = byteAt(at) & 0x3f;
-        lengthType = byteAt(at) >> 6;
-        ++at;
-    }
-    for (size_t i = 0; i < count; ++i) {
-        Payload payload;
-        payload.begin = at;
-        const size_t objectNumberSize = fieldSize(property >> 4);
-        const size_t offsetSize = fieldSize(property >> 2);
-        const size_t replicatedSize = fieldSize(property);
-        if (at + 1 + objectNumberSize + offsetSize + replicatedSize > chunk.size())
-            return packet;
-        payload.stream = byteAt(at) & 0x7f;
-        at += 1 + objectNumberSize;
-        const uint64_t offset = readLe(chunk, at, offsetSize);
-        at += offsetSize;
-        const uint64_t replicated = readLe(chunk, at, replicatedSize);
-        at += replicatedSize;
-        if (replicated >= 8 && at + 8 <= chunk.size()) {
-            payload.timed = true;
-            payload.presentationMs = readLe(chunk, at + 4, 4);
-        } else if (replicated == 1) {
-            payload.timed = true;
-            payload.presentationMs = offset; // compressed payloads carry the presentation time here
-        }
-        at += replicated;
-        if (!multiple) {
-            payload.end = chunk.size();
-        } else {
-            const size_t lengthSize = fieldSize(lengthType);
-            if (lengthSize == 0 || at + lengthSize > chunk.size())
-                return packet;
-            payload.end = at + lengthSize + readLe(chunk, at, lengthSize);
-        }
-        if (payload.end > chunk.size() || payload.end <= at)
-            return packet;
-        at = payload.end;
-        packet.payloads.push_back(payload);
-    }
-    packet.whole = !packet.payloads.empty();
-    return packet;
-}
-
-// The packet's payloads all belong to one stream and are presented in order: every frame
-// presented before its last payload has then been sent whole.
-bool presentedInOrder(const DataPacket &packet)
-{
-    if (!packet.whole)
-        return false;
-    for (size_t i = 0; i < packet.payloads.size(); ++i) {
-        const Payload &payload = packet.payloads[i];
-        if (!payload.timed || payload.stream != packet.payloads.front().stream
-            || (i > 0 && payload.presentationMs < packet.payloads[i - 1].presentationMs))
-            return false;
-    }
-    return true;
-}
 
 // An MMS chunk of data `packetBytes` (the packet's header and some of its payloads).
 std::string dataChunk(const std::string &like, uint32_t sequence, const std::string &packetBytes)
