@@ -118,22 +118,18 @@ void VlcMediaPlayer::ensureEngineStarted()
 {
     if (std::exchange(m_engineAsked, true))
         return;
-    startEngine(std::exchange(m_engineArgs, {}));
-}
-
-void VlcMediaPlayer::startEngine(const QStringList &extraEngineArgs)
-{
-    const bool started = EngineReaper::run([args = engineArguments(extraEngineArgs), relay = m_relay] {
-        auto parcel = std::make_shared<EngineParcel>();
-        parcel->instance = newEngine(args, &parcel->error);
-        if (parcel->instance)
-            parcel->spare = libvlc_media_player_new(parcel->instance.get());
-        const Instance engine = parcel->instance;
-        relay->post([parcel](VlcMediaPlayer *player) { player->engineStarted(*parcel); });
-        parcel.reset();
-        if (engine)
-            warmUpDecoding(engine.get());
-    });
+    const bool started = EngineReaper::run(
+        [args = engineArguments(std::exchange(m_engineArgs, {})), relay = m_relay] {
+            auto parcel = std::make_shared<EngineParcel>();
+            parcel->instance = newEngine(args, &parcel->error);
+            if (parcel->instance)
+                parcel->spare = libvlc_media_player_new(parcel->instance.get());
+            const Instance engine = parcel->instance;
+            relay->post([parcel](VlcMediaPlayer *player) { player->engineStarted(*parcel); });
+            parcel.reset();
+            if (engine)
+                warmUpDecoding(engine.get());
+        });
     if (!started)
         QMetaObject::invokeMethod(
             this, [this] { becomeUnavailable("the sound engine did not start; no thread for it"); },

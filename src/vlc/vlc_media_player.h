@@ -83,8 +83,8 @@ private:
     static void onEngineEvent(const libvlc_event_t *event, void *opaque);
     void handleEngineEvent(quint64 entryId, EngineEvent event, double value);
 
+    // Starts the engine on a thread of its own, once.
     void ensureEngineStarted();
-    void startEngine(const QStringList &extraEngineArgs);
     void engineStarted(EngineParcel &parcel);
     void becomeUnavailable(const std::string &reason);
     void perform(const SessionAction &action);
