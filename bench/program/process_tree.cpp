@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -180,12 +182,53 @@ qint64 treeCpuTicks(const QList<qint64> &tree)
     return ticks;
 }
 
+namespace {
+
+// Nanoseconds on a CPU so far of the threads of the tree, summed by "<process> <thread name>".
+QHash<QString, qint64> threadCpuNs(const QList<qint64> &tree)
+{
+    QHash<QString, qint64> byThread;
+    for (qint64 pid : tree) {
+        for (const QString &tid :
+             QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString task = QStringLiteral("/proc/%1/task/%2/").arg(pid).arg(tid);
+            QFile comm(task + QStringLiteral("comm"));
+            QFile schedstat(task + QStringLiteral("schedstat"));
+            if (!comm.open(QIODevice::ReadOnly) || !schedstat.open(QIODevice::ReadOnly))
+                continue;
+            const QString name = QStringLiteral("%1 %2").arg(pid).arg(
+                QString::fromUtf8(comm.readAll().trimmed()));
+            byThread[name] += schedstat.readAll().split(' ').value(0).toLongLong();
+        }
+    }
+    return byThread;
+}
+
+} // namespace
+
 double treeCpuPercent(qint64 root, int seconds)
 {
     const QList<qint64> tree = processTree(root);
+    const bool verbose = qEnvironmentVariableIsSet("BENCH_VERBOSE");
+    const QHash<QString, qint64> threadsBefore = verbose ? threadCpuNs(tree) : QHash<QString, qint64>();
     const qint64 before = treeCpuTicks(tree);
     pause(seconds * 1000);
-    return 100.0 * double(treeCpuTicks(tree) - before) / double(sysconf(_SC_CLK_TCK)) / seconds;
+    const double percent = 100.0 * double(treeCpuTicks(tree) - before) / double(sysconf(_SC_CLK_TCK))
+        / seconds;
+    if (verbose) {
+        // Where it went: each thread's share, the busiest first.
+        const QHash<QString, qint64> after = threadCpuNs(tree);
+        QList<std::pair<double, QString>> shares;
+        for (auto it = after.begin(); it != after.end(); ++it)
+            shares.push_back(
+                {100.0 * double(it.value() - threadsBefore.value(it.key())) / 1e9 / seconds, it.key()});
+        std::sort(shares.begin(), shares.end(), std::greater<>());
+        for (const auto &[share, name] : shares) {
+            if (share >= 0.01)
+                std::fprintf(stderr, "    %5.2f %%  %s\n", share, qPrintable(name));
+        }
+    }
+    return percent;
 }
 
 void endTree(qint64 root)

@@ -244,6 +244,8 @@ bench::SoundCapture::Gaps listen(Bench &b, qint64 heardAt)
         heardAt, heardAt + qint64(b.options.listenSeconds) * 1000000000);
     for (const auto &[at, length] : gaps.list)
         std::fprintf(stderr, "    gap at %.2f s, %.0f ms\n", at / 1000, length);
+    if (qEnvironmentVariableIsSet("BENCH_VERBOSE"))
+        std::fprintf(stderr, "    heard at %.3f s of the monotonic clock\n", double(heardAt) / 1e9);
     return gaps;
 }
 
@@ -283,6 +285,9 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
         extra.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), b.options.engineFlags);
     for (const QString &variable : b.options.environment)
         extra.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    // BENCH_PROGRAM_LOG=<file>: the program's stderr (with TARVONI_VLC_VERBOSE, the engine's log).
+    if (qEnvironmentVariableIsSet("BENCH_PROGRAM_LOG"))
+        run.process.setStandardErrorFile(qEnvironmentVariable("BENCH_PROGRAM_LOG"), QIODevice::Append);
     b.desk.launch(run.process, QStringLiteral(TARVONI_BENCH_PROGRAM), programArgs(b), extra);
     if (!waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000) || !run.readButtons())
         return false;

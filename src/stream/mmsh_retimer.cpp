@@ -293,13 +293,15 @@ bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
     }
     uint32_t retimed = sendTime + m_shiftMs;
     // The reader hands on what a packet brought only once a later send time shows that the
-    // stream has moved on past it: a send time at the packet's last frame, which is all it
-    // still waits for, hands on the rest as soon as the packet is read.
+    // stream has moved on past it, and it moves its clock in whole ticks that stop short of
+    // the send time: a send time a tick past the packet's last frame, which is all it still
+    // waits for, hands on every frame as soon as the packet is read. At the last frame itself,
+    // the frames of the packet's last tick would wait for the next packet.
     const bool inOrder = m_singleStream && presentedInOrder(packet);
     if (inOrder) {
-        const uint64_t last = packet.payloads.back().presentationMs;
-        if (last > retimed && last - retimed <= kLongestPacketMs)
-            retimed = uint32_t(last);
+        const uint64_t due = packet.payloads.back().presentationMs + kReaderTickMs;
+        if (due > retimed && due - retimed <= kLongestPacketMs)
+            retimed = uint32_t(due);
     }
     writeLe(chunk, packet.sendTimeAt, 4, retimed);
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace tarvoni::vlc {
 
@@ -36,7 +37,10 @@ void onEngineLog(void *, int, const libvlc_log_t *context, const char *format, v
         const char *file = nullptr;
         unsigned line = 0;
         libvlc_log_get_context(context, &module, &file, &line);
-        std::fprintf(stderr, "[%s] ", module ? module : "vlc");
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::fprintf(stderr, "%lld.%03ld [%s] ", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000000,
+                     module ? module : "vlc");
         std::vfprintf(stderr, format, args);
         std::fputc('\n', stderr);
     }

@@ -179,19 +179,19 @@ void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait_data()
     QTest::addColumn<QList<quint32>>("expectedSends"); // of the packets the reader reads
 
     QTest::newRow("sent at presentation time")
-        << quint64(2000) << 5000u << QList<quint32>{5000} << false << QList<quint32>{5000, 5232};
+        << quint64(2000) << 5000u << QList<quint32>{5000} << false << QList<quint32>{5100, 5332};
     QTest::newRow("sent a preroll ahead")
-        << quint64(3000) << 1000u << QList<quint32>{4000} << false << QList<quint32>{4000, 4232};
+        << quint64(3000) << 1000u << QList<quint32>{4000} << false << QList<quint32>{4100, 4332};
     QTest::newRow("sent further ahead than the preroll")
         << quint64(3000) << 1000u << QList<quint32>{9000} << false << QList<quint32>{4000, 4232};
     QTest::newRow("compressed payloads")
-        << quint64(2000) << 1000u << QList<quint32>{2500} << true << QList<quint32>{2500, 2732};
+        << quint64(2000) << 1000u << QList<quint32>{2500} << true << QList<quint32>{2600, 2832};
     QTest::newRow("no preroll") << quint64(0) << 1000u << QList<quint32>{2500} << false
                                 << QList<quint32>{1000, 1232};
     // The first packet goes as two, its first frame alone two reader ticks ahead of the rest;
-    // each packet is due at its last frame.
+    // each packet is due a reader tick past its last frame.
     QTest::newRow("several frames a packet") << quint64(2000) << 5000u << QList<quint32>{5000, 5046, 5093}
-                                             << false << QList<quint32>{4893, 5093, 5325};
+                                             << false << QList<quint32>{4993, 5193, 5425};
 }
 
 void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait()
