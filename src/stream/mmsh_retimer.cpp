@@ -299,8 +299,9 @@ bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
     // the frames of the packet's last tick would wait for the next packet.
     const bool inOrder = m_singleStream && presentedInOrder(packet);
     if (inOrder) {
-        const uint64_t due = packet.payloads.back().presentationMs + kReaderTickMs;
-        if (due > retimed && due - retimed <= kLongestPacketMs)
+        const uint64_t last = packet.payloads.back().presentationMs;
+        const uint64_t due = last + kReaderTickMs;
+        if (due > retimed && last <= uint64_t(retimed) + kLongestPacketMs)
             retimed = uint32_t(due);
     }
     writeLe(chunk, packet.sendTimeAt, 4, retimed);
