@@ -18,9 +18,9 @@ namespace tarvoni::stream {
 // The reader also holds back what a packet brought until a later packet's send time has passed
 // it. In a stream of one audio or video stream, each packet's send time is moved on to a tick of
 // the reader's clock past its last payload's presentation time (all that packet still waits
-// for), and the first packet after a
-// header is sent as two, its first payload alone two ticks of the reader's clock earlier: what
-// the first packet brought is then handed on as soon as it is read, not a packet later.
+// for), and the first packet after a header is sent as two, its first payload alone two ticks
+// of the reader's clock earlier: what the first packet brought is then handed on as soon as it
+// is read, not a packet later.
 //
 // And libVLC's MMS access finishes reading a packet only once the next chunk has arrived. The
 // header declares packets of 32 bytes, each packet is given its length and padding explicitly
