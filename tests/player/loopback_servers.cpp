@@ -259,6 +259,8 @@ bool MmshRadio::start(QString *error, int toneSeconds)
                         QStringLiteral("dummy"),
                         QStringLiteral("--ignore-config"),
                         QStringLiteral("--no-video"),
+                        // A server plays nothing: it leaves the machine's sound server alone.
+                        QStringLiteral("--aout=dummy"),
                         QStringLiteral("--quiet"),
                         QStringLiteral("--loop"),
                         QStringLiteral("--sout-mux-caching=200"),
