@@ -293,6 +293,10 @@ void TestProgramEndToEnd::cleanup()
         QVERIFY(startHost());
     QDBusConnection::sessionBus().unregisterService(kPortal);
     QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), 10000);
+    // The bus lets go of a killed program's names a moment after it ends; until then the next
+    // program would take its instance name instead of the player's.
+    QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kMpris).value(),
+                             10000);
 }
 
 bool TestProgramEndToEnd::startHost()
@@ -331,8 +335,12 @@ bool TestProgramEndToEnd::startProgram(const QProcessEnvironment &env)
     m_program.setProcessEnvironment(env.isEmpty() ? programEnvironment() : env);
     m_program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER), {QString::number(m_radio.port())});
     if (!m_program.waitForStarted()
-        || !QTest::qWaitFor([this] { return !last(QStringLiteral("window ")).isEmpty(); }, 20000))
+        || !QTest::qWaitFor([this] { return !last(QStringLiteral("window ")).isEmpty(); }, 20000)) {
+        qWarning("the program showed no window (%s); it wrote: %s",
+                 m_program.state() == QProcess::NotRunning ? "it ended" : "still running",
+                 m_program.readAllStandardError().constData());
         return false;
+    }
     m_window = last(QStringLiteral("window ")).mid(7);
     return !env.isEmpty()
         || QTest::qWaitFor(

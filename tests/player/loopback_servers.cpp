@@ -254,18 +254,11 @@ bool MmshRadio::start(QString *error, int toneSeconds)
     QFile::setPermissions(tone, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
 
     m_port = freeLoopbackPort();
-    QStringList command{cvlc,
-                        QStringLiteral("-I"),
-                        QStringLiteral("dummy"),
-                        QStringLiteral("--ignore-config"),
-                        QStringLiteral("--no-video"),
+    QStringList command{cvlc, QStringLiteral("-I"), QStringLiteral("dummy"),
+                        QStringLiteral("--ignore-config"), QStringLiteral("--no-video"),
                         // A server plays nothing: it leaves the machine's sound server alone.
-                        QStringLiteral("--aout=dummy"),
-                        QStringLiteral("--quiet"),
-                        QStringLiteral("--loop"),
-                        QStringLiteral("--sout-mux-caching=200"),
-                        tone,
-                        QStringLiteral("--sout"),
+                        QStringLiteral("--aout=dummy"), QStringLiteral("--quiet"), QStringLiteral("--loop"),
+                        QStringLiteral("--sout-mux-caching=200"), tone, QStringLiteral("--sout"),
                         QStringLiteral("#transcode{acodec=wma2,ab=128,channels=2,samplerate=44100}:"
                                        "std{access=mmsh,mux=asfh,dst=127.0.0.1:%1}")
                             .arg(m_port)};
