@@ -10,8 +10,9 @@ namespace tarvoni {
 // loaded only once the window has been shown, so the window comes up as fast as one
 // without them.
 
-// Call before the QApplication is created: engine attributes, Chromium flags, and the
-// sandbox switch that the engine needs when the program runs as root.
+// Call before the QApplication is created and before the program starts any thread (it adds
+// to the environment): engine attributes, Chromium flags, and the sandbox switch that the
+// engine needs when the program runs as root.
 void prepareAdPanes();
 
 // Creates Scriptlet1 and Scriptlet2 (each an AdPane) as children of `window` at their places

@@ -9,7 +9,8 @@ namespace tarvoni {
 
 // The web engine takes its settings from the environment when it starts. They are put there
 // for it alone and taken back once it runs, so that programs started from here (the web
-// browser an ad link opens) do not inherit them.
+// browser an ad link opens) do not inherit them. Variables the process did not have are added
+// before any other thread runs; taking them back later only changes the table in place.
 class EngineEnvironment {
 public:
     // The process has one environment, so it has one of these.

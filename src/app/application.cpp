@@ -36,10 +36,12 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     // gives each a heap of its own, up to sixteen, which half an hour of switching fills.
     mallopt(M_ARENA_MAX, 2);
 #endif
+    // Everything this process adds to its environment is added before its first thread starts:
+    // adding a variable may move the environment's table while another thread reads it.
     choosePlatform(argc, argv);
+    prepareAdPanes();
     // Read while the application starts up.
     DesignFonts::prepare();
-    prepareAdPanes();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvoni Radio Player"));
     QApplication::setApplicationVersion(QStringLiteral("3.01"));

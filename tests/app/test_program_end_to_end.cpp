@@ -335,9 +335,18 @@ bool TestProgramEndToEnd::startProgram(const QProcessEnvironment &env)
     m_program.setProcessEnvironment(env.isEmpty() ? programEnvironment() : env);
     m_program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER), {QString::number(m_radio.port())});
     if (!m_program.waitForStarted()
-        || !QTest::qWaitFor([this] { return !last(QStringLiteral("window ")).isEmpty(); }, 20000)) {
-        qWarning("the program showed no window (%s); it wrote: %s",
-                 m_program.state() == QProcess::NotRunning ? "it ended" : "still running",
+        || !QTest::qWaitFor(
+            [this] {
+                return !last(QStringLiteral("window ")).isEmpty()
+                    || m_program.state() == QProcess::NotRunning;
+            },
+            20000)
+        || last(QStringLiteral("window ")).isEmpty()) {
+        const QString how = m_program.state() != QProcess::NotRunning ? QStringLiteral("still running")
+            : m_program.exitStatus() == QProcess::CrashExit
+            ? QStringLiteral("it crashed")
+            : QStringLiteral("it ended with %1").arg(m_program.exitCode());
+        qWarning("the program showed no window (%s); it wrote: %s", qPrintable(how),
                  m_program.readAllStandardError().constData());
         return false;
     }
