@@ -49,6 +49,15 @@ bool leaveOutSandboxForRoot(EngineEnvironment &environment)
     return true;
 }
 
+// The engine adds this variable itself as it starts (for Mesa), while other threads of the
+// program are running and may be reading the environment. Added here first, before any
+// thread starts, the engine's own setting only changes its value in place.
+void settleEngineVariables(EngineEnvironment &environment)
+{
+    if (!qEnvironmentVariableIsSet("force_s3tc_enable"))
+        environment.set("force_s3tc_enable", "true");
+}
+
 } // namespace
 
 void prepareEngineSettings()
@@ -67,6 +76,7 @@ void prepareEngineSettings()
     // Without the sandbox the zygote processes only cost memory.
     if (qEnvironmentVariableIntValue("QTWEBENGINE_DISABLE_SANDBOX") != 0)
         environment.append("QTWEBENGINE_CHROMIUM_FLAGS", "--no-zygote");
+    settleEngineVariables(environment);
     hideKnownEngineMessages(expected);
 }
 

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <memory>
+#include <unistd.h>
 
 using namespace tarvoni;
 
@@ -138,6 +139,9 @@ void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn()
         }
     } firstPaint;
     m_window->installEventFilter(&firstPaint);
+    // The engine puts settings of its own into the environment as it starts, with other threads
+    // running; the table they are in must not move under those threads.
+    char **const environmentTable = environ;
 
     if (startedBeforeShowing) {
         startAdPanes(m_window.get(), m_server->baseUrl());
@@ -155,6 +159,7 @@ void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn()
     auto *second = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet2"));
     QTRY_VERIFY_WITH_TIMEOUT(showsPage(first) && showsPage(second), 30000);
     QVERIFY(webEngineLoaded());
+    QVERIFY(environ == environmentTable);
     // What the engine was started with does not reach programs started from here, such as
     // the web browser.
     QCOMPARE(engineEnvironment(), originalEngineEnvironment());
