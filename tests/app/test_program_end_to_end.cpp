@@ -334,14 +334,11 @@ bool TestProgramEndToEnd::startProgram(const QProcessEnvironment &env)
     m_program.setReadChannel(QProcess::StandardOutput);
     m_program.setProcessEnvironment(env.isEmpty() ? programEnvironment() : env);
     m_program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER), {QString::number(m_radio.port())});
-    if (!m_program.waitForStarted()
-        || !QTest::qWaitFor(
-            [this] {
-                return !last(QStringLiteral("window ")).isEmpty()
-                    || m_program.state() == QProcess::NotRunning;
-            },
-            20000)
-        || last(QStringLiteral("window ")).isEmpty()) {
+    const auto windowShown = [this] { return !last(QStringLiteral("window ")).isEmpty(); };
+    const bool shown = m_program.waitForStarted()
+        && QTest::qWaitFor([&] { return windowShown() || m_program.state() == QProcess::NotRunning; }, 20000)
+        && windowShown();
+    if (!shown) {
         const QString how = m_program.state() != QProcess::NotRunning ? QStringLiteral("still running")
             : m_program.exitStatus() == QProcess::CrashExit
             ? QStringLiteral("it crashed")
