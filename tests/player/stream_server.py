@@ -20,6 +20,17 @@ Paths:
   /endless-head             an answer's head of header lines without end, as fast as it goes
   /reset                    reads the request and resets the connection
   /moved?to=URL             answers 302 Found with Location URL
+  /stream?title=T&charset=cp1252
+                            the title sent in that character set instead of UTF-8
+  /hls/live.m3u8?id=I&freeze=S&segment=A&chunked=1
+                            live HLS: AAC in MPEG-TS, 2 s segments, a sliding window of five
+                            and no end, as if broadcast I had been on the air for 10 s when first
+                            asked for; after S seconds it stops moving; with A every
+                            segment's address is A; segments sent in chunks when asked
+  /hls/master.m3u8?id=I&variant=A
+                            a master playlist whose one variant is /hls/live.m3u8?id=I (or A),
+                            with segments sent in chunks
+  /hls/seg/N.ts?chunked=1   segment N, in chunks when asked
   /hostile.asx?entry=A&entry=B...
                             an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
@@ -43,6 +54,10 @@ META_INT = 8000
 CHUNK_SECONDS = 0.05
 
 MP3 = b""
+HLS = {"ready": threading.Event(), "durations": [], "segments": [], "clocks": {}}
+HLS_WINDOW = 5
+HLS_BANDWIDTH = 140800
+HLS_AVERAGE_BANDWIDTH = 131000
 PORTS = {}
 DOWN_UNTIL = {}
 STALLED = set()
@@ -62,9 +77,47 @@ def make_tone(path):
         return f.read()
 
 
-def icy_block(title):
+def make_hls(workdir):
+    """130 s of tone as AAC in 2 s MPEG-TS segments, made when first asked for."""
+    folder = os.path.join(workdir, "hls")
+    listing = os.path.join(folder, "all.m3u8")
+    if not os.path.exists(listing):
+        os.makedirs(folder, exist_ok=True)
+        subprocess.run(
+            ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+             "-i", "sine=frequency=660:sample_rate=44100:duration=130", "-ac", "2",
+             "-c:a", "aac", "-b:a", "128k", "-f", "hls", "-hls_time", "2", "-hls_list_size", "0",
+             "-hls_segment_filename", os.path.join(folder, "%d.ts"), listing + ".tmp.m3u8"],
+            check=True)
+        os.replace(listing + ".tmp.m3u8", listing)
+    with open(listing) as f:
+        HLS["durations"] = [float(line[8:].split(",")[0]) for line in f if line.startswith("#EXTINF:")]
+    for n in range(len(HLS["durations"])):
+        with open(os.path.join(folder, "%d.ts" % n), "rb") as f:
+            HLS["segments"].append(f.read())
+    HLS["ready"].set()
+
+
+def hls_window(broadcast, freeze):
+    """The segments a live playlist lists now: the last five published, each published when
+    the broadcast has played up to its end."""
+    with LOCK:
+        started = HLS["clocks"].setdefault(broadcast, time.monotonic() - 10)
+    elapsed = time.monotonic() - started
+    if freeze is not None:
+        elapsed = min(elapsed, 10 + freeze)
+    published, end = 0, 0.0
+    for duration in HLS["durations"]:
+        end += duration
+        if end > elapsed:
+            break
+        published += 1
+    return max(0, published - HLS_WINDOW), published
+
+
+def icy_block(title, charset="utf-8"):
     text = "StreamTitle='%s';" % title.replace("'", "")
-    data = text.encode("utf-8")
+    data = text.encode(charset)
     blocks = (len(data) + 15) // 16
     return bytes([blocks]) + data.ljust(blocks * 16, b"\0")
 
@@ -107,6 +160,8 @@ class Handler(BaseHTTPRequestHandler):
         if path.startswith("/status/"):
             code = int(path.split("/")[2])
             return self.send_body(code, "text/html", b"<html><body>Error %d</body></html>" % code)
+        if path.startswith("/hls/"):
+            return self.hls(path, query)
         if path == "/html":
             return self.send_body(200, "text/html; charset=utf-8",
                                   b"<!DOCTYPE html><html><head><title>Radio</title></head><body>"
@@ -158,10 +213,41 @@ class Handler(BaseHTTPRequestHandler):
             return self.stream(lambda: "<b>Bold</b> & <i>friends</i>\x07\x1b[31m live")
         if path in ("/stream", "/"):
             title = query.get("title", "Loopback Tone")
-            return self.stream(lambda: title, burst=float(query.get("burst", 2)))
+            return self.stream(lambda: title, burst=float(query.get("burst", 2)),
+                               charset=query.get("charset", "utf-8"))
         if path.endswith(".asx"):
             # Any other .asx, such as a station's own playlist name, leads to the tone.
             return self.send_body(200, "video/x-ms-asf", playlist("/list.asx").encode())
+        self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
+
+    def hls(self, path, query):
+        with LOCK:
+            first_asked = "asked" not in HLS
+            HLS["asked"] = True
+        if first_asked:
+            make_hls(HLS["workdir"])
+        HLS["ready"].wait()
+        broadcast = query.get("id", "")
+        if path == "/hls/master.m3u8":
+            variant = query.get("variant", "live.m3u8?chunked=1&id=" + urllib.parse.quote(broadcast))
+            text = ("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=%d,AVERAGE-BANDWIDTH=%d,CODECS=\"mp4a.40.2\"\n%s\n"
+                    % (HLS_BANDWIDTH, HLS_AVERAGE_BANDWIDTH, variant))
+            return self.send_body(200, "application/vnd.apple.mpegurl", text.encode())
+        if path == "/hls/live.m3u8":
+            freeze = float(query["freeze"]) if "freeze" in query else None
+            first, end = hls_window(broadcast, freeze)
+            lines = ["#EXTM3U", "#EXT-X-VERSION:3", "#EXT-X-TARGETDURATION:2",
+                     "#EXT-X-MEDIA-SEQUENCE:%d" % first]
+            for n in range(first, end):
+                lines.append("#EXTINF:%.6f," % HLS["durations"][n])
+                lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")))
+            return self.send_body(200, "application/vnd.apple.mpegurl", ("\n".join(lines) + "\n").encode())
+        if path.startswith("/hls/seg/") and path.endswith(".ts"):
+            n = int(path[len("/hls/seg/"):-3])
+            if 0 <= n < len(HLS["segments"]) and "chunked" in query:
+                return self.send_chunked("video/mp2t", HLS["segments"][n])
+            if 0 <= n < len(HLS["segments"]):
+                return self.send_body(200, "video/mp2t", HLS["segments"][n])
         self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
 
     def send_body(self, code, kind, body):
@@ -170,6 +256,16 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def send_chunked(self, kind, body, size=7000):
+        self.send_response(200)
+        self.send_header("Content-Type", kind)
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        for at in range(0, len(body), size):
+            piece = body[at:at + size]
+            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+        self.wfile.write(b"0\r\n\r\n")
 
     def send_raw(self, first, repeated, pause):
         self.close_connection = True
@@ -183,7 +279,7 @@ class Handler(BaseHTTPRequestHandler):
             return
 
     def stream(self, title, burst=2.0, stop_after=None, on_stop=None, stall_after=None, stall_key=None,
-               garbage=False):
+               garbage=False, charset="utf-8"):
         metadata = self.headers.get("Icy-MetaData", "0").strip() == "1" and not garbage
         self.send_response(200)
         self.send_header("Content-Type", "audio/mpeg")
@@ -242,7 +338,7 @@ class Handler(BaseHTTPRequestHandler):
                     if until_meta == 0:
                         current = title()
                         if current != sent_title:
-                            out += icy_block(current)
+                            out += icy_block(current, charset)
                             sent_title = current
                         else:
                             out += b"\0"
@@ -292,6 +388,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
     MP3 = make_tone(os.path.join(args.workdir, "tone.mp3"))
+    HLS["workdir"] = args.workdir
     server = Server(("127.0.0.1", args.port), Handler)
     PORTS["http"] = server.server_address[1]
     PORTS["silent"] = silent_listener()

@@ -1,7 +1,7 @@
-// The local relay for MMS over HTTP against clients and servers that do not play fair.
+// The local relay against clients and servers that do not play fair.
 #include "loopback_servers.h"
 
-#include "stream/mmsh_relay.h"
+#include "stream/stream_relay.h"
 #include "stream/socket.h"
 
 #include <QFile>
@@ -26,7 +26,7 @@ struct RelayedPath {
 
 RelayedPath relayed(int port, const QString &path)
 {
-    const QUrl url(MmshRelay::relayedAddress(QStringLiteral("mmsh://127.0.0.1:%1%2").arg(port).arg(path)));
+    const QUrl url(StreamRelay::relayedAddress(QStringLiteral("mmsh://127.0.0.1:%1%2").arg(port).arg(path)));
     return {url.port(), url.path(QUrl::FullyEncoded).toUtf8()};
 }
 
@@ -88,7 +88,7 @@ bool relayServes(const RelayedPath &path)
 
 } // namespace
 
-class TestMmshRelay : public QObject {
+class TestStreamRelay : public QObject {
     Q_OBJECT
 
 private slots:
@@ -102,7 +102,7 @@ private:
     RelayedPath m_stream;
 };
 
-void TestMmshRelay::initTestCase()
+void TestStreamRelay::initTestCase()
 {
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
@@ -111,7 +111,7 @@ void TestMmshRelay::initTestCase()
     QVERIFY(relayServes(m_stream));
 }
 
-void TestMmshRelay::dropsSlowClients()
+void TestStreamRelay::dropsSlowClients()
 {
     // A client that sends its request a byte at a time, each well within any single wait.
     std::vector<Socket> clients;
@@ -130,7 +130,7 @@ void TestMmshRelay::dropsSlowClients()
     QVERIFY(relayServes(m_stream));
 }
 
-void TestMmshRelay::holdsNoMoreThanItsShareOfConnections()
+void TestStreamRelay::holdsNoMoreThanItsShareOfConnections()
 {
     const int before = threadCount();
     std::vector<Socket> clients;
@@ -157,7 +157,7 @@ void TestMmshRelay::holdsNoMoreThanItsShareOfConnections()
     QVERIFY(relayServes(m_stream));
 }
 
-void TestMmshRelay::closesAnEndlessAnswerHead()
+void TestStreamRelay::closesAnEndlessAnswerHead()
 {
     const RelayedPath endless = relayed(m_radio.port(), QStringLiteral("/endless-head"));
     const Socket client = connectTo(endless.relayPort);
@@ -168,5 +168,5 @@ void TestMmshRelay::closesAnEndlessAnswerHead()
     QVERIFY(relayServes(m_stream));
 }
 
-QTEST_GUILESS_MAIN(TestMmshRelay)
-#include "test_mmsh_relay.moc"
+QTEST_GUILESS_MAIN(TestStreamRelay)
+#include "test_stream_relay.moc"

@@ -1,0 +1,454 @@
+#include "stream/stream_relay.h"
+
+#include "stream/answer_head.h"
+#include "stream/hls_playlist.h"
+#include "stream/hls_relay.h"
+#include "stream/icy_metadata.h"
+#include "stream/mmsh_retimer.h"
+#include "stream/relay_report.h"
+#include "stream/relay_request.h"
+#include "stream/socket.h"
+
+#include <QRandomGenerator>
+#include <QUrl>
+
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+namespace tarvoni::stream {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// libVLC sends its whole request at once: a client still sending after this is not libVLC.
+constexpr auto kRequestTime = 3s;
+constexpr auto kConnectTime = 10s;
+// A side that takes no bytes for this long is gone.
+constexpr auto kSendTime = 10s;
+// How long a server may take to send the head of its answer, and an HLS playlist.
+constexpr auto kAnswerTime = 10s;
+constexpr size_t kLongestRequest = 16 * 1024;
+constexpr size_t kLongestAnswerHead = 16 * 1024;
+// Metadata comes every few kilobytes; an interval past this is no Shoutcast stream.
+constexpr size_t kLongestMetadataInterval = 1024 * 1024;
+// A few players, each with a connection or two: far more than that is someone else.
+constexpr int kMostConnections = 32;
+// While the program has no descriptors left, accepting again at once would only spin.
+constexpr auto kOutOfDescriptorsPause = 200ms;
+
+// The reports of the http streams being relayed, by channel number. The relay keeps them only
+// while their players do.
+class ReportChannels {
+public:
+    int add(const std::shared_ptr<RelayReport> &report)
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_reports.begin(); it != m_reports.end();)
+            it = it->second.expired() ? m_reports.erase(it) : std::next(it);
+        const int channel = ++m_last;
+        m_reports.emplace(channel, report);
+        return channel;
+    }
+
+    std::shared_ptr<RelayReport> find(const std::string &route)
+    {
+        const int channel = std::atoi(route.c_str() + 1);
+        std::lock_guard lock(m_mutex);
+        const auto it = m_reports.find(channel);
+        return it == m_reports.end() ? nullptr : it->second.lock();
+    }
+
+private:
+    std::mutex m_mutex;
+    int m_last = 0;
+    std::map<int, std::weak_ptr<RelayReport>> m_reports;
+};
+
+// Reads libVLC's request. False for anything else, and for a request that is not complete
+// within kRequestTime.
+bool readRequest(int client, const std::string &key, RelayRequest *request, std::string *extra)
+{
+    const Deadline deadline = Clock::now() + kRequestTime;
+    std::string in;
+    bool lineRead = false;
+    char buffer[4096];
+    size_t end;
+    while ((end = in.find("\r\n\r\n")) == std::string::npos) {
+        if (in.size() > kLongestRequest || waitFor(client, POLLIN, deadline) <= 0)
+            return false;
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return false;
+        in.append(buffer, size_t(n));
+        // Whoever does not know the key is sent away as soon as the request line shows it.
+        const size_t lineEnd = in.find("\r\n");
+        if (!lineRead && lineEnd != std::string::npos) {
+            if (!parseRelayRequestLine(std::string_view(in).substr(0, lineEnd), key, request))
+                return false;
+            lineRead = true;
+        }
+    }
+    *extra = in.substr(end + 4);
+    return parseRelayRequest(std::string_view(in).substr(0, end + 4), key, request);
+}
+
+bool forward(int to, std::string_view data)
+{
+    return sendAll(to, data, Clock::now() + kSendTime);
+}
+
+// Passes the server's answer on, each piece through `transform`, while either side has more to
+// say; what the client sends goes to the server.
+void pump(int server, int client, const std::function<bool(std::string_view, std::string *)> &transform)
+{
+    char buffer[16384];
+    std::string out;
+    for (;;) {
+        pollfd p[2]{{server, POLLIN, 0}, {client, POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (p[0].revents) {
+            const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+                continue;
+            if (n <= 0)
+                return;
+            out.clear();
+            if (!transform(std::string_view(buffer, size_t(n)), &out) || !forward(client, out))
+                return;
+        }
+        if (p[1].revents) {
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0 || !forward(server, std::string_view(buffer, size_t(n))))
+                return;
+        }
+    }
+}
+
+// Reads from the server until `done` says enough or `limit` bytes are in; false when the
+// server or the client goes away or `deadline` passes first.
+bool readUntil(int server, int client, std::string *in, size_t limit, Deadline deadline,
+               const std::function<bool(const std::string &)> &done)
+{
+    char buffer[16384];
+    while (!done(*in)) {
+        if (in->size() >= limit)
+            return false;
+        pollfd p[2]{{server, POLLIN, 0}, {client, POLLIN, 0}};
+        const int r = ::poll(p, 2, millisecondsUntil(deadline));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0 || p[1].revents)
+            return false;
+        const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            continue;
+        if (n <= 0)
+            return false;
+        in->append(buffer, size_t(n));
+    }
+    return true;
+}
+
+bool isPlaylistType(const std::string &type)
+{
+    const std::string bare = type.substr(0, type.find(';'));
+    for (const char *name : {"application/vnd.apple.mpegurl", "application/x-mpegurl", "application/mpegurl",
+                             "audio/mpegurl", "audio/x-mpegurl"}) {
+        if (sameLetters(bare, name))
+            return true;
+    }
+    return false;
+}
+
+class Listener {
+public:
+    Listener()
+    {
+        m_key = QString::number(QRandomGenerator::system()->generate64(), 16).toStdString();
+        Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (!socket.valid()
+            || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || ::listen(socket.fd(), 64) != 0
+            || ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_alive = true;
+        try {
+            std::thread(&Listener::acceptLoop, this, std::move(socket)).detach();
+        } catch (const std::system_error &) {
+            // No thread, no relay; the socket went away with the thread's arguments.
+            m_alive = false;
+        }
+    }
+
+    bool running() const { return m_alive; }
+    ReportChannels &channels() { return m_channels; }
+
+    // "<scheme>://127.0.0.1:<port>/<key>/<route>/<host>:<port><path>" for `url`.
+    QString address(const QString &scheme, const QString &route, const QUrl &url) const
+    {
+        const QString path = url.path(QUrl::FullyEncoded);
+        QString relayed = scheme + QStringLiteral("://127.0.0.1:") + QString::number(m_port) + QLatin1Char('/')
+            + QString::fromStdString(m_key) + QLatin1Char('/') + route + QLatin1Char('/')
+            + url.host(QUrl::FullyEncoded) + QLatin1Char(':') + QString::number(url.port(80))
+            + (path.isEmpty() ? QStringLiteral("/") : path);
+        if (url.hasQuery())
+            relayed += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
+        return relayed;
+    }
+
+    // The server's address for `found`, an address under the relay's, or an empty string when
+    // it is not one.
+    QString original(const QUrl &found, const QUrl &relayedFrom) const
+    {
+        if (found.host() != QLatin1String("127.0.0.1") || found.port() != m_port)
+            return {};
+        const QString path = found.path(QUrl::FullyEncoded);
+        const QString prefix = QLatin1Char('/') + QString::fromStdString(m_key) + QLatin1Char('/');
+        QUrl server;
+        if (path.startsWith(prefix)) {
+            // "/<key>/<route>/<host>:<port><path>"
+            const QStringList parts = path.mid(prefix.size()).split(QLatin1Char('/'));
+            if (parts.size() < 2)
+                return {};
+            server = QUrl(QStringLiteral("http://") + parts[1] + QLatin1Char('/')
+                          + parts.mid(2).join(QLatin1Char('/')));
+        } else {
+            // A root-relative entry, resolved against the relay: it is on the stream's server.
+            server = relayedFrom.resolved(QUrl(path));
+        }
+        if (found.hasQuery())
+            server.setQuery(found.query(QUrl::FullyEncoded), QUrl::StrictMode);
+        return server.toString(QUrl::FullyEncoded);
+    }
+
+private:
+    void acceptLoop(Socket listening)
+    {
+        for (;;) {
+            Socket client(::accept4(listening.fd(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (client.valid()) {
+                admit(std::move(client));
+                continue;
+            }
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                std::this_thread::sleep_for(kOutOfDescriptorsPause);
+            else if (errno != EINTR && errno != ECONNABORTED && errno != EPROTO && errno != EPERM)
+                break;
+        }
+        // From now on addresses go to their servers directly.
+        m_alive = false;
+    }
+
+    // Serves a connection on a thread of its own, or closes it when there are too many or no
+    // thread can be had.
+    void admit(Socket client)
+    {
+        if (m_connections.fetch_add(1) >= kMostConnections) {
+            --m_connections;
+            return;
+        }
+        try {
+            std::thread([this, client = std::move(client)]() mutable {
+                serve(std::move(client));
+                --m_connections;
+            }).detach();
+        } catch (const std::system_error &) {
+            --m_connections;
+        }
+    }
+
+    void serve(Socket client)
+    {
+        RelayRequest request;
+        std::string extra;
+        if (!readRequest(client.fd(), m_key, &request, &extra))
+            return;
+        const Socket server = connectToHost(request.host, request.port, Clock::now() + kConnectTime, client.fd());
+        if (!server.valid() || !forward(server.fd(), request.upstream) || !forward(server.fd(), extra))
+            return;
+        const int noDelay = 1;
+        ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        if (request.route == "m") {
+            MmshRetimer retimer;
+            pump(server.fd(), client.fd(), [&retimer](std::string_view in, std::string *out) {
+                *out = retimer.feed(in);
+                return !retimer.headTooLong();
+            });
+        } else if (request.route[0] == 'h') {
+            serveHttp(server.fd(), client.fd(), request);
+        }
+    }
+
+    void serveHttp(int server, int client, const RelayRequest &request)
+    {
+        const std::shared_ptr<RelayReport> report = m_channels.find(request.route);
+        std::string in;
+        const auto headRead = [](const std::string &text) {
+            // An answer without a head at all (the oldest servers) passes as it is.
+            const bool answer = text.size() < 5 || text.compare(0, 5, "HTTP/") == 0 || text.compare(0, 3, "ICY") == 0;
+            return !answer || answerHeadEnd(text) != std::string::npos;
+        };
+        if (!readUntil(server, client, &in, kLongestAnswerHead, Clock::now() + kAnswerTime, headRead))
+            return;
+        const size_t headEnd = answerHeadEnd(in);
+        AnswerHead head;
+        if (headEnd == std::string::npos || !parseAnswerHead(std::string_view(in).substr(0, headEnd), &head)) {
+            passOn(server, client, in);
+            return;
+        }
+        const QUrl url(QStringLiteral("http://") + QString::fromStdString(request.host) + QLatin1Char(':')
+                       + QString::fromStdString(request.port) + QString::fromStdString(request.target));
+        std::string body = in.substr(headEnd);
+
+        const std::string location = head.value("Location");
+        if (head.status >= 300 && head.status < 400 && !location.empty()) {
+            const QUrl target = url.resolved(QUrl(QString::fromStdString(location)));
+            if (target.scheme() == QLatin1String("http") && !target.host().contains(QLatin1Char(':'))
+                && target.userInfo().isEmpty()) {
+                const QString relayed = address(QStringLiteral("icyx"), QString::fromStdString(request.route), target);
+                const std::string rewritten = head.without({"Location"});
+                passOn(server, client,
+                       rewritten.substr(0, rewritten.size() - 2) + "Location: " + relayed.toStdString() + "\r\n\r\n"
+                           + body);
+                return;
+            }
+            passOn(server, client, in);
+            return;
+        }
+        if (head.status < 200 || head.status >= 300) {
+            passOn(server, client, in);
+            return;
+        }
+
+        const size_t interval = size_t(std::strtoull(head.value("icy-metaint").c_str(), nullptr, 10));
+        if (interval > 0 && interval <= kLongestMetadataInterval) {
+            relayTitles(server, client, head, std::move(body), interval, report.get());
+            return;
+        }
+
+        // A playlist may be an HLS stream's: read it whole to tell.
+        const std::string type = head.value("Content-Type");
+        const bool playlistType = isPlaylistType(type);
+        const bool mayBePlaylist = playlistType || !(type.rfind("audio/", 0) == 0 || type.rfind("video/", 0) == 0);
+        if (mayBePlaylist) {
+            const Deadline deadline = Clock::now() + (playlistType ? kAnswerTime : kAnswerTime / 5);
+            // Enough of the body to see whether it starts like one.
+            readUntil(server, client, &body, 16, deadline, [](const std::string &text) { return text.size() >= 16; });
+            if (body.find("#EXTM3U") < 4) {
+                std::string rest = body;
+                const std::string length = head.value("Content-Length");
+                const size_t expected = length.empty() ? size_t(kLongestHlsPlaylist) : std::strtoull(length.c_str(), nullptr, 10);
+                readUntil(server, client, &rest, std::min(expected, size_t(kLongestHlsPlaylist)), Clock::now() + kAnswerTime,
+                          [expected](const std::string &text) { return text.size() >= expected; });
+                const QByteArray playlist = QByteArray::fromStdString(rest);
+                if (isHlsPlaylist(playlist) && report) {
+                    relayHls(client, url.toString(QUrl::FullyEncoded), playlist, *report);
+                    return;
+                }
+                body = std::move(rest);
+            }
+        }
+        passOn(server, client, in.substr(0, headEnd) + body);
+    }
+
+    // Sends what has been read of the answer, then the rest as it comes.
+    static void passOn(int server, int client, const std::string &read)
+    {
+        if (!forward(client, read))
+            return;
+        pump(server, client, [](std::string_view input, std::string *out) {
+            out->assign(input);
+            return true;
+        });
+    }
+
+    // A Shoutcast/Icecast stream: its audio goes on without the metadata, whose titles are
+    // decoded and reported.
+    static void relayTitles(int server, int client, const AnswerHead &head, std::string body, size_t interval,
+                            RelayReport *report)
+    {
+        IcyMetadataReader reader(interval);
+        std::vector<std::string> blocks;
+        const auto audioOf = [&](std::string_view input, std::string *out) {
+            blocks.clear();
+            *out = reader.feed(input, &blocks);
+            for (const std::string &block : blocks) {
+                const QByteArray title = streamTitleBytes(block);
+                if (!title.isNull() && report)
+                    report->setTitle(decodeStreamTitle(title));
+            }
+            return true;
+        };
+        std::string audio;
+        audioOf(body, &audio);
+        if (!forward(client, head.without({"icy-metaint"}) + audio))
+            return;
+        pump(server, client, audioOf);
+    }
+
+    std::atomic<bool> m_alive = false;
+    std::atomic<int> m_connections = 0;
+    int m_port = 0;
+    std::string m_key;
+    ReportChannels m_channels;
+};
+
+Listener *listener()
+{
+    // The listener and its threads stay for the program's life: connections may outlive players.
+    static Listener *const listener = new Listener;
+    return listener->running() ? listener : nullptr;
+}
+
+} // namespace
+
+QString StreamRelay::relayedAddress(const QString &engineAddress, const std::shared_ptr<RelayReport> &report)
+{
+    // libVLC sends its requests through the user's proxy, loopback included: leave it that way.
+    if (!qEnvironmentVariableIsEmpty("http_proxy"))
+        return engineAddress;
+    const QUrl url(engineAddress);
+    const QString scheme = url.scheme();
+    const bool mms = scheme == QLatin1String("mmsh");
+    const bool http = scheme == QLatin1String("icyx") || scheme == QLatin1String("http");
+    if ((!mms && !http) || url.host().isEmpty() || url.host().contains(QLatin1Char(':')) || !url.userInfo().isEmpty())
+        return engineAddress;
+    Listener *relay = listener();
+    if (!relay)
+        return engineAddress;
+    if (mms)
+        return relay->address(QStringLiteral("mmsh"), QStringLiteral("m"), url);
+    const int channel = report ? relay->channels().add(report) : 0;
+    return relay->address(QStringLiteral("icyx"), QLatin1Char('h') + QString::number(channel), url);
+}
+
+QString StreamRelay::originalAddress(const QString &found, const QString &original)
+{
+    Listener *relay = listener();
+    if (!relay)
+        return found;
+    const QString server = relay->original(QUrl(found), QUrl(original));
+    return server.isEmpty() ? found : server;
+}
+
+} // namespace tarvoni::stream
