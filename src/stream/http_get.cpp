@@ -15,6 +15,11 @@ namespace {
 constexpr size_t kLongestHead = 16 * 1024;
 constexpr int kMostRedirects = 5;
 
+int defaultPort(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("https") ? 443 : 80;
+}
+
 bool isRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -28,7 +33,7 @@ std::string requestFor(const QUrl &url)
     if (url.hasQuery())
         target += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
     QString host = url.host(QUrl::FullyEncoded);
-    if (url.port() > 0 && url.port() != 80)
+    if (url.port() > 0 && url.port() != defaultPort(url))
         host += QLatin1Char(':') + QString::number(url.port());
     return "GET " + target.toStdString() + " HTTP/1.1\r\nHost: " + host.toStdString()
         + "\r\nUser-Agent: Tarvoni Radio Player 3.01\r\nAccept: */*\r\nConnection: close\r\n\r\n";
@@ -39,8 +44,9 @@ std::string requestFor(const QUrl &url)
 bool relayCanFetch(const QString &address)
 {
     const QUrl url(address);
-    return url.isValid() && url.scheme() == QLatin1String("http") && !url.host().isEmpty()
-        && url.userInfo().isEmpty() && isStreamAddress(address);
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty() && url.userInfo().isEmpty() && isStreamAddress(address);
 }
 
 bool HttpGet::open(const QString &address, Deadline deadline)
@@ -71,9 +77,10 @@ bool HttpGet::request(const QString &address, Deadline deadline)
     m_buffer.clear();
     m_closed = false;
     m_lastChunk = false;
-    m_socket = connectToHost(url.host(QUrl::FullyEncoded).toStdString(), std::to_string(url.port(80)), deadline,
-                             m_cancelFd);
-    if (!m_socket.valid() || !sendAll(m_socket.fd(), requestFor(url), deadline))
+    m_connection = Connection::open(url.host(QUrl::FullyEncoded).toStdString(),
+                                    std::to_string(url.port(defaultPort(url))),
+                                    url.scheme() == QLatin1String("https"), deadline, m_cancelFd);
+    if (!m_connection.valid() || !m_connection.sendAll(requestFor(url), deadline))
         return false;
     size_t headEnd;
     while ((headEnd = answerHeadEnd(m_buffer)) == std::string::npos) {
@@ -101,16 +108,18 @@ bool HttpGet::request(const QString &address, Deadline deadline)
 
 bool HttpGet::fill(Deadline deadline)
 {
-    pollfd p[2]{{m_socket.fd(), POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
+    pollfd p[2]{{m_connection.fd(), POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
     for (;;) {
-        const int r = ::poll(p, m_cancelFd >= 0 ? 2 : 1, millisecondsUntil(deadline));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0 || (m_cancelFd >= 0 && p[1].revents))
-            return false;
+        if (!m_connection.pending()) {
+            const int r = ::poll(p, m_cancelFd >= 0 ? 2 : 1, millisecondsUntil(deadline));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0 || (m_cancelFd >= 0 && p[1].revents))
+                return false;
+        }
         char buffer[16384];
-        const ssize_t n = ::recv(m_socket.fd(), buffer, sizeof buffer, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        const ssize_t n = m_connection.receive(buffer, sizeof buffer);
+        if (n == Connection::kWouldBlock)
             continue;
         if (n <= 0) {
             m_closed = true;

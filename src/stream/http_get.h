@@ -1,7 +1,7 @@
 #pragma once
 
 #include "stream/answer_head.h"
-#include "stream/socket.h"
+#include "stream/connection.h"
 
 #include <QString>
 
@@ -9,9 +9,9 @@
 
 namespace tarvoni::stream {
 
-// One GET of the relay's own (an HLS playlist or segment) over plain HTTP: connects, asks,
-// follows redirects to other http addresses, and reads the body as it comes, framed by its
-// length, by chunks or by the server's close.
+// One GET of the relay's own (an HLS playlist or segment) over http or https: connects, asks,
+// follows redirects, and reads the body as it comes, framed by its length, by chunks or by the
+// server's close.
 //
 // Every wait ends at the deadline it is given, or as soon as anything happens on `cancelFd`
 // (the relay's client hung up): whoever waits on the network is never kept past either.
@@ -45,7 +45,7 @@ private:
     Read takeCounted(std::string *out, Deadline deadline);
 
     int m_cancelFd;
-    Socket m_socket;
+    Connection m_connection;
     AnswerHead m_head;
     QString m_address;
     QString m_refused;
@@ -56,7 +56,7 @@ private:
     bool m_lastChunk = false;
 };
 
-// Whether the relay can fetch `address` itself: plain http with a host.
+// Whether the relay can fetch `address` itself: http or https with a host and no user name.
 bool relayCanFetch(const QString &address);
 
 } // namespace tarvoni::stream

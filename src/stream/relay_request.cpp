@@ -50,6 +50,8 @@ bool parseRelayRequestLine(std::string_view line, const std::string &key, RelayR
     if (routeEnd == std::string_view::npos || routeEnd == 0)
         return false;
     out->route = std::string(rest.substr(0, routeEnd));
+    if (out->route != "m" && out->route[0] != 'h' && out->route[0] != 's')
+        return false;
     rest.remove_prefix(routeEnd + 1);
     const size_t pathAt = rest.find_first_of("/?");
     const std::string_view authority = rest.substr(0, pathAt);
@@ -61,7 +63,7 @@ bool parseRelayRequestLine(std::string_view line, const std::string &key, RelayR
     out->target = pathAt == std::string_view::npos ? "/" : std::string(rest.substr(pathAt));
     if (out->target[0] == '?')
         out->target.insert(0, "/");
-    const bool http = out->route[0] == 'h';
+    const bool http = out->route[0] != 'm';
     const std::string_view version = http ? std::string_view("HTTP/1.0") : line.substr(versionAt + 1);
     out->upstream = std::string(method) + ' ' + out->target + ' ' + std::string(version) + "\r\n";
     return true;
@@ -72,8 +74,9 @@ bool parseRelayRequest(std::string_view head, const std::string &key, RelayReque
     const size_t lineEnd = head.find("\r\n");
     if (lineEnd == std::string_view::npos || !parseRelayRequestLine(head.substr(0, lineEnd), key, out))
         return false;
-    const bool http = out->route[0] == 'h';
-    const std::string authority = out->port == "80" ? out->host : out->host + ':' + out->port;
+    const bool http = out->route[0] != 'm';
+    const std::string_view defaultPort = out->route[0] == 's' ? "443" : "80";
+    const std::string authority = out->port == defaultPort ? out->host : out->host + ':' + out->port;
     out->upstream += "Host: " + authority + "\r\n";
     for (size_t at = lineEnd + 2; at < head.size();) {
         size_t next = head.find("\r\n", at);

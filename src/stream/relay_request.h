@@ -9,7 +9,7 @@ namespace tarvoni::stream {
 //
 // The engine asks for "/<key>/<route>/<host>:<port><path>": the relay's own key, which of the
 // relay's ways the stream takes ("m" for MMS over HTTP, "h<n>" for an http stream reported to
-// channel n), and the server's address.
+// channel n, "s<n>" for an https one), and the server's address.
 struct RelayRequest {
     std::string route;
     std::string host;
@@ -23,8 +23,8 @@ struct RelayRequest {
 bool parseRelayRequestLine(std::string_view line, const std::string &key, RelayRequest *out);
 
 // Reads a whole request head (ending in an empty line) and writes the one for the server: the
-// engine's header lines, the Host header naming the server. An http stream is asked for in
-// HTTP/1.0 with its titles ("Icy-MetaData: 1"), whatever the engine asked.
+// engine's header lines, the Host header naming the server. An http or https stream is asked
+// for in HTTP/1.0 with its titles ("Icy-MetaData: 1"), whatever the engine asked.
 bool parseRelayRequest(std::string_view head, const std::string &key, RelayRequest *out);
 
 } // namespace tarvoni::stream

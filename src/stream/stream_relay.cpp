@@ -1,6 +1,7 @@
 #include "stream/stream_relay.h"
 
 #include "stream/answer_head.h"
+#include "stream/connection.h"
 #include "stream/hls_playlist.h"
 #include "stream/hls_relay.h"
 #include "stream/icy_metadata.h"
@@ -110,20 +111,20 @@ bool forward(int to, std::string_view data)
 
 // Passes the server's answer on, each piece through `transform`, while either side has more to
 // say; what the client sends goes to the server.
-void pump(int server, int client, const std::function<bool(std::string_view, std::string *)> &transform)
+void pump(Connection &server, int client, const std::function<bool(std::string_view, std::string *)> &transform)
 {
     char buffer[16384];
     std::string out;
     for (;;) {
-        pollfd p[2]{{server, POLLIN, 0}, {client, POLLIN, 0}};
-        if (::poll(p, 2, -1) < 0) {
+        pollfd p[2]{{server.fd(), POLLIN, 0}, {client, POLLIN, 0}};
+        if (!server.pending() && ::poll(p, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
-        if (p[0].revents) {
-            const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        if (server.pending() || p[0].revents) {
+            const ssize_t n = server.receive(buffer, sizeof buffer);
+            if (n == Connection::kWouldBlock)
                 continue;
             if (n <= 0)
                 return;
@@ -133,7 +134,7 @@ void pump(int server, int client, const std::function<bool(std::string_view, std
         }
         if (p[1].revents) {
             const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-            if (n <= 0 || !forward(server, std::string_view(buffer, size_t(n))))
+            if (n <= 0 || !server.sendAll(std::string_view(buffer, size_t(n)), Clock::now() + kSendTime))
                 return;
         }
     }
@@ -141,21 +142,23 @@ void pump(int server, int client, const std::function<bool(std::string_view, std
 
 // Reads from the server until `done` says enough or `limit` bytes are in; false when the
 // server or the client goes away or `deadline` passes first.
-bool readUntil(int server, int client, std::string *in, size_t limit, Deadline deadline,
+bool readUntil(Connection &server, int client, std::string *in, size_t limit, Deadline deadline,
                const std::function<bool(const std::string &)> &done)
 {
     char buffer[16384];
     while (!done(*in)) {
         if (in->size() >= limit)
             return false;
-        pollfd p[2]{{server, POLLIN, 0}, {client, POLLIN, 0}};
-        const int r = ::poll(p, 2, millisecondsUntil(deadline));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0 || p[1].revents)
-            return false;
-        const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        if (!server.pending()) {
+            pollfd p[2]{{server.fd(), POLLIN, 0}, {client, POLLIN, 0}};
+            const int r = ::poll(p, 2, millisecondsUntil(deadline));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0 || p[1].revents)
+                return false;
+        }
+        const ssize_t n = server.receive(buffer, sizeof buffer);
+        if (n == Connection::kWouldBlock)
             continue;
         if (n <= 0)
             return false;
@@ -173,6 +176,21 @@ bool isPlaylistType(const std::string &type)
             return true;
     }
     return false;
+}
+
+// The route for an http or https address to take through the relay, reporting to `channel`,
+// or an empty string when the relay cannot carry it.
+QString httpRoute(const QUrl &url, const std::string &channel)
+{
+    if (url.host().isEmpty() || url.host().contains(QLatin1Char(':')) || !url.userInfo().isEmpty())
+        return {};
+    const QString scheme = url.scheme();
+    const QString number = QString::fromStdString(channel);
+    if (scheme == QLatin1String("icyx") || scheme == QLatin1String("http"))
+        return QLatin1Char('h') + number;
+    if (scheme == QLatin1String("https"))
+        return QLatin1Char('s') + number;
+    return {};
 }
 
 class Listener {
@@ -209,7 +227,8 @@ public:
         const QString path = url.path(QUrl::FullyEncoded);
         QString relayed = scheme + QStringLiteral("://127.0.0.1:") + QString::number(m_port) + QLatin1Char('/')
             + QString::fromStdString(m_key) + QLatin1Char('/') + route + QLatin1Char('/')
-            + url.host(QUrl::FullyEncoded) + QLatin1Char(':') + QString::number(url.port(80))
+            + url.host(QUrl::FullyEncoded) + QLatin1Char(':')
+            + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80))
             + (path.isEmpty() ? QStringLiteral("/") : path);
         if (url.hasQuery())
             relayed += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
@@ -230,8 +249,9 @@ public:
             const QStringList parts = path.mid(prefix.size()).split(QLatin1Char('/'));
             if (parts.size() < 2)
                 return {};
-            server = QUrl(QStringLiteral("http://") + parts[1] + QLatin1Char('/')
-                          + parts.mid(2).join(QLatin1Char('/')));
+            const QString scheme = parts[0].startsWith(QLatin1Char('s')) ? QStringLiteral("https://")
+                                                                         : QStringLiteral("http://");
+            server = QUrl(scheme + parts[1] + QLatin1Char('/') + parts.mid(2).join(QLatin1Char('/')));
         } else {
             // A root-relative entry, resolved against the relay: it is on the stream's server.
             server = relayedFrom.resolved(QUrl(path));
@@ -283,25 +303,28 @@ private:
         std::string extra;
         if (!readRequest(client.fd(), m_key, &request, &extra))
             return;
-        const Socket server = connectToHost(request.host, request.port, Clock::now() + kConnectTime, client.fd());
-        if (!server.valid() || !forward(server.fd(), request.upstream) || !forward(server.fd(), extra))
+        const Deadline deadline = Clock::now() + kConnectTime;
+        Connection server = Connection::open(request.host, request.port, request.route[0] == 's', deadline, client.fd());
+        if (!server.valid() || !server.sendAll(request.upstream, deadline) || !server.sendAll(extra, deadline))
             return;
         const int noDelay = 1;
         ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         if (request.route == "m") {
             MmshRetimer retimer;
-            pump(server.fd(), client.fd(), [&retimer](std::string_view in, std::string *out) {
+            pump(server, client.fd(), [&retimer](std::string_view in, std::string *out) {
                 *out = retimer.feed(in);
                 return !retimer.headTooLong();
             });
-        } else if (request.route[0] == 'h') {
-            serveHttp(server.fd(), client.fd(), request);
+        } else {
+            serveHttp(server, client.fd(), request);
         }
     }
 
-    void serveHttp(int server, int client, const RelayRequest &request)
+    void serveHttp(Connection &server, int client, const RelayRequest &request)
     {
-        const std::shared_ptr<RelayReport> report = m_channels.find(request.route);
+        std::shared_ptr<RelayReport> report = m_channels.find(request.route);
+        if (!report)
+            report = std::make_shared<RelayReport>(); // nobody listens, but HLS needs one
         std::string in;
         const auto headRead = [](const std::string &text) {
             // An answer without a head at all (the oldest servers) passes as it is.
@@ -316,16 +339,17 @@ private:
             passOn(server, client, in);
             return;
         }
-        const QUrl url(QStringLiteral("http://") + QString::fromStdString(request.host) + QLatin1Char(':')
-                       + QString::fromStdString(request.port) + QString::fromStdString(request.target));
+        const bool secure = request.route[0] == 's';
+        const QUrl url((secure ? QStringLiteral("https://") : QStringLiteral("http://")) + QString::fromStdString(request.host)
+                       + QLatin1Char(':') + QString::fromStdString(request.port) + QString::fromStdString(request.target));
         std::string body = in.substr(headEnd);
 
         const std::string location = head.value("Location");
         if (head.status >= 300 && head.status < 400 && !location.empty()) {
             const QUrl target = url.resolved(QUrl(QString::fromStdString(location)));
-            if (target.scheme() == QLatin1String("http") && !target.host().contains(QLatin1Char(':'))
-                && target.userInfo().isEmpty()) {
-                const QString relayed = address(QStringLiteral("icyx"), QString::fromStdString(request.route), target);
+            const QString route = httpRoute(target, request.route.substr(1));
+            if (!route.isEmpty()) {
+                const QString relayed = address(QStringLiteral("icyx"), route, target);
                 const std::string rewritten = head.without({"Location"});
                 passOn(server, client,
                        rewritten.substr(0, rewritten.size() - 2) + "Location: " + relayed.toStdString() + "\r\n\r\n"
@@ -361,7 +385,7 @@ private:
                 readUntil(server, client, &rest, std::min(expected, size_t(kLongestHlsPlaylist)), Clock::now() + kAnswerTime,
                           [expected](const std::string &text) { return text.size() >= expected; });
                 const QByteArray playlist = QByteArray::fromStdString(rest);
-                if (isHlsPlaylist(playlist) && report) {
+                if (isHlsPlaylist(playlist)) {
                     relayHls(client, url.toString(QUrl::FullyEncoded), playlist, *report);
                     return;
                 }
@@ -372,7 +396,7 @@ private:
     }
 
     // Sends what has been read of the answer, then the rest as it comes.
-    static void passOn(int server, int client, const std::string &read)
+    static void passOn(Connection &server, int client, const std::string &read)
     {
         if (!forward(client, read))
             return;
@@ -384,8 +408,8 @@ private:
 
     // A Shoutcast/Icecast stream: its audio goes on without the metadata, whose titles are
     // decoded and reported.
-    static void relayTitles(int server, int client, const AnswerHead &head, std::string body, size_t interval,
-                            RelayReport *report)
+    static void relayTitles(Connection &server, int client, const AnswerHead &head, std::string body,
+                            size_t interval, RelayReport *report)
     {
         IcyMetadataReader reader(interval);
         std::vector<std::string> blocks;
@@ -394,7 +418,7 @@ private:
             *out = reader.feed(input, &blocks);
             for (const std::string &block : blocks) {
                 const QByteArray title = streamTitleBytes(block);
-                if (!title.isNull() && report)
+                if (!title.isNull())
                     report->setTitle(decodeStreamTitle(title));
             }
             return true;
@@ -428,10 +452,10 @@ QString StreamRelay::relayedAddress(const QString &engineAddress, const std::sha
     if (!qEnvironmentVariableIsEmpty("http_proxy"))
         return engineAddress;
     const QUrl url(engineAddress);
-    const QString scheme = url.scheme();
-    const bool mms = scheme == QLatin1String("mmsh");
-    const bool http = scheme == QLatin1String("icyx") || scheme == QLatin1String("http");
-    if ((!mms && !http) || url.host().isEmpty() || url.host().contains(QLatin1Char(':')) || !url.userInfo().isEmpty())
+    const bool mms = url.scheme() == QLatin1String("mmsh");
+    if (!mms && httpRoute(url, {}).isEmpty())
+        return engineAddress;
+    if (url.host().isEmpty() || url.host().contains(QLatin1Char(':')) || !url.userInfo().isEmpty())
         return engineAddress;
     Listener *relay = listener();
     if (!relay)
@@ -439,7 +463,7 @@ QString StreamRelay::relayedAddress(const QString &engineAddress, const std::sha
     if (mms)
         return relay->address(QStringLiteral("mmsh"), QStringLiteral("m"), url);
     const int channel = report ? relay->channels().add(report) : 0;
-    return relay->address(QStringLiteral("icyx"), QLatin1Char('h') + QString::number(channel), url);
+    return relay->address(QStringLiteral("icyx"), httpRoute(url, std::to_string(channel)), url);
 }
 
 QString StreamRelay::originalAddress(const QString &found, const QString &original)

@@ -16,7 +16,8 @@ class RelayReport;
 //   decoded here, whatever character set they come in, and reported;
 // - an HLS stream is fetched here, playlist and segments, and handed on as one stream (see
 //   relayHls), every address it lists checked first;
-// - a redirect to another http address is followed through the relay too.
+// - https is spoken here (see Connection), so an https stream gets all of the above too;
+// - a redirect to another http or https address is followed through the relay too.
 // Anything else (playlists, errors, other content) passes unchanged.
 //
 // libVLC is given the relay's address with the server's inside it; the relay forwards each
@@ -27,7 +28,7 @@ class RelayReport;
 // and once it can accept no more, addresses go to their servers directly.
 class StreamRelay {
 public:
-    // The address for libVLC for an "mmsh://", "icyx://" or "http://" address, or the address
+    // The address for libVLC for an "mmsh://", "icyx://", "http://" or "https://" address, or the address
     // itself when it cannot go through the relay (no relay, a proxy to honour, or an address
     // the relay cannot carry). What the relay learns of an http stream goes to `report`, for as
     // long as someone else holds it too.

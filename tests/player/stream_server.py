@@ -3,7 +3,9 @@
 
 Serves a generated MP3 tone at its real bitrate, with Shoutcast/Icecast (ICY) metadata when
 the client asks for it, plus the misbehaving servers the player must cope with. Listens on
-127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead>" when ready.
+127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead> TLS <https>" when ready;
+the https port serves the same paths with a certificate for 127.0.0.1 made for the run, in
+<workdir>/tls-cert.pem.
 
 Paths:
   /stream?burst=S&title=T   tone, S seconds sent at once on connect (default 2), title T
@@ -41,6 +43,7 @@ import argparse
 import os
 import random
 import socket
+import ssl
 import struct
 import subprocess
 import sys
@@ -54,7 +57,7 @@ META_INT = 8000
 CHUNK_SECONDS = 0.05
 
 MP3 = b""
-HLS = {"ready": threading.Event(), "durations": [], "segments": [], "clocks": {}}
+HLS = {"durations": [], "segments": [], "clocks": {}}
 HLS_WINDOW = 5
 HLS_BANDWIDTH = 140800
 HLS_AVERAGE_BANDWIDTH = 131000
@@ -66,36 +69,40 @@ LOCK = threading.Lock()
 
 def make_tone(path):
     if not os.path.exists(path):
+        made = "%s.%d.tmp" % (path, os.getpid())
         subprocess.run(
             ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
              "-i", "sine=frequency=440:sample_rate=44100:duration=30", "-ac", "2",
              "-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0", "-id3v2_version", "0",
-             "-f", "mp3", path + ".tmp"],
+             "-f", "mp3", made],
             check=True)
-        os.replace(path + ".tmp", path)
+        os.replace(made, path)
     with open(path, "rb") as f:
         return f.read()
 
 
-def make_hls(workdir):
-    """130 s of tone as AAC in 2 s MPEG-TS segments, made when first asked for."""
-    folder = os.path.join(workdir, "hls")
+def make_hls(cache):
+    """130 s of tone as AAC in 2 s MPEG-TS segments, made once into the cache folder."""
+    folder = os.path.join(cache, "hls")
     listing = os.path.join(folder, "all.m3u8")
     if not os.path.exists(listing):
-        os.makedirs(folder, exist_ok=True)
+        made = "%s.%d.tmp" % (folder, os.getpid())
+        os.makedirs(made, exist_ok=True)
         subprocess.run(
             ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
              "-i", "sine=frequency=660:sample_rate=44100:duration=130", "-ac", "2",
              "-c:a", "aac", "-b:a", "128k", "-f", "hls", "-hls_time", "2", "-hls_list_size", "0",
-             "-hls_segment_filename", os.path.join(folder, "%d.ts"), listing + ".tmp.m3u8"],
+             "-hls_segment_filename", os.path.join(made, "%d.ts"), os.path.join(made, "all.m3u8")],
             check=True)
-        os.replace(listing + ".tmp.m3u8", listing)
+        try:
+            os.rename(made, folder)
+        except OSError:  # made meanwhile by another server
+            subprocess.run(["rm", "-rf", made])
     with open(listing) as f:
         HLS["durations"] = [float(line[8:].split(",")[0]) for line in f if line.startswith("#EXTINF:")]
     for n in range(len(HLS["durations"])):
         with open(os.path.join(folder, "%d.ts" % n), "rb") as f:
             HLS["segments"].append(f.read())
-    HLS["ready"].set()
 
 
 def hls_window(broadcast, freeze):
@@ -221,12 +228,6 @@ class Handler(BaseHTTPRequestHandler):
         self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
 
     def hls(self, path, query):
-        with LOCK:
-            first_asked = "asked" not in HLS
-            HLS["asked"] = True
-        if first_asked:
-            make_hls(HLS["workdir"])
-        HLS["ready"].wait()
         broadcast = query.get("id", "")
         if path == "/hls/master.m3u8":
             variant = query.get("variant", "live.m3u8?chunked=1&id=" + urllib.parse.quote(broadcast))
@@ -381,19 +382,43 @@ def dead_port():
     return port
 
 
+def tls_server(workdir):
+    """The same server over TLS, with a certificate of its own for 127.0.0.1."""
+    cert = os.path.join(workdir, "tls-cert.pem")
+    key = os.path.join(workdir, "tls-key.pem")
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+         "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+         "-keyout", key, "-out", cert],
+        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    server = Server(("127.0.0.1", 0), Handler)
+    # The handshake happens on the request's own thread, so that a client that never makes one
+    # holds up nobody else.
+    server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server.server_address[1]
+
+
 def main():
     global MP3
     parser = argparse.ArgumentParser()
     parser.add_argument("--workdir", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--cache", help="where the generated tones are kept between runs (default: workdir)")
     args = parser.parse_args()
-    MP3 = make_tone(os.path.join(args.workdir, "tone.mp3"))
-    HLS["workdir"] = args.workdir
+    cache = args.cache or args.workdir
+    os.makedirs(cache, exist_ok=True)
+    MP3 = make_tone(os.path.join(cache, "tone.mp3"))
+    make_hls(cache)
     server = Server(("127.0.0.1", args.port), Handler)
     PORTS["http"] = server.server_address[1]
     PORTS["silent"] = silent_listener()
     PORTS["dead"] = dead_port()
-    print("PORT %d SILENT %d DEAD %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"]), flush=True)
+    PORTS["tls"] = tls_server(args.workdir)
+    print("PORT %d SILENT %d DEAD %d TLS %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"], PORTS["tls"]),
+          flush=True)
     # Ends with the test: stdin closes when the test process goes away.
     threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
     server.serve_forever()

@@ -24,9 +24,9 @@ struct RelayedPath {
     QByteArray request;
 };
 
-RelayedPath relayed(int port, const QString &path)
+RelayedPath relayed(int port, const QString &path, const QString &scheme = QStringLiteral("mmsh"))
 {
-    const QUrl url(StreamRelay::relayedAddress(QStringLiteral("mmsh://127.0.0.1:%1%2").arg(port).arg(path)));
+    const QUrl url(StreamRelay::relayedAddress(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path)));
     return {url.port(), url.path(QUrl::FullyEncoded).toUtf8()};
 }
 
@@ -95,6 +95,7 @@ private slots:
     void initTestCase();
     void dropsSlowClients();
     void holdsNoMoreThanItsShareOfConnections();
+    void closesAnEndlessAnswerHead_data();
     void closesAnEndlessAnswerHead();
 
 private:
@@ -157,9 +158,17 @@ void TestStreamRelay::holdsNoMoreThanItsShareOfConnections()
     QVERIFY(relayServes(m_stream));
 }
 
+void TestStreamRelay::closesAnEndlessAnswerHead_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("mms") << "mmsh";
+    QTest::newRow("http") << "http";
+}
+
 void TestStreamRelay::closesAnEndlessAnswerHead()
 {
-    const RelayedPath endless = relayed(m_radio.port(), QStringLiteral("/endless-head"));
+    QFETCH(QString, scheme);
+    const RelayedPath endless = relayed(m_radio.port(), QStringLiteral("/endless-head"), scheme);
     const Socket client = connectTo(endless.relayPort);
     QVERIFY(send(client, "GET " + endless.request + " HTTP/1.0\r\nHost: x\r\n\r\n"));
     QByteArray received;

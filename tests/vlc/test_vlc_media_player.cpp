@@ -162,6 +162,8 @@ void TestVlcMediaPlayer::initTestCase()
 {
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
+    // The loopback server's own certificate is the one authority trusted.
+    qputenv("SSL_CERT_FILE", QFile::encodeName(m_radio.certificateFile()));
 }
 
 void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
@@ -189,8 +191,8 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
     QTest::newRow("sinhala and tamil title")
         << "/stream?title=" + QString::fromLatin1(QUrl::toPercentEncoding(scripts)) << scripts << false;
     // Only the relay decodes Windows-1252: the title shows that the redirect went through it too.
-    const QString latin = m_radio.url("/stream?title=Caf%C3%A9%20del%20Mar%20%E2%80%93%20Live&charset=cp1252");
-    QTest::newRow("redirected, windows-1252 title")
+    const QString latin = m_radio.tlsUrl("/stream?title=Caf%C3%A9%20del%20Mar%20%E2%80%93%20Live&charset=cp1252");
+    QTest::newRow("redirected to https, windows-1252 title")
         << "/moved?to=" + QString::fromLatin1(QUrl::toPercentEncoding(latin)) << "Café del Mar – Live" << false;
 }
 
@@ -250,23 +252,24 @@ void TestVlcMediaPlayer::playsMmsOverHttp()
 
 void TestVlcMediaPlayer::playsLiveHlsWithoutPause_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("status");
 
     // A sliding window of 2 s segments on a port other than 80: every reload and segment must
     // reach that port, or the sound stops within the three segments joined at.
-    QTest::newRow("media playlist") << "/hls/live.m3u8?id=media" << "Playing";
-    QTest::newRow("master playlist, variant's bit rate") << "/hls/master.m3u8?id=master" << "Playing (128 kbps)";
+    QTest::newRow("media playlist") << m_radio.url("/hls/live.m3u8?id=media") << "Playing";
+    QTest::newRow("master playlist over https, variant's bit rate")
+        << m_radio.tlsUrl("/hls/master.m3u8?id=master") << "Playing (128 kbps)";
 }
 
 void TestVlcMediaPlayer::playsLiveHlsWithoutPause()
 {
-    QFETCH(QString, path);
+    QFETCH(QString, address);
     QFETCH(QString, status);
 
     auto player = createMediaPlayer(nullptr, kQuietOutput, testOptions());
     StatusLog log(player.get());
-    player->setUrl(m_radio.url(path));
+    player->setUrl(address);
     QTRY_COMPARE_WITH_TIMEOUT(player->status(), status, 15000);
     log.clear();
     // Five playlist reloads later: neither stalled nor reconnected, and still heard.
@@ -297,6 +300,9 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
     QTest::newRow("reset after the request") << m_radio.url("/reset") << "127.0.0.1 closed the connection";
     QTest::newRow("station address no stream") << "file:///etc/hostname"
                                                << "Address refused: file:";
+    QTest::newRow("https certificate for another host")
+        << QStringLiteral("https://localhost:%1/stream").arg(QUrl(m_radio.tlsUrl({})).port())
+        << "Untrusted certificate from localhost";
     QTest::newRow("hls variant no stream") << m_radio.url("/hls/master.m3u8?variant=file:///etc/hostname")
                                            << "Playlist entry refused: file:";
     QTest::newRow("hls segments no stream") << m_radio.url("/hls/live.m3u8?segment=file:///etc/hostname")
