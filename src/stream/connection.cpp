@@ -122,7 +122,8 @@ ssize_t Connection::receive(char *buffer, size_t size)
     const ssize_t n = gnutls_record_recv(m_tls->session, buffer, size);
     if (n >= 0)
         return n;
-    if (n == GNUTLS_E_AGAIN || n == GNUTLS_E_INTERRUPTED)
+    // A warning (such as a refused renegotiation) ends nothing: read on.
+    if (n == GNUTLS_E_AGAIN || n == GNUTLS_E_INTERRUPTED || !gnutls_error_is_fatal(int(n)))
         return kWouldBlock;
     // Many servers hang up without saying goodbye first: that is an end too.
     return n == GNUTLS_E_PREMATURE_TERMINATION ? 0 : kFailed;

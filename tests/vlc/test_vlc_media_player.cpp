@@ -209,6 +209,7 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress()
     player->play(); // as the window does right after setting the address: must not restart
     QTRY_VERIFY_WITH_TIMEOUT(isPlaying(*player), 15000);
     QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing: ") + title, 5000);
+    QCOMPARE(player->streamTitle(), title); // what the desktop's media controls show
 
     QCOMPARE(player->url(), address);
     QCOMPARE(log.audioStarts, 1);
