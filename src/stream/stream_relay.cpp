@@ -1,11 +1,9 @@
 #include "stream/stream_relay.h"
 
-#include "stream/answer_head.h"
 #include "stream/connection.h"
-#include "stream/hls_playlist.h"
-#include "stream/hls_relay.h"
-#include "stream/icy_metadata.h"
+#include "stream/http_relay.h"
 #include "stream/mmsh_retimer.h"
+#include "stream/relay_pump.h"
 #include "stream/relay_report.h"
 #include "stream/relay_request.h"
 #include "stream/socket.h"
@@ -15,7 +13,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
@@ -35,14 +32,7 @@ using namespace std::chrono_literals;
 // libVLC sends its whole request at once: a client still sending after this is not libVLC.
 constexpr auto kRequestTime = 3s;
 constexpr auto kConnectTime = 10s;
-// A side that takes no bytes for this long is gone.
-constexpr auto kSendTime = 10s;
-// How long a server may take to send the head of its answer, and an HLS playlist.
-constexpr auto kAnswerTime = 10s;
 constexpr size_t kLongestRequest = 16 * 1024;
-constexpr size_t kLongestAnswerHead = 16 * 1024;
-// Metadata comes every few kilobytes; an interval past this is no Shoutcast stream.
-constexpr size_t kLongestMetadataInterval = 1024 * 1024;
 // A few players, each with a connection or two: far more than that is someone else.
 constexpr int kMostConnections = 32;
 // While the program has no descriptors left, accepting again at once would only spin.
@@ -102,80 +92,6 @@ bool readRequest(int client, const std::string &key, RelayRequest *request, std:
     }
     *extra = in.substr(end + 4);
     return parseRelayRequest(std::string_view(in).substr(0, end + 4), key, request);
-}
-
-bool forward(int to, std::string_view data)
-{
-    return sendAll(to, data, Clock::now() + kSendTime);
-}
-
-// Passes the server's answer on, each piece through `transform`, while either side has more to
-// say; what the client sends goes to the server.
-void pump(Connection &server, int client, const std::function<bool(std::string_view, std::string *)> &transform)
-{
-    char buffer[16384];
-    std::string out;
-    for (;;) {
-        pollfd p[2]{{server.fd(), POLLIN, 0}, {client, POLLIN, 0}};
-        if (!server.pending() && ::poll(p, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (server.pending() || p[0].revents) {
-            const ssize_t n = server.receive(buffer, sizeof buffer);
-            if (n == Connection::kWouldBlock)
-                continue;
-            if (n <= 0)
-                return;
-            out.clear();
-            if (!transform(std::string_view(buffer, size_t(n)), &out) || !forward(client, out))
-                return;
-        }
-        if (p[1].revents) {
-            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-            if (n <= 0 || !server.sendAll(std::string_view(buffer, size_t(n)), Clock::now() + kSendTime))
-                return;
-        }
-    }
-}
-
-// Reads from the server until `done` says enough or `limit` bytes are in; false when the
-// server or the client goes away or `deadline` passes first.
-bool readUntil(Connection &server, int client, std::string *in, size_t limit, Deadline deadline,
-               const std::function<bool(const std::string &)> &done)
-{
-    char buffer[16384];
-    while (!done(*in)) {
-        if (in->size() >= limit)
-            return false;
-        if (!server.pending()) {
-            pollfd p[2]{{server.fd(), POLLIN, 0}, {client, POLLIN, 0}};
-            const int r = ::poll(p, 2, millisecondsUntil(deadline));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r <= 0 || p[1].revents)
-                return false;
-        }
-        const ssize_t n = server.receive(buffer, sizeof buffer);
-        if (n == Connection::kWouldBlock)
-            continue;
-        if (n <= 0)
-            return false;
-        in->append(buffer, size_t(n));
-    }
-    return true;
-}
-
-bool isPlaylistType(const std::string &type)
-{
-    const std::string bare = type.substr(0, type.find(';'));
-    for (const char *name : {"application/vnd.apple.mpegurl", "application/x-mpegurl", "application/mpegurl",
-                             "audio/mpegurl", "audio/x-mpegurl"}) {
-        if (sameLetters(bare, name))
-            return true;
-    }
-    return false;
 }
 
 // The route for an http or https address to take through the relay, reporting to `channel`,
@@ -325,109 +241,15 @@ private:
         std::shared_ptr<RelayReport> report = m_channels.find(request.route);
         if (!report)
             report = std::make_shared<RelayReport>(); // nobody listens, but HLS needs one
-        std::string in;
-        const auto headRead = [](const std::string &text) {
-            // An answer without a head at all (the oldest servers) passes as it is.
-            const bool answer = text.size() < 5 || text.compare(0, 5, "HTTP/") == 0 || text.compare(0, 3, "ICY") == 0;
-            return !answer || answerHeadEnd(text) != std::string::npos;
-        };
-        if (!readUntil(server, client, &in, kLongestAnswerHead, Clock::now() + kAnswerTime, headRead))
-            return;
-        const size_t headEnd = answerHeadEnd(in);
-        AnswerHead head;
-        if (headEnd == std::string::npos || !parseAnswerHead(std::string_view(in).substr(0, headEnd), &head)) {
-            passOn(server, client, in);
-            return;
-        }
         const bool secure = request.route[0] == 's';
-        const QUrl url((secure ? QStringLiteral("https://") : QStringLiteral("http://")) + QString::fromStdString(request.host)
-                       + QLatin1Char(':') + QString::fromStdString(request.port) + QString::fromStdString(request.target));
-        std::string body = in.substr(headEnd);
-
-        const std::string location = head.value("Location");
-        if (head.status >= 300 && head.status < 400 && !location.empty()) {
-            const QUrl target = url.resolved(QUrl(QString::fromStdString(location)));
-            const QString route = httpRoute(target, request.route.substr(1));
-            if (!route.isEmpty()) {
-                const QString relayed = address(QStringLiteral("icyx"), route, target);
-                const std::string rewritten = head.without({"Location"});
-                passOn(server, client,
-                       rewritten.substr(0, rewritten.size() - 2) + "Location: " + relayed.toStdString() + "\r\n\r\n"
-                           + body);
-                return;
-            }
-            passOn(server, client, in);
-            return;
-        }
-        if (head.status < 200 || head.status >= 300) {
-            passOn(server, client, in);
-            return;
-        }
-
-        const size_t interval = size_t(std::strtoull(head.value("icy-metaint").c_str(), nullptr, 10));
-        if (interval > 0 && interval <= kLongestMetadataInterval) {
-            relayTitles(server, client, head, std::move(body), interval, report.get());
-            return;
-        }
-
-        // A playlist may be an HLS stream's: read it whole to tell.
-        const std::string type = head.value("Content-Type");
-        const bool playlistType = isPlaylistType(type);
-        const bool mayBePlaylist = playlistType || !(type.rfind("audio/", 0) == 0 || type.rfind("video/", 0) == 0);
-        if (mayBePlaylist) {
-            const Deadline deadline = Clock::now() + (playlistType ? kAnswerTime : kAnswerTime / 5);
-            // Enough of the body to see whether it starts like one.
-            readUntil(server, client, &body, 16, deadline, [](const std::string &text) { return text.size() >= 16; });
-            if (body.find("#EXTM3U") < 4) {
-                std::string rest = body;
-                const std::string length = head.value("Content-Length");
-                const size_t expected = length.empty() ? size_t(kLongestHlsPlaylist) : std::strtoull(length.c_str(), nullptr, 10);
-                readUntil(server, client, &rest, std::min(expected, size_t(kLongestHlsPlaylist)), Clock::now() + kAnswerTime,
-                          [expected](const std::string &text) { return text.size() >= expected; });
-                const QByteArray playlist = QByteArray::fromStdString(rest);
-                if (isHlsPlaylist(playlist)) {
-                    relayHls(client, url.toString(QUrl::FullyEncoded), playlist, *report);
-                    return;
-                }
-                body = std::move(rest);
-            }
-        }
-        passOn(server, client, in.substr(0, headEnd) + body);
-    }
-
-    // Sends what has been read of the answer, then the rest as it comes.
-    static void passOn(Connection &server, int client, const std::string &read)
-    {
-        if (!forward(client, read))
-            return;
-        pump(server, client, [](std::string_view input, std::string *out) {
-            out->assign(input);
-            return true;
+        const QUrl url((secure ? QStringLiteral("https://") : QStringLiteral("http://"))
+                       + QString::fromStdString(request.host) + QLatin1Char(':') + QString::fromStdString(request.port)
+                       + QString::fromStdString(request.target));
+        const std::string channel = request.route.substr(1);
+        relayHttp(server, client, url, *report, [this, &channel](const QUrl &target) {
+            const QString route = httpRoute(target, channel);
+            return route.isEmpty() ? QString() : address(QStringLiteral("icyx"), route, target);
         });
-    }
-
-    // A Shoutcast/Icecast stream: its audio goes on without the metadata, whose titles are
-    // decoded and reported.
-    static void relayTitles(Connection &server, int client, const AnswerHead &head, std::string body,
-                            size_t interval, RelayReport *report)
-    {
-        IcyMetadataReader reader(interval);
-        std::vector<std::string> blocks;
-        const auto audioOf = [&](std::string_view input, std::string *out) {
-            blocks.clear();
-            *out = reader.feed(input, &blocks);
-            for (const std::string &block : blocks) {
-                const QByteArray title = streamTitleBytes(block);
-                if (!title.isNull())
-                    report->setTitle(decodeStreamTitle(title));
-            }
-            return true;
-        };
-        std::string audio;
-        audioOf(body, &audio);
-        if (!forward(client, head.without({"icy-metaint"}) + audio))
-            return;
-        pump(server, client, audioOf);
     }
 
     std::atomic<bool> m_alive = false;
