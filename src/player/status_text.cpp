@@ -132,6 +132,8 @@ QString failed(const FailureReport &failure, const QString &host)
         }
     case Failure::NotAudio:
         return QStringLiteral("Not an audio stream");
+    case Failure::UntrustedCertificate:
+        return QStringLiteral("Untrusted certificate from %1").arg(h);
     case Failure::NothingPlayable:
         return QStringLiteral("Playlist has nothing playable");
     case Failure::CannotPlay:

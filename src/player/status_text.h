@@ -14,6 +14,7 @@ enum class Failure {
     NotAudio,
     NothingPlayable, // a playlist none of whose entries played
     CannotPlay,
+    UntrustedCertificate, // an https server whose certificate is not valid for it
     AddressRefused, // the station's own address is no stream address; see the scheme
     EntryRefused,   // every playlist entry left was no stream address; see the scheme
 };

@@ -16,6 +16,8 @@ constexpr milliseconds kAudioOutputGrace{1000};
 // The bitrate is read once the stream has played this long, from this many readings.
 constexpr milliseconds kBitrateSettle{2000};
 constexpr size_t kBitrateReadings = 5;
+// A segmented stream has stalled once this many segments have not come.
+constexpr int kMissedSegments = 3;
 
 } // namespace
 
@@ -25,7 +27,7 @@ bool StreamHealth::read(const StreamStats &stats, milliseconds sinceAudio)
         m_lastReadBytes = stats.readBytes;
         m_lastProgress = sinceAudio;
     }
-    m_stalled = sinceAudio - m_lastProgress >= m_stallTimeout;
+    m_stalled = sinceAudio - m_lastProgress >= std::max(m_stallTimeout, kMissedSegments * m_segmentDuration);
 
     // Sound that is decoded but never reaches a device: no audio output on this machine.
     const bool audioOutput = stats.playedBuffers > 0

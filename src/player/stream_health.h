@@ -23,6 +23,11 @@ public:
     {
     }
 
+    // The stream comes in segments, one every `duration` (an HLS stream's target duration; zero
+    // for a plain stream): bytes then arrive a segment at a time, and only a stream that misses
+    // several segments in a row has stalled.
+    void setSegmentDuration(std::chrono::milliseconds duration) { m_segmentDuration = duration; }
+
     // Takes a reading made `sinceAudio` after the first audio. True when what the status
     // line shows of it (audio output, bitrate) has changed.
     bool read(const StreamStats &stats, std::chrono::milliseconds sinceAudio);
@@ -38,6 +43,7 @@ private:
     bool readBitrate(double kbps, std::chrono::milliseconds sinceAudio);
 
     std::chrono::milliseconds m_stallTimeout;
+    std::chrono::milliseconds m_segmentDuration{0};
     qint64 m_lastReadBytes = -1;
     std::chrono::milliseconds m_lastProgress{0};
     bool m_stalled = false;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <netdb.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -88,6 +89,29 @@ ConnectResult connectWithin(int fd, const sockaddr *address, socklen_t length, D
     if (error == 0)
         return ConnectResult::Connected;
     return error == ECONNREFUSED ? ConnectResult::Refused : ConnectResult::NoAnswer;
+}
+
+Socket connectToHost(const std::string &host, const std::string &port, Deadline deadline, int watchFd)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
+        return Socket();
+    Socket connected;
+    for (const addrinfo *a = found; a && !connected.valid(); a = a->ai_next) {
+        Socket socket(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
+        if (!socket.valid())
+            continue;
+        const ConnectResult result = connectWithin(socket.fd(), a->ai_addr, a->ai_addrlen, deadline, watchFd);
+        if (result == ConnectResult::Connected)
+            connected = std::move(socket);
+        else if (result == ConnectResult::Cancelled || Clock::now() >= deadline)
+            break;
+    }
+    ::freeaddrinfo(found);
+    return connected;
 }
 
 } // namespace tarvoni::stream

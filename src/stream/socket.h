@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 #include <string_view>
 #include <sys/socket.h>
 
@@ -48,5 +49,9 @@ enum class ConnectResult { Connected, Refused, NoAnswer, Cancelled };
 // arriving on `watchFd` (a client that sends or hangs up) ends the attempt as Cancelled.
 ConnectResult connectWithin(int fd, const sockaddr *address, socklen_t length, Deadline deadline,
                             int watchFd = -1);
+
+// Resolves `host` and connects to the first of its addresses that answers, by `deadline`. While
+// it waits, anything arriving on `watchFd` ends the attempt. An invalid socket when none did.
+Socket connectToHost(const std::string &host, const std::string &port, Deadline deadline, int watchFd = -1);
 
 } // namespace tarvoni::stream

@@ -1,6 +1,7 @@
 #include "stream/stream_probe.h"
 
-#include "stream/socket.h"
+#include "stream/connection.h"
+#include "stream/hls_playlist.h"
 
 #include <QUrl>
 
@@ -35,8 +36,8 @@ QByteArray requestFor(const QUrl &url, const QByteArray &host)
 // The start of the answer: the head within `timeout` of each other byte and by `deadline`,
 // then what of the body follows at once.
 // `*closed` tells a server that hung up (or reset) from one that stayed silent.
-QByteArray readAnswerStart(int fd, std::chrono::milliseconds timeout, Deadline deadline, qsizetype *bodyAt,
-                           bool *closed)
+QByteArray readAnswerStart(Connection &server, std::chrono::milliseconds timeout, Deadline deadline,
+                           qsizetype *bodyAt, bool *closed)
 {
     QByteArray answer;
     char buffer[4096];
@@ -44,9 +45,11 @@ QByteArray readAnswerStart(int fd, std::chrono::milliseconds timeout, Deadline d
     *closed = false;
     while (answer.size() < kLongestAnswer) {
         const Deadline next = Clock::now() + (*bodyAt < 0 ? timeout : kBodyPause);
-        if (waitFor(fd, POLLIN, std::min(next, deadline)) <= 0)
+        if (!server.pending() && waitFor(server.fd(), POLLIN, std::min(next, deadline)) <= 0)
             break;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        const ssize_t n = server.receive(buffer, sizeof buffer);
+        if (n == Connection::kWouldBlock)
+            continue;
         if (n <= 0) {
             *closed = n == 0 || errno == ECONNRESET;
             break;
@@ -86,7 +89,8 @@ ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeou
     const QByteArray host = url.host().toUtf8();
     if (host.isEmpty())
         return {{Failure::HostNotFound, 0}, {}};
-    const QByteArray port = QByteArray::number(url.port(80));
+    const bool secure = url.scheme() == QLatin1String("https");
+    const QByteArray port = QByteArray::number(url.port(secure ? 443 : 80));
 
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -109,17 +113,24 @@ ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeou
         if (connected != ConnectResult::Connected)
             continue;
 
+        Connection server(std::move(socket));
+        bool untrusted = false;
+        if (secure && !server.startTls(host.toStdString(), std::min(Clock::now() + timeout, deadline), -1, &untrusted))
+            return {{untrusted ? Failure::UntrustedCertificate : Failure::CannotPlay, 0}, {}};
         const QByteArray request = requestFor(url, host);
-        if (!sendAll(socket.fd(), std::string_view(request.constData(), size_t(request.size())),
-                     std::min(Clock::now() + timeout, deadline)))
+        if (!server.sendAll(std::string_view(request.constData(), size_t(request.size())),
+                            std::min(Clock::now() + timeout, deadline)))
             return {{Failure::NoAnswer, 0}, {}};
         qsizetype bodyAt = -1;
         bool closed = false;
-        const QByteArray answer = readAnswerStart(socket.fd(), timeout, deadline, &bodyAt, &closed);
+        const QByteArray answer = readAnswerStart(server, timeout, deadline, &bodyAt, &closed);
         if (answer.isEmpty())
             return {{closed ? Failure::ConnectionClosed : Failure::NoAnswer, 0}, {}};
         ProbeResult result{classifyResponse(answer), {}};
-        if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio)
+        // An HLS stream is audio, in segments: whatever kept it from playing, it is no web page.
+        if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio && isHlsPlaylist(answer.mid(bodyAt)))
+            result.failure = {Failure::CannotPlay, 0};
+        else if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio)
             result.playlistEntries = playlistEntries(answer.mid(bodyAt), address);
         return result;
     }

@@ -7,6 +7,7 @@
 #include "vlc_media_player.h"
 
 #include "player/stream_health.h"
+#include "stream/relay_report.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -50,6 +51,11 @@ struct VlcMediaPlayer::Entry {
     MediaHandle media;
     MediaPlayerHandle player; // empty until a player has been made for it
     std::unique_ptr<CallbackContext> context;
+
+    // What the relay learns of the stream: its titles, whether it comes in segments.
+    std::shared_ptr<stream::RelayReport> report = std::make_shared<stream::RelayReport>();
+    int relayTitles = 0; // titles of the relay's taken so far
+    int variantKbps = 0; // the bit rate the stream's HLS variant is listed with
 
     bool hasAudioTrack = false;
     bool bufferingDone = false;

@@ -6,7 +6,7 @@
 
 #include "player/stream_address.h"
 #include "player/stream_scheme.h"
-#include "stream/mmsh_relay.h"
+#include "stream/stream_relay.h"
 
 #include <QByteArray>
 
@@ -16,7 +16,7 @@
 
 namespace tarvoni::vlc {
 
-using stream::MmshRelay;
+using stream::StreamRelay;
 
 namespace {
 
@@ -162,7 +162,10 @@ void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, doubl
             startAudio();
         break;
     case EngineEvent::MetaChanged:
-        e.title = cleanMetadata(takeVlcString(libvlc_media_get_meta(e.media.get(), libvlc_meta_NowPlaying)));
+        // The engine's own titles (an Ogg stream's, one that did not go through the relay),
+        // unless the relay has titles of its own.
+        if (e.relayTitles == 0)
+            e.title = cleanMetadata(takeVlcString(libvlc_media_get_meta(e.media.get(), libvlc_meta_NowPlaying)));
         if (e.audioStarted)
             refreshPlayingStatus();
         break;
@@ -173,7 +176,11 @@ void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, doubl
             endEntry(EntryEnd::Lost);
             break;
         }
-        const QStringList subItems = subItemAddresses(e.media.get(), SessionOptions{}.maxEntries);
+        QStringList subItems;
+        for (const QString &found : subItemAddresses(e.media.get(), SessionOptions{}.maxEntries))
+            subItems << StreamRelay::originalAddress(found, engineAddress(e.address));
+        // An HLS stream that listed only what may not be opened ends as a playlist would.
+        subItems << e.report->read().refused;
         endEntry(EntryEnd::NoSound, subItems);
         break;
     }
@@ -236,7 +243,7 @@ void VlcMediaPlayer::attachMedia()
     Entry &e = *m_entry;
     e.instance = *m_instance;
     const QString address = engineAddress(e.address);
-    const QString mrl = MmshRelay::relayedAddress(address);
+    const QString mrl = StreamRelay::relayedAddress(address, e.report);
     e.media.reset(libvlc_media_new_location(m_instance->get(), mrl.toUtf8().constData()));
     if (e.media) {
         const bool mms = addressScheme(address) == QLatin1String("mmsh:");
@@ -319,6 +326,7 @@ void VlcMediaPlayer::startAudio()
     libvlc_audio_set_volume(e.player.get(), m_volume);
     e.title = cleanMetadata(takeVlcString(libvlc_media_get_meta(e.media.get(), libvlc_meta_NowPlaying)));
     e.health.emplace(m_options.stallTimeout);
+    (void)readRelayReport();
     e.sinceAudio.start();
     m_statsTimer.start();
     emit audioStarted();
@@ -338,11 +346,32 @@ void VlcMediaPlayer::onStatsTick()
         libvlc_audio_set_volume(e.player.get(), m_volume);
     const StreamStats reading{stats.i_read_bytes, stats.i_played_abuffers, stats.i_lost_abuffers,
                               double(stats.f_demux_bitrate) * 8000.0};
-    const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed()));
+    const bool reported = readRelayReport();
+    const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed())) || reported;
     if (e.health->stalled())
         endEntry(EntryEnd::Stalled);
     else if (changed)
         refreshPlayingStatus();
+}
+
+// Takes what the relay has learnt of the entry's stream since last asked. True when the
+// status line shows something of it anew.
+bool VlcMediaPlayer::readRelayReport()
+{
+    Entry &e = *m_entry;
+    const stream::RelayReport::Reading reading = e.report->read();
+    e.health->setSegmentDuration(reading.segmentDuration);
+    bool changed = false;
+    if (reading.titleCount != e.relayTitles) {
+        e.relayTitles = reading.titleCount;
+        const QString title = cleanMetadata(reading.title);
+        changed = title != e.title;
+        e.title = title;
+    }
+    const int kbps = roundedBitrate(reading.variantKbps);
+    changed = changed || kbps != e.variantKbps;
+    e.variantKbps = kbps;
+    return changed;
 }
 
 void VlcMediaPlayer::refreshPlayingStatus()
@@ -352,7 +381,8 @@ void VlcMediaPlayer::refreshPlayingStatus()
     PlayerState playing;
     playing.kind = PlayerState::Kind::Playing;
     playing.title = m_entry->title;
-    playing.kbps = m_entry->health->kbps();
+    // An HLS stream's variant says its bit rate; anything else is measured.
+    playing.kbps = m_entry->variantKbps > 0 ? m_entry->variantKbps : m_entry->health->kbps();
     playing.audioOutput = m_entry->health->audioOutput();
     setState(playing);
 }

@@ -1,6 +1,7 @@
 #include "loopback_servers.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QThread>
@@ -50,6 +51,12 @@ int connectLoopback(int port)
     return fd;
 }
 
+// The tones the server generates, kept between runs: making the HLS segments takes seconds.
+QString mediaCache()
+{
+    return QDir::tempPath() + QStringLiteral("/tarvoni-loopback-media-") + QString::number(::getuid());
+}
+
 } // namespace
 
 int freeLoopbackPort()
@@ -95,28 +102,39 @@ bool LoopbackRadio::start(QString *error)
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("python3"),
                     {QStringLiteral(TARVONI_SOURCE_DIR "/tests/player/stream_server.py"),
-                     QStringLiteral("--workdir"), m_dir.path()});
-    // The first start generates the tone with ffmpeg.
-    QDeadlineTimer deadline(30000);
+                     QStringLiteral("--workdir"), m_dir.path(), QStringLiteral("--cache"), mediaCache()});
+    // The first start generates the tones with ffmpeg.
+    QDeadlineTimer deadline(60000);
     QByteArray line;
     while (!line.contains('\n') && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
         m_process.waitForReadyRead(200);
         line += m_process.readAllStandardOutput();
     }
     const QList<QByteArray> words = line.trimmed().split(' ');
-    if (words.size() != 6 || words[0] != "PORT") {
+    if (words.size() != 8 || words[0] != "PORT") {
         *error = QStringLiteral("stream_server.py did not start: ") + QString::fromUtf8(line);
         return false;
     }
     m_port = words[1].toInt();
     m_silentPort = words[3].toInt();
     m_deadPort = words[5].toInt();
+    m_tlsPort = words[7].toInt();
     return true;
 }
 
 QString LoopbackRadio::url(const QString &path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+}
+
+QString LoopbackRadio::tlsUrl(const QString &path) const
+{
+    return QStringLiteral("https://127.0.0.1:%1%2").arg(m_tlsPort).arg(path);
+}
+
+QString LoopbackRadio::certificateFile() const
+{
+    return m_dir.filePath(QStringLiteral("tls-cert.pem"));
 }
 
 IcecastRadio::~IcecastRadio()

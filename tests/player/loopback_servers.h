@@ -21,6 +21,10 @@ public:
     // "http://127.0.0.1:<port><path>"
     QString url(const QString &path) const;
     int port() const { return m_port; }
+    // "https://127.0.0.1:<port><path>": the same server over TLS, with a certificate of its own
+    // in certificateFile() (trusted by the program's own TLS when SSL_CERT_FILE names it).
+    QString tlsUrl(const QString &path) const;
+    QString certificateFile() const;
     int silentPort() const { return m_silentPort; } // accepts and never answers
     int deadPort() const { return m_deadPort; }     // refuses connections
 
@@ -30,6 +34,7 @@ private:
     int m_port = 0;
     int m_silentPort = 0;
     int m_deadPort = 0;
+    int m_tlsPort = 0;
 };
 
 // Debian's Icecast 2 on 127.0.0.1, run as its own user, fed a tone by ffmpeg at mount /tone.mp3.

@@ -3,7 +3,9 @@
 
 Serves a generated MP3 tone at its real bitrate, with Shoutcast/Icecast (ICY) metadata when
 the client asks for it, plus the misbehaving servers the player must cope with. Listens on
-127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead>" when ready.
+127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead> TLS <https>" when ready;
+the https port serves the same paths with a certificate for 127.0.0.1 made for the run, in
+<workdir>/tls-cert.pem.
 
 Paths:
   /stream?burst=S&title=T   tone, S seconds sent at once on connect (default 2), title T
@@ -20,6 +22,17 @@ Paths:
   /endless-head             an answer's head of header lines without end, as fast as it goes
   /reset                    reads the request and resets the connection
   /moved?to=URL             answers 302 Found with Location URL
+  /stream?title=T&charset=cp1252
+                            the title sent in that character set instead of UTF-8
+  /hls/live.m3u8?id=I&freeze=S&segment=A&chunked=1
+                            live HLS: AAC in MPEG-TS, 2 s segments, a sliding window of five
+                            and no end, as if broadcast I had been on the air for 10 s when first
+                            asked for; after S seconds it stops moving; with A every
+                            segment's address is A; segments sent in chunks when asked
+  /hls/master.m3u8?id=I&variant=A
+                            a master playlist whose one variant is /hls/live.m3u8?id=I (or A),
+                            with segments sent in chunks
+  /hls/seg/N.ts?chunked=1   segment N, in chunks when asked
   /hostile.asx?entry=A&entry=B...
                             an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
@@ -30,6 +43,7 @@ import argparse
 import os
 import random
 import socket
+import ssl
 import struct
 import subprocess
 import sys
@@ -43,6 +57,10 @@ META_INT = 8000
 CHUNK_SECONDS = 0.05
 
 MP3 = b""
+HLS = {"durations": [], "segments": [], "clocks": {}}
+HLS_WINDOW = 5
+HLS_BANDWIDTH = 140800
+HLS_AVERAGE_BANDWIDTH = 131000
 PORTS = {}
 DOWN_UNTIL = {}
 STALLED = set()
@@ -51,20 +69,62 @@ LOCK = threading.Lock()
 
 def make_tone(path):
     if not os.path.exists(path):
+        made = "%s.%d.tmp" % (path, os.getpid())
         subprocess.run(
             ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
              "-i", "sine=frequency=440:sample_rate=44100:duration=30", "-ac", "2",
              "-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0", "-id3v2_version", "0",
-             "-f", "mp3", path + ".tmp"],
+             "-f", "mp3", made],
             check=True)
-        os.replace(path + ".tmp", path)
+        os.replace(made, path)
     with open(path, "rb") as f:
         return f.read()
 
 
-def icy_block(title):
+def make_hls(cache):
+    """130 s of tone as AAC in 2 s MPEG-TS segments, made once into the cache folder."""
+    folder = os.path.join(cache, "hls")
+    listing = os.path.join(folder, "all.m3u8")
+    if not os.path.exists(listing):
+        made = "%s.%d.tmp" % (folder, os.getpid())
+        os.makedirs(made, exist_ok=True)
+        subprocess.run(
+            ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+             "-i", "sine=frequency=660:sample_rate=44100:duration=130", "-ac", "2",
+             "-c:a", "aac", "-b:a", "128k", "-f", "hls", "-hls_time", "2", "-hls_list_size", "0",
+             "-hls_segment_filename", os.path.join(made, "%d.ts"), os.path.join(made, "all.m3u8")],
+            check=True)
+        try:
+            os.rename(made, folder)
+        except OSError:  # made meanwhile by another server
+            subprocess.run(["rm", "-rf", made])
+    with open(listing) as f:
+        HLS["durations"] = [float(line[8:].split(",")[0]) for line in f if line.startswith("#EXTINF:")]
+    for n in range(len(HLS["durations"])):
+        with open(os.path.join(folder, "%d.ts" % n), "rb") as f:
+            HLS["segments"].append(f.read())
+
+
+def hls_window(broadcast, freeze):
+    """The segments a live playlist lists now: the last five published, each published when
+    the broadcast has played up to its end."""
+    with LOCK:
+        started = HLS["clocks"].setdefault(broadcast, time.monotonic() - 10)
+    elapsed = time.monotonic() - started
+    if freeze is not None:
+        elapsed = min(elapsed, 10 + freeze)
+    published, end = 0, 0.0
+    for duration in HLS["durations"]:
+        end += duration
+        if end > elapsed:
+            break
+        published += 1
+    return max(0, published - HLS_WINDOW), published
+
+
+def icy_block(title, charset="utf-8"):
     text = "StreamTitle='%s';" % title.replace("'", "")
-    data = text.encode("utf-8")
+    data = text.encode(charset)
     blocks = (len(data) + 15) // 16
     return bytes([blocks]) + data.ljust(blocks * 16, b"\0")
 
@@ -107,6 +167,8 @@ class Handler(BaseHTTPRequestHandler):
         if path.startswith("/status/"):
             code = int(path.split("/")[2])
             return self.send_body(code, "text/html", b"<html><body>Error %d</body></html>" % code)
+        if path.startswith("/hls/"):
+            return self.hls(path, query)
         if path == "/html":
             return self.send_body(200, "text/html; charset=utf-8",
                                   b"<!DOCTYPE html><html><head><title>Radio</title></head><body>"
@@ -158,10 +220,35 @@ class Handler(BaseHTTPRequestHandler):
             return self.stream(lambda: "<b>Bold</b> & <i>friends</i>\x07\x1b[31m live")
         if path in ("/stream", "/"):
             title = query.get("title", "Loopback Tone")
-            return self.stream(lambda: title, burst=float(query.get("burst", 2)))
+            return self.stream(lambda: title, burst=float(query.get("burst", 2)),
+                               charset=query.get("charset", "utf-8"))
         if path.endswith(".asx"):
             # Any other .asx, such as a station's own playlist name, leads to the tone.
             return self.send_body(200, "video/x-ms-asf", playlist("/list.asx").encode())
+        self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
+
+    def hls(self, path, query):
+        broadcast = query.get("id", "")
+        if path == "/hls/master.m3u8":
+            variant = query.get("variant", "live.m3u8?chunked=1&id=" + urllib.parse.quote(broadcast))
+            text = ("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=%d,AVERAGE-BANDWIDTH=%d,CODECS=\"mp4a.40.2\"\n%s\n"
+                    % (HLS_BANDWIDTH, HLS_AVERAGE_BANDWIDTH, variant))
+            return self.send_body(200, "application/vnd.apple.mpegurl", text.encode())
+        if path == "/hls/live.m3u8":
+            freeze = float(query["freeze"]) if "freeze" in query else None
+            first, end = hls_window(broadcast, freeze)
+            lines = ["#EXTM3U", "#EXT-X-VERSION:3", "#EXT-X-TARGETDURATION:2",
+                     "#EXT-X-MEDIA-SEQUENCE:%d" % first]
+            for n in range(first, end):
+                lines.append("#EXTINF:%.6f," % HLS["durations"][n])
+                lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")))
+            return self.send_body(200, "application/vnd.apple.mpegurl", ("\n".join(lines) + "\n").encode())
+        if path.startswith("/hls/seg/") and path.endswith(".ts"):
+            n = int(path[len("/hls/seg/"):-3])
+            if 0 <= n < len(HLS["segments"]) and "chunked" in query:
+                return self.send_chunked("video/mp2t", HLS["segments"][n])
+            if 0 <= n < len(HLS["segments"]):
+                return self.send_body(200, "video/mp2t", HLS["segments"][n])
         self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
 
     def send_body(self, code, kind, body):
@@ -170,6 +257,16 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def send_chunked(self, kind, body, size=7000):
+        self.send_response(200)
+        self.send_header("Content-Type", kind)
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        for at in range(0, len(body), size):
+            piece = body[at:at + size]
+            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+        self.wfile.write(b"0\r\n\r\n")
 
     def send_raw(self, first, repeated, pause):
         self.close_connection = True
@@ -183,7 +280,7 @@ class Handler(BaseHTTPRequestHandler):
             return
 
     def stream(self, title, burst=2.0, stop_after=None, on_stop=None, stall_after=None, stall_key=None,
-               garbage=False):
+               garbage=False, charset="utf-8"):
         metadata = self.headers.get("Icy-MetaData", "0").strip() == "1" and not garbage
         self.send_response(200)
         self.send_header("Content-Type", "audio/mpeg")
@@ -242,7 +339,7 @@ class Handler(BaseHTTPRequestHandler):
                     if until_meta == 0:
                         current = title()
                         if current != sent_title:
-                            out += icy_block(current)
+                            out += icy_block(current, charset)
                             sent_title = current
                         else:
                             out += b"\0"
@@ -285,18 +382,43 @@ def dead_port():
     return port
 
 
+def tls_server(workdir):
+    """The same server over TLS, with a certificate of its own for 127.0.0.1."""
+    cert = os.path.join(workdir, "tls-cert.pem")
+    key = os.path.join(workdir, "tls-key.pem")
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+         "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+         "-keyout", key, "-out", cert],
+        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    server = Server(("127.0.0.1", 0), Handler)
+    # The handshake happens on the request's own thread, so that a client that never makes one
+    # holds up nobody else.
+    server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server.server_address[1]
+
+
 def main():
     global MP3
     parser = argparse.ArgumentParser()
     parser.add_argument("--workdir", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--cache", help="where the generated tones are kept between runs (default: workdir)")
     args = parser.parse_args()
-    MP3 = make_tone(os.path.join(args.workdir, "tone.mp3"))
+    cache = args.cache or args.workdir
+    os.makedirs(cache, exist_ok=True)
+    MP3 = make_tone(os.path.join(cache, "tone.mp3"))
+    make_hls(cache)
     server = Server(("127.0.0.1", args.port), Handler)
     PORTS["http"] = server.server_address[1]
     PORTS["silent"] = silent_listener()
     PORTS["dead"] = dead_port()
-    print("PORT %d SILENT %d DEAD %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"]), flush=True)
+    PORTS["tls"] = tls_server(args.workdir)
+    print("PORT %d SILENT %d DEAD %d TLS %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"], PORTS["tls"]),
+          flush=True)
     # Ends with the test: stdin closes when the test process goes away.
     threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
     server.serve_forever()

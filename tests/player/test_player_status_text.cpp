@@ -113,6 +113,7 @@ void TestPlayerStatusText::everyStatusFitsTheStatusLine()
         status::failed({Failure::ConnectionRefused, 0}, longHost),
         status::failed({Failure::CannotPlay, 0}, longHost),
         status::failed({Failure::ConnectionClosed, 0}, longHost),
+        status::failed({Failure::UntrustedCertificate, 0}, longHost),
         status::failed({Failure::EntryRefused, 0, QString(300, QLatin1Char('s')) + u':'}, longHost),
         status::waitingForAudioOutput(),
         status::unavailable(QString(300, QLatin1Char('r'))),

@@ -136,6 +136,8 @@ private slots:
     void playsEveryKindOfAddress_data();
     void playsEveryKindOfAddress();
     void playsMmsOverHttp();
+    void playsLiveHlsWithoutPause_data();
+    void playsLiveHlsWithoutPause();
     void failuresEndInPlainWords_data();
     void failuresEndInPlainWords();
     void refusesEntriesThatAreNoStream_data();
@@ -160,6 +162,8 @@ void TestVlcMediaPlayer::initTestCase()
 {
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
+    // The loopback server's own certificate is the one authority trusted.
+    qputenv("SSL_CERT_FILE", QFile::encodeName(m_radio.certificateFile()));
 }
 
 void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
@@ -186,6 +190,10 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
         "ශ්‍රී ලංකා සිරස FM · தமிழ் வானொலி");
     QTest::newRow("sinhala and tamil title")
         << "/stream?title=" + QString::fromLatin1(QUrl::toPercentEncoding(scripts)) << scripts << false;
+    // Only the relay decodes Windows-1252: the title shows that the redirect went through it too.
+    const QString latin = m_radio.tlsUrl("/stream?title=Caf%C3%A9%20del%20Mar%20%E2%80%93%20Live&charset=cp1252");
+    QTest::newRow("redirected to https, windows-1252 title")
+        << "/moved?to=" + QString::fromLatin1(QUrl::toPercentEncoding(latin)) << "Café del Mar – Live" << false;
 }
 
 void TestVlcMediaPlayer::playsEveryKindOfAddress()
@@ -201,6 +209,7 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress()
     player->play(); // as the window does right after setting the address: must not restart
     QTRY_VERIFY_WITH_TIMEOUT(isPlaying(*player), 15000);
     QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing: ") + title, 5000);
+    QCOMPARE(player->streamTitle(), title); // what the desktop's media controls show
 
     QCOMPARE(player->url(), address);
     QCOMPARE(log.audioStarts, 1);
@@ -242,6 +251,36 @@ void TestVlcMediaPlayer::playsMmsOverHttp()
     player->stop();
 }
 
+void TestVlcMediaPlayer::playsLiveHlsWithoutPause_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("status");
+
+    // A sliding window of 2 s segments on a port other than 80: every reload and segment must
+    // reach that port, or the sound stops within the three segments joined at.
+    QTest::newRow("media playlist") << m_radio.url("/hls/live.m3u8?id=media") << "Playing";
+    QTest::newRow("master playlist over https, variant's bit rate")
+        << m_radio.tlsUrl("/hls/master.m3u8?id=master") << "Playing (128 kbps)";
+}
+
+void TestVlcMediaPlayer::playsLiveHlsWithoutPause()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, status);
+
+    auto player = createMediaPlayer(nullptr, kQuietOutput, testOptions());
+    StatusLog log(player.get());
+    player->setUrl(address);
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), status, 15000);
+    log.clear();
+    // Five playlist reloads later: neither stalled nor reconnected, and still heard.
+    QTest::qWait(10000);
+    QVERIFY2(log.texts.isEmpty() || log.texts == QStringList{"Playing (128 kbps)"},
+             qPrintable(log.texts.join(QLatin1String(" | "))));
+    QCOMPARE(log.audioStarts, 0);
+    player->stop();
+}
+
 void TestVlcMediaPlayer::failuresEndInPlainWords_data()
 {
     QTest::addColumn<QString>("address");
@@ -262,6 +301,13 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
     QTest::newRow("reset after the request") << m_radio.url("/reset") << "127.0.0.1 closed the connection";
     QTest::newRow("station address no stream") << "file:///etc/hostname"
                                                << "Address refused: file:";
+    QTest::newRow("https certificate for another host")
+        << QStringLiteral("https://localhost:%1/stream").arg(QUrl(m_radio.tlsUrl({})).port())
+        << "Untrusted certificate from localhost";
+    QTest::newRow("hls variant no stream") << m_radio.url("/hls/master.m3u8?variant=file:///etc/hostname")
+                                           << "Playlist entry refused: file:";
+    QTest::newRow("hls segments no stream") << m_radio.url("/hls/live.m3u8?segment=file:///etc/hostname")
+                                            << "Playlist entry refused: file:";
 }
 
 void TestVlcMediaPlayer::failuresEndInPlainWords()
@@ -423,6 +469,8 @@ void TestVlcMediaPlayer::reconnectsAfterDropOrStall_data()
                                             "Stream lost; reconnecting in 2 s (attempt 2)"};
     QTest::newRow("stalled") << "/stall?after=3"
                              << QStringList{"Stream stalled; reconnecting in 1 s (attempt 1)"};
+    QTest::newRow("hls playlist stops moving") << "/hls/live.m3u8?id=frozen&freeze=2"
+                                               << QStringList{"Stream stalled; reconnecting in 1 s (attempt 1)"};
 }
 
 void TestVlcMediaPlayer::reconnectsAfterDropOrStall()

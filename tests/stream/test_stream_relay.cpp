@@ -1,7 +1,7 @@
-// The local relay for MMS over HTTP against clients and servers that do not play fair.
+// The local relay against clients and servers that do not play fair.
 #include "loopback_servers.h"
 
-#include "stream/mmsh_relay.h"
+#include "stream/stream_relay.h"
 #include "stream/socket.h"
 
 #include <QFile>
@@ -24,9 +24,9 @@ struct RelayedPath {
     QByteArray request;
 };
 
-RelayedPath relayed(int port, const QString &path)
+RelayedPath relayed(int port, const QString &path, const QString &scheme = QStringLiteral("mmsh"))
 {
-    const QUrl url(MmshRelay::relayedAddress(QStringLiteral("mmsh://127.0.0.1:%1%2").arg(port).arg(path)));
+    const QUrl url(StreamRelay::relayedAddress(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path)));
     return {url.port(), url.path(QUrl::FullyEncoded).toUtf8()};
 }
 
@@ -88,13 +88,14 @@ bool relayServes(const RelayedPath &path)
 
 } // namespace
 
-class TestMmshRelay : public QObject {
+class TestStreamRelay : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void dropsSlowClients();
     void holdsNoMoreThanItsShareOfConnections();
+    void closesAnEndlessAnswerHead_data();
     void closesAnEndlessAnswerHead();
 
 private:
@@ -102,7 +103,7 @@ private:
     RelayedPath m_stream;
 };
 
-void TestMmshRelay::initTestCase()
+void TestStreamRelay::initTestCase()
 {
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
@@ -111,7 +112,7 @@ void TestMmshRelay::initTestCase()
     QVERIFY(relayServes(m_stream));
 }
 
-void TestMmshRelay::dropsSlowClients()
+void TestStreamRelay::dropsSlowClients()
 {
     // A client that sends its request a byte at a time, each well within any single wait.
     std::vector<Socket> clients;
@@ -130,7 +131,7 @@ void TestMmshRelay::dropsSlowClients()
     QVERIFY(relayServes(m_stream));
 }
 
-void TestMmshRelay::holdsNoMoreThanItsShareOfConnections()
+void TestStreamRelay::holdsNoMoreThanItsShareOfConnections()
 {
     const int before = threadCount();
     std::vector<Socket> clients;
@@ -157,9 +158,17 @@ void TestMmshRelay::holdsNoMoreThanItsShareOfConnections()
     QVERIFY(relayServes(m_stream));
 }
 
-void TestMmshRelay::closesAnEndlessAnswerHead()
+void TestStreamRelay::closesAnEndlessAnswerHead_data()
 {
-    const RelayedPath endless = relayed(m_radio.port(), QStringLiteral("/endless-head"));
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("mms") << "mmsh";
+    QTest::newRow("http") << "http";
+}
+
+void TestStreamRelay::closesAnEndlessAnswerHead()
+{
+    QFETCH(QString, scheme);
+    const RelayedPath endless = relayed(m_radio.port(), QStringLiteral("/endless-head"), scheme);
     const Socket client = connectTo(endless.relayPort);
     QVERIFY(send(client, "GET " + endless.request + " HTTP/1.0\r\nHost: x\r\n\r\n"));
     QByteArray received;
@@ -168,5 +177,5 @@ void TestMmshRelay::closesAnEndlessAnswerHead()
     QVERIFY(relayServes(m_stream));
 }
 
-QTEST_GUILESS_MAIN(TestMmshRelay)
-#include "test_mmsh_relay.moc"
+QTEST_GUILESS_MAIN(TestStreamRelay)
+#include "test_stream_relay.moc"

@@ -1,0 +1,300 @@
+#include "stream/stream_relay.h"
+
+#include "stream/connection.h"
+#include "stream/http_relay.h"
+#include "stream/mmsh_retimer.h"
+#include "stream/relay_pump.h"
+#include "stream/relay_report.h"
+#include "stream/relay_request.h"
+#include "stream/socket.h"
+
+#include <QRandomGenerator>
+#include <QUrl>
+
+#include <atomic>
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+namespace tarvoni::stream {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// libVLC sends its whole request at once: a client still sending after this is not libVLC.
+constexpr auto kRequestTime = 3s;
+constexpr auto kConnectTime = 10s;
+constexpr size_t kLongestRequest = 16 * 1024;
+// A few players, each with a connection or two: far more than that is someone else.
+constexpr int kMostConnections = 32;
+// While the program has no descriptors left, accepting again at once would only spin.
+constexpr auto kOutOfDescriptorsPause = 200ms;
+
+// The reports of the http streams being relayed, by channel number. The relay keeps them only
+// while their players do.
+class ReportChannels {
+public:
+    int add(const std::shared_ptr<RelayReport> &report)
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_reports.begin(); it != m_reports.end();)
+            it = it->second.expired() ? m_reports.erase(it) : std::next(it);
+        const int channel = ++m_last;
+        m_reports.emplace(channel, report);
+        return channel;
+    }
+
+    std::shared_ptr<RelayReport> find(const std::string &route)
+    {
+        const int channel = std::atoi(route.c_str() + 1);
+        std::lock_guard lock(m_mutex);
+        const auto it = m_reports.find(channel);
+        return it == m_reports.end() ? nullptr : it->second.lock();
+    }
+
+private:
+    std::mutex m_mutex;
+    int m_last = 0;
+    std::map<int, std::weak_ptr<RelayReport>> m_reports;
+};
+
+// Reads libVLC's request. False for anything else, and for a request that is not complete
+// within kRequestTime.
+bool readRequest(int client, const std::string &key, RelayRequest *request, std::string *extra)
+{
+    const Deadline deadline = Clock::now() + kRequestTime;
+    std::string in;
+    bool lineRead = false;
+    char buffer[4096];
+    size_t end;
+    while ((end = in.find("\r\n\r\n")) == std::string::npos) {
+        if (in.size() > kLongestRequest || waitFor(client, POLLIN, deadline) <= 0)
+            return false;
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return false;
+        in.append(buffer, size_t(n));
+        // Whoever does not know the key is sent away as soon as the request line shows it.
+        const size_t lineEnd = in.find("\r\n");
+        if (!lineRead && lineEnd != std::string::npos) {
+            if (!parseRelayRequestLine(std::string_view(in).substr(0, lineEnd), key, request))
+                return false;
+            lineRead = true;
+        }
+    }
+    *extra = in.substr(end + 4);
+    return parseRelayRequest(std::string_view(in).substr(0, end + 4), key, request);
+}
+
+// The route for an http or https address to take through the relay, reporting to `channel`,
+// or an empty string when the relay cannot carry it.
+QString httpRoute(const QUrl &url, const std::string &channel)
+{
+    if (url.host().isEmpty() || url.host().contains(QLatin1Char(':')) || !url.userInfo().isEmpty())
+        return {};
+    const QString scheme = url.scheme();
+    const QString number = QString::fromStdString(channel);
+    if (scheme == QLatin1String("icyx") || scheme == QLatin1String("http"))
+        return QLatin1Char('h') + number;
+    if (scheme == QLatin1String("https"))
+        return QLatin1Char('s') + number;
+    return {};
+}
+
+class Listener {
+public:
+    Listener()
+    {
+        m_key = QString::number(QRandomGenerator::system()->generate64(), 16).toStdString();
+        Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (!socket.valid()
+            || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || ::listen(socket.fd(), 64) != 0
+            || ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_alive = true;
+        try {
+            std::thread(&Listener::acceptLoop, this, std::move(socket)).detach();
+        } catch (const std::system_error &) {
+            // No thread, no relay; the socket went away with the thread's arguments.
+            m_alive = false;
+        }
+    }
+
+    bool running() const { return m_alive; }
+    ReportChannels &channels() { return m_channels; }
+
+    // "<scheme>://127.0.0.1:<port>/<key>/<route>/<host>:<port><path>" for `url`.
+    QString address(const QString &scheme, const QString &route, const QUrl &url) const
+    {
+        const QString path = url.path(QUrl::FullyEncoded);
+        QString relayed = scheme + QStringLiteral("://127.0.0.1:") + QString::number(m_port) + QLatin1Char('/')
+            + QString::fromStdString(m_key) + QLatin1Char('/') + route + QLatin1Char('/')
+            + url.host(QUrl::FullyEncoded) + QLatin1Char(':')
+            + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80))
+            + (path.isEmpty() ? QStringLiteral("/") : path);
+        if (url.hasQuery())
+            relayed += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
+        return relayed;
+    }
+
+    // The server's address for `found`, an address under the relay's, or an empty string when
+    // it is not one.
+    QString original(const QUrl &found, const QUrl &relayedFrom) const
+    {
+        if (found.host() != QLatin1String("127.0.0.1") || found.port() != m_port)
+            return {};
+        const QString path = found.path(QUrl::FullyEncoded);
+        const QString prefix = QLatin1Char('/') + QString::fromStdString(m_key) + QLatin1Char('/');
+        QUrl server;
+        if (path.startsWith(prefix)) {
+            // "/<key>/<route>/<host>:<port><path>"
+            const QStringList parts = path.mid(prefix.size()).split(QLatin1Char('/'));
+            if (parts.size() < 2)
+                return {};
+            const QString scheme = parts[0].startsWith(QLatin1Char('s')) ? QStringLiteral("https://")
+                                                                         : QStringLiteral("http://");
+            server = QUrl(scheme + parts[1] + QLatin1Char('/') + parts.mid(2).join(QLatin1Char('/')));
+        } else {
+            // A root-relative entry, resolved against the relay: it is on the stream's server.
+            server = relayedFrom.resolved(QUrl(path));
+        }
+        if (found.hasQuery())
+            server.setQuery(found.query(QUrl::FullyEncoded), QUrl::StrictMode);
+        return server.toString(QUrl::FullyEncoded);
+    }
+
+private:
+    void acceptLoop(Socket listening)
+    {
+        for (;;) {
+            Socket client(::accept4(listening.fd(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (client.valid()) {
+                admit(std::move(client));
+                continue;
+            }
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                std::this_thread::sleep_for(kOutOfDescriptorsPause);
+            else if (errno != EINTR && errno != ECONNABORTED && errno != EPROTO && errno != EPERM)
+                break;
+        }
+        // From now on addresses go to their servers directly.
+        m_alive = false;
+    }
+
+    // Serves a connection on a thread of its own, or closes it when there are too many or no
+    // thread can be had.
+    void admit(Socket client)
+    {
+        if (m_connections.fetch_add(1) >= kMostConnections) {
+            --m_connections;
+            return;
+        }
+        try {
+            std::thread([this, client = std::move(client)]() mutable {
+                serve(std::move(client));
+                --m_connections;
+            }).detach();
+        } catch (const std::system_error &) {
+            --m_connections;
+        }
+    }
+
+    void serve(Socket client)
+    {
+        RelayRequest request;
+        std::string extra;
+        if (!readRequest(client.fd(), m_key, &request, &extra))
+            return;
+        const Deadline deadline = Clock::now() + kConnectTime;
+        Connection server = Connection::open(request.host, request.port, request.route[0] == 's', deadline, client.fd());
+        if (!server.valid() || !server.sendAll(request.upstream, deadline) || !server.sendAll(extra, deadline))
+            return;
+        const int noDelay = 1;
+        ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        if (request.route == "m") {
+            MmshRetimer retimer;
+            pump(server, client.fd(), [&retimer](std::string_view in, std::string *out) {
+                *out = retimer.feed(in);
+                return !retimer.headTooLong();
+            });
+        } else {
+            serveHttp(server, client.fd(), request);
+        }
+    }
+
+    void serveHttp(Connection &server, int client, const RelayRequest &request)
+    {
+        std::shared_ptr<RelayReport> report = m_channels.find(request.route);
+        if (!report)
+            report = std::make_shared<RelayReport>(); // nobody listens, but HLS needs one
+        const bool secure = request.route[0] == 's';
+        const QUrl url((secure ? QStringLiteral("https://") : QStringLiteral("http://"))
+                       + QString::fromStdString(request.host) + QLatin1Char(':') + QString::fromStdString(request.port)
+                       + QString::fromStdString(request.target));
+        const std::string channel = request.route.substr(1);
+        relayHttp(server, client, url, *report, [this, &channel](const QUrl &target) {
+            const QString route = httpRoute(target, channel);
+            return route.isEmpty() ? QString() : address(QStringLiteral("icyx"), route, target);
+        });
+    }
+
+    std::atomic<bool> m_alive = false;
+    std::atomic<int> m_connections = 0;
+    int m_port = 0;
+    std::string m_key;
+    ReportChannels m_channels;
+};
+
+Listener *listener()
+{
+    // The listener and its threads stay for the program's life: connections may outlive players.
+    static Listener *const listener = new Listener;
+    return listener->running() ? listener : nullptr;
+}
+
+} // namespace
+
+QString StreamRelay::relayedAddress(const QString &engineAddress, const std::shared_ptr<RelayReport> &report)
+{
+    // libVLC sends its requests through the user's proxy, loopback included: leave it that way.
+    if (!qEnvironmentVariableIsEmpty("http_proxy"))
+        return engineAddress;
+    const QUrl url(engineAddress);
+    const bool mms = url.scheme() == QLatin1String("mmsh");
+    if (!mms && httpRoute(url, {}).isEmpty())
+        return engineAddress;
+    if (url.host().isEmpty() || url.host().contains(QLatin1Char(':')) || !url.userInfo().isEmpty())
+        return engineAddress;
+    Listener *relay = listener();
+    if (!relay)
+        return engineAddress;
+    if (mms)
+        return relay->address(QStringLiteral("mmsh"), QStringLiteral("m"), url);
+    const int channel = report ? relay->channels().add(report) : 0;
+    return relay->address(QStringLiteral("icyx"), httpRoute(url, std::to_string(channel)), url);
+}
+
+QString StreamRelay::originalAddress(const QString &found, const QString &original)
+{
+    Listener *relay = listener();
+    if (!relay)
+        return found;
+    const QString server = relay->original(QUrl(found), QUrl(original));
+    return server.isEmpty() ? found : server;
+}
+
+} // namespace tarvoni::stream
