@@ -56,11 +56,12 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tarvoniradio.com)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries the program and its engine module link, found by dpkg-shlibdeps; then what
 # no link shows: libVLC's access, demux, codec and audio output plugins for the stations'
-# streams (http, mms, ASX/PLS/M3U, MP3, AAC, WMA; PulseAudio and ALSA) and the fonts the
-# window is drawn in. The web engine's helper process, libqt6webenginecore6-bin, comes in
-# through the engine library's symbols file.
+# streams (http, mms, ASX/PLS/M3U, MP3, AAC, WMA; PulseAudio and ALSA), the fonts the
+# window is drawn in, and the fonts for the Sinhala and Tamil titles the stations send. The web
+# engine's helper process, libqt6webenginecore6-bin, comes in through the engine library's
+# symbols file.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "vlc-plugin-base, fonts-wine")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "vlc-plugin-base, fonts-wine, fonts-noto-ui-core")
 
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
     set(tarvoni_prefix_check ${tarvoni_deb_build}/check_prefix.cmake)

@@ -14,6 +14,9 @@ namespace tarvoni {
 // the small print are set in Tahoma, its outline successor for dialogs, whose widths at 11 px
 // are within a few per cent of its own. Likewise the crisp, unsmoothed glyphs that suit the
 // small fonts at 96 dpi are kept to a ratio of 1; on scaled screens text is smoothed.
+//
+// The stations' titles come in Sinhala and Tamil too; the text fonts name the fonts that have
+// those letters after their own, and those are drawn smoothed beside the design's crisp ones.
 struct DesignFonts {
     QFont dialog;             // MS Sans Serif 8.25 pt (Tahoma when scaled): captions and the small print
     QFont tahoma;             // Tahoma 8.25 pt: mini, exit

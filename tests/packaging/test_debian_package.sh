@@ -24,7 +24,7 @@ field Maintainer | grep -Eq '^[^<]+ <[^@>]+@[^>]+>$' || fail "Maintainer: $(fiel
 [ "$(field Description | wc -l)" -ge 3 ] || fail "no long description"
 depends=$(field Depends)
 for pkg in libc6 libvlc5 libqt6widgets6 libqt6webenginewidgets6 libqt6webenginecore6-bin \
-           vlc-plugin-base fonts-wine; do
+           vlc-plugin-base fonts-wine fonts-noto-ui-core; do
     grep -Eq "(^|, )$pkg( |,|$)" <<<"$depends" || fail "Depends lacks $pkg: $depends"
 done
 # Every dependency names a real package that this machine can satisfy.
