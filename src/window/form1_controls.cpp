@@ -130,6 +130,10 @@ void Form1::createPanel()
     vol->setPageStep(1);
     vol->setValue(0);
     vol->setFocusPolicy(Qt::StrongFocus);
+    // Qt inverts a scroll bar's keys and wheel, as suits a vertical one whose top is its
+    // minimum; on this horizontal bar Right, Up, Page Up and the wheel turned up make it louder.
+    // The mouse on its arrows and track is not affected.
+    vol->setInvertedControls(false);
 
     // Webdings draws "4" as the play triangle and Wingdings "n" as the stop square; without
     // them the same symbols come from ordinary characters.
