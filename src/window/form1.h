@@ -35,7 +35,8 @@ class Form1 : public QWidget, public PlaybackView {
 public:
     static constexpr QSize kClientSize{637, 581};
     static constexpr QPoint kStartPosition{292, 83};
-    static inline const QString kTitle = QStringLiteral("Tarvoni Radio Player - www.tarvoniradio.com");
+    static inline const QString kProductName = QStringLiteral("Tarvoni Radio Player");
+    static inline const QString kTitle = kProductName + QStringLiteral(" - www.tarvoniradio.com");
 
     // `player` may be null (no media engine); the window then works without sound.
     Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *parent = nullptr);
