@@ -9,6 +9,7 @@
 #include "player/now_playing_reactions.h"
 #include "startup_trace.h"
 #include "station_button.h"
+#include "status_announcer.h"
 #include "tray/api_stuff.h"
 
 #include <QAction>
@@ -143,6 +144,7 @@ void Form1::lblstationChanged()
 void Form1::setStatusText(const QString &text)
 {
     lblkb->setText(text);
+    m_statusAnnouncer->announce(text);
 }
 
 void Form1::setHintVisible(bool visible)

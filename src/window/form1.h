@@ -24,6 +24,7 @@ class MediaPlayer;
 class NotificationArea;
 class StationButton;
 class StationCatalogue;
+class StatusAnnouncer;
 struct Station;
 
 // The program's one window: logo banner, information panel, station grid, small print, and
@@ -133,6 +134,7 @@ private:
 
     QPixmap m_background;
     std::vector<StationButton *> m_stationButtons;
+    StatusAnnouncer *m_statusAnnouncer = nullptr; // says each new status to a screen reader
     PlaybackController m_playback;
     WindowProcedureHost m_windows;
     std::unique_ptr<TrayView> m_trayView; // the window as the tray code sees it

@@ -9,6 +9,7 @@
 #include "design_pictures.h"
 #include "player/station_catalogue.h"
 #include "station_button.h"
+#include "status_announcer.h"
 
 #include <QAction>
 #include <QLabel>
@@ -136,6 +137,7 @@ void Form1::createPanel()
         caption->setBuddy(value);
         setAccessibleRole(value, role);
     }
+    m_statusAnnouncer = new StatusAnnouncer(this);
     Label7 = makeLabel(this, "Label7", {8, 544, 401, 17}, kCopyright, fonts.dialog, kSmallPrintColour);
     Label6 = makeLabel(this, "Label6", {8, 560, 441, 17}, kTrademarks, fonts.dialog, kSmallPrintColour);
 
