@@ -272,33 +272,19 @@ void TestAccessibility::namesAndRoles_data()
     QTest::addColumn<bool>("tabStop");
     QTest::addColumn<QRect>("place"); // in the window
 
-    QTest::newRow("logo banner") << "image"
-                                 << "Tarvoni Radio Player"
-                                 << "" << false << QRect(0, 8, 255, 80);
-    QTest::newRow("information panel: decoration") << "filler"
-                                                   << ""
-                                                   << "" << false << QRect(344, 8, 293, 125);
-    QTest::newRow("play") << "push button"
-                          << "Start Playing"
-                          << "Start Playing" << true << QRect(488, 96, 33, 25);
-    QTest::newRow("stop") << "push button"
-                          << "Stop Playing"
-                          << "Stop Playing" << true << QRect(488, 96, 33, 25);
-    QTest::newRow("mini") << "push button"
-                          << "Minimize"
-                          << "Minimize to system tray" << true << QRect(520, 96, 65, 25);
-    QTest::newRow("exit") << "push button"
-                          << "Exit"
-                          << "Exit" << true << QRect(584, 96, 33, 25);
-    QTest::newRow("volume bar") << "scroll bar"
-                                << "Volume"
-                                << "" << true << QRect(368, 96, 113, 17);
-    QTest::newRow("ad pane 1") << "panel"
-                               << "Advertisement"
-                               << "" << false << QRect(360, 152, 201, 121);
-    QTest::newRow("ad pane 2") << "panel"
-                               << "Advertisement"
-                               << "" << false << QRect(560, 152, 57, 121);
+    const auto row = [](const char *tag, const char *role, const char *name, const char *description,
+                        bool tabStop, QRect place) {
+        QTest::newRow(tag) << role << name << description << tabStop << place;
+    };
+    row("logo banner", "image", "Tarvoni Radio Player", "", false, {0, 8, 255, 80});
+    row("information panel: decoration", "filler", "", "", false, {344, 8, 293, 125});
+    row("play", "push button", "Start Playing", "Start Playing", true, {488, 96, 33, 25});
+    row("stop", "push button", "Stop Playing", "Stop Playing", true, {488, 96, 33, 25});
+    row("mini", "push button", "Minimize", "Minimize to system tray", true, {520, 96, 65, 25});
+    row("exit", "push button", "Exit", "Exit", true, {584, 96, 33, 25});
+    row("volume bar", "scroll bar", "Volume", "", true, {368, 96, 113, 17});
+    row("ad pane 1", "panel", "Advertisement", "", false, {360, 152, 201, 121});
+    row("ad pane 2", "panel", "Advertisement", "", false, {560, 152, 57, 121});
     for (const tarvoni::Station &station : StationCatalogue::builtIn().stations())
         QTest::addRow("%s", qPrintable(station.controlName))
             << "push button" << station.caption << "" << true << QRect();
@@ -330,10 +316,8 @@ void TestAccessibility::captionsNameTheirValues_data()
     QTest::addColumn<QRect>("place");   // of the label it names
     QTest::addColumn<QString>("role");  // of that label
     QTest::addColumn<QString>("value"); // its name at start: its text, never the caption
-    QTest::newRow("now playing") << "Station:" << QRect(416, 24, 201, 17) << "label"
-                                 << "";
-    QTest::newRow("status") << "Status:" << QRect(416, 40, 201, 41) << "status bar"
-                            << "";
+    QTest::newRow("now playing") << "Station:" << QRect(416, 24, 201, 17) << "label" << QString();
+    QTest::newRow("status") << "Status:" << QRect(416, 40, 201, 41) << "status bar" << QString();
     QTest::newRow("volume read-out") << "Volume" << QRect(432, 112, 33, 17) << "label"
                                      << "25%";
 }
@@ -361,11 +345,7 @@ void TestAccessibility::focusOrderOfTheDesign()
     QStringList order;
     for (const tarvoni::Station &station : StationCatalogue::builtIn().stations())
         order << station.caption;
-    order << "Volume"
-          << "Start Playing"
-          << "Minimize"
-          << "Exit"
-          << "Stop Playing" << order.first();
+    order += {"Volume", "Start Playing", "Minimize", "Exit", "Stop Playing", order.first()};
 
     QVERIFY(activateWindow());
     QTRY_COMPARE(focused(), order.first());
