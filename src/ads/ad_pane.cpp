@@ -2,6 +2,7 @@
 
 #include "ad_engine.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QUrl>
 
@@ -14,13 +15,29 @@ const QColor panelColour(40, 70, 140);
 const QColor frameColour(92, 124, 190);
 const QColor wordColour(118, 146, 200);
 
+// To a screen reader each pane is a panel named "Advertisement" around the ad page, so that
+// its review mode tells the ads from the player; as the plain widget Qt sees, the pane would be
+// filler, which a screen reader passes over.
+QAccessibleInterface *adPanePanel(const QString &className, QObject *object)
+{
+    if (className != QLatin1String(AdPane::staticMetaObject.className()))
+        return nullptr;
+    return new QAccessibleWidget(static_cast<AdPane *>(object), QAccessible::Pane);
+}
+
 } // namespace
 
 AdPane::AdPane(const QString &name, const QRect &geometry, const QUrl &pageUrl, QWidget *parent)
     : QWidget(parent)
     , m_pageUrl(pageUrl)
 {
+    static const bool described = [] {
+        QAccessible::installFactory(adPanePanel);
+        return true;
+    }();
+    Q_UNUSED(described);
     setObjectName(name);
+    setAccessibleName(QStringLiteral("Advertisement"));
     setGeometry(geometry);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);

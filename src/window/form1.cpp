@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "accessible_role.h"
 #include "assets/artwork.h"
 #include "design_fonts.h"
 #include "design_pictures.h"
@@ -8,6 +9,7 @@
 #include "player/now_playing_reactions.h"
 #include "startup_trace.h"
 #include "station_button.h"
+#include "status_announcer.h"
 #include "tray/api_stuff.h"
 
 #include <QAction>
@@ -40,6 +42,7 @@ Form1::Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *pa
     , m_trayCommands(*m_trayView, m_windows)
 {
     setObjectName(QStringLiteral("Form1"));
+    setAccessibleRole(this, QAccessible::Window);
     setWindowTitle(kTitle);
     setWindowIcon(designIcon(QString::fromUtf16(kWindowIcon)));
     setFont(DesignFonts::load().dialog);
@@ -88,7 +91,7 @@ void Form1::load(NotificationArea *area)
     if (area) {
         m_tray = std::make_unique<APIStuff>(*area, m_windows);
         m_tray->installTrayIcon(*m_trayView, mnuTray);
-        m_tray->setTrayTip(QStringLiteral("Tarvoni Radio Player"));
+        m_tray->setTrayTip(kProductName);
     }
     vol->setValue(25);
 }
@@ -141,6 +144,7 @@ void Form1::lblstationChanged()
 void Form1::setStatusText(const QString &text)
 {
     lblkb->setText(text);
+    m_statusAnnouncer->announce(text);
 }
 
 void Form1::setHintVisible(bool visible)

@@ -24,6 +24,7 @@ class MediaPlayer;
 class NotificationArea;
 class StationButton;
 class StationCatalogue;
+class StatusAnnouncer;
 struct Station;
 
 // The program's one window: logo banner, information panel, station grid, small print, and
@@ -35,7 +36,8 @@ class Form1 : public QWidget, public PlaybackView {
 public:
     static constexpr QSize kClientSize{637, 581};
     static constexpr QPoint kStartPosition{292, 83};
-    static inline const QString kTitle = QStringLiteral("Tarvoni Radio Player - www.tarvoniradio.com");
+    static inline const QString kProductName = QStringLiteral("Tarvoni Radio Player");
+    static inline const QString kTitle = kProductName + QStringLiteral(" - www.tarvoniradio.com");
 
     // `player` may be null (no media engine); the window then works without sound.
     Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *parent = nullptr);
@@ -132,6 +134,7 @@ private:
 
     QPixmap m_background;
     std::vector<StationButton *> m_stationButtons;
+    StatusAnnouncer *m_statusAnnouncer = nullptr; // says each new status to a screen reader
     PlaybackController m_playback;
     WindowProcedureHost m_windows;
     std::unique_ptr<TrayView> m_trayView; // the window as the tray code sees it

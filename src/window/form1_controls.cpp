@@ -3,17 +3,21 @@
 
 #include "form1.h"
 
+#include "accessible_role.h"
 #include "assets/artwork.h"
 #include "design_fonts.h"
 #include "design_pictures.h"
 #include "player/station_catalogue.h"
 #include "station_button.h"
+#include "status_announcer.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+
+#include <tuple>
 
 namespace tarvoni {
 
@@ -106,7 +110,10 @@ void Form1::createPanel()
 {
     const DesignFonts &fonts = DesignFonts::load();
     Image1 = makeImage(this, "Image1", {0, 8}, QString::fromUtf16(kBannerPicture));
+    Image1->setAccessibleName(kProductName);
     Image2 = makeImage(this, "Image2", {344, 8}, QString::fromUtf16(kInformationPanelPicture));
+    // The panel's frame only decorates; a screen reader passes over it.
+    setAccessibleRole(Image2, QAccessible::Client);
 
     st = makeLabel(this, "st", {368, 24, 49, 17}, QStringLiteral("Station:"), fonts.tahomaBold, kWhite);
     lblstation = makeLabel(this, "lblstation", {416, 24, 201, 17}, QString(), fonts.tahomaBold, kWhite);
@@ -119,6 +126,18 @@ void Form1::createPanel()
     Label3 = makeLabel(this, "Label3", {384, 112, 41, 17}, QStringLiteral("Volume"), fonts.tahomaBold,
                        kWhite);
     volval = makeLabel(this, "volval", {432, 112, 33, 17}, QString(), fonts.tahomaBold, kWhite);
+    // Each caption names the value beside it, for a screen reader as for the eye; the value is
+    // read as it stands, empty when it is. The status line is the window's status bar, which a
+    // screen reader reads out when asked, wherever the focus is.
+    const std::tuple<QLabel *, QLabel *, QAccessible::Role> captioned[] = {
+        {st, lblstation, QAccessible::StaticText},
+        {Label1, lblkb, QAccessible::StatusBar},
+        {Label3, volval, QAccessible::StaticText}};
+    for (auto [caption, value, role] : captioned) {
+        caption->setBuddy(value);
+        setAccessibleRole(value, role);
+    }
+    m_statusAnnouncer = new StatusAnnouncer(this);
     Label7 = makeLabel(this, "Label7", {8, 544, 401, 17}, kCopyright, fonts.dialog, kSmallPrintColour);
     Label6 = makeLabel(this, "Label6", {8, 560, 441, 17}, kTrademarks, fonts.dialog, kSmallPrintColour);
 
@@ -130,6 +149,11 @@ void Form1::createPanel()
     vol->setPageStep(1);
     vol->setValue(0);
     vol->setFocusPolicy(Qt::StrongFocus);
+    vol->setAccessibleName(QStringLiteral("Volume"));
+    // Qt inverts a scroll bar's keys and wheel, as suits a vertical one whose top is its
+    // minimum; on this horizontal bar Right, Up, Page Up and the wheel turned up make it louder.
+    // The mouse on its arrows and track is not affected.
+    vol->setInvertedControls(false);
 
     // Webdings draws "4" as the play triangle and Wingdings "n" as the stop square; without
     // them the same symbols come from ordinary characters.
@@ -140,6 +164,9 @@ void Form1::createPanel()
     stop = makeButton(this, "stop", {488, 96, 33, 25},
                       symbols ? QStringLiteral("n") : QStringLiteral("\u25A0"), fonts.stopGlyph,
                       QStringLiteral("Stop Playing"));
+    // A screen reader would read the symbol fonts' letters; it says what the tips say.
+    play->setAccessibleName(play->toolTip());
+    stop->setAccessibleName(stop->toolTip());
     mini = makeButton(this, "mini", {520, 96, 65, 25}, QStringLiteral("Minimize"), fonts.tahoma,
                       QStringLiteral("Minimize to system tray"));
     exit = makeButton(this, "exit", {584, 96, 33, 25}, QStringLiteral("Exit"), fonts.tahoma,
