@@ -21,7 +21,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString output = qEnvironmentVariable("TARVONI_LISTEN_AOUT", QStringLiteral("adummy"));
-    const std::unique_ptr<MediaPlayer> player = createMediaPlayer(nullptr, {QStringLiteral("--aout=") + output});
+    const std::unique_ptr<MediaPlayer> player = createMediaPlayer(nullptr,
+                                                                  {QStringLiteral("--aout=") + output});
     QElapsedTimer clock;
     QObject::connect(player.get(), &MediaPlayer::statusChanged, &app, [&] {
         std::printf("%7.2f  %s\n", double(clock.elapsed()) / 1000, qPrintable(player->status()));

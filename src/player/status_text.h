@@ -15,8 +15,8 @@ enum class Failure {
     NothingPlayable, // a playlist none of whose entries played
     CannotPlay,
     UntrustedCertificate, // an https server whose certificate is not valid for it
-    AddressRefused, // the station's own address is no stream address; see the scheme
-    EntryRefused,   // every playlist entry left was no stream address; see the scheme
+    AddressRefused,       // the station's own address is no stream address; see the scheme
+    EntryRefused,         // every playlist entry left was no stream address; see the scheme
 };
 
 struct FailureReport {

@@ -24,9 +24,8 @@ char lower(char c)
 
 bool sameLetters(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
 size_t answerHeadEnd(std::string_view data)
@@ -50,20 +49,23 @@ bool parseAnswerHead(std::string_view head, AnswerHead *out)
     if (space == std::string_view::npos || (protocol.substr(0, 5) != "HTTP/" && protocol != "ICY"))
         return false;
     const std::string_view code = statusLine.substr(space + 1, 3);
-    if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (code.size() != 3
+        || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     out->status = (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
     out->statusLine = std::string(statusLine);
     while (lineEnd != std::string_view::npos) {
         const size_t from = lineEnd + 1;
         lineEnd = head.find('\n', from);
-        const std::string_view line = trimmed(head.substr(from, lineEnd == std::string_view::npos ? head.npos : lineEnd - from));
+        const std::string_view line = trimmed(
+            head.substr(from, lineEnd == std::string_view::npos ? head.npos : lineEnd - from));
         if (line.empty())
             break;
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0)
             continue;
-        out->headers.emplace_back(std::string(trimmed(line.substr(0, colon))), std::string(trimmed(line.substr(colon + 1))));
+        out->headers.emplace_back(std::string(trimmed(line.substr(0, colon))),
+                                  std::string(trimmed(line.substr(colon + 1))));
     }
     return true;
 }
@@ -81,7 +83,8 @@ std::string AnswerHead::without(const std::vector<std::string_view> &names) cons
 {
     std::string text = statusLine + "\r\n";
     for (const auto &[key, line] : headers) {
-        if (std::none_of(names.begin(), names.end(), [&key](std::string_view name) { return sameLetters(key, name); }))
+        if (std::none_of(names.begin(), names.end(),
+                         [&key](std::string_view name) { return sameLetters(key, name); }))
             text += key + ": " + line + "\r\n";
     }
     return text + "\r\n";

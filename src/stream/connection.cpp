@@ -47,7 +47,8 @@ bool waitForSession(gnutls_session_t session, int fd, Deadline deadline, int can
 bool isAddressLiteral(const std::string &host)
 {
     in6_addr address;
-    return ::inet_pton(AF_INET, host.c_str(), &address) == 1 || ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
+    return ::inet_pton(AF_INET, host.c_str(), &address) == 1
+        || ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
 }
 
 } // namespace
@@ -90,7 +91,8 @@ bool Connection::startTls(const std::string &host, Deadline deadline, int cancel
         || gnutls_set_default_priority(tls->session) != GNUTLS_E_SUCCESS
         || gnutls_credentials_set(tls->session, GNUTLS_CRD_CERTIFICATE, authorities) != GNUTLS_E_SUCCESS
         || (!isAddressLiteral(host)
-            && gnutls_server_name_set(tls->session, GNUTLS_NAME_DNS, host.data(), host.size()) != GNUTLS_E_SUCCESS)) {
+            && gnutls_server_name_set(tls->session, GNUTLS_NAME_DNS, host.data(), host.size())
+                != GNUTLS_E_SUCCESS)) {
         m_socket = Socket();
         return false;
     }

@@ -127,7 +127,8 @@ public:
             std::string type = get.head().value("Content-Type");
             if (type.empty() || type.find_first_of("\r\n") != std::string::npos)
                 type = "video/MP2T";
-            const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nCache-Control: no-cache\r\n\r\n";
+            const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: " + type
+                + "\r\nCache-Control: no-cache\r\n\r\n";
             if (!sendAll(m_client, head, Clock::now() + kSendTime))
                 return false;
             m_headSent = true;

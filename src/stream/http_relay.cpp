@@ -68,7 +68,8 @@ void relayHttp(Connection &server, int client, const QUrl &address, RelayReport 
     std::string in;
     const auto headRead = [](const std::string &text) {
         // An answer without a head at all (the oldest servers) passes as it is.
-        const bool answer = text.size() < 5 || text.compare(0, 5, "HTTP/") == 0 || text.compare(0, 3, "ICY") == 0;
+        const bool answer = text.size() < 5 || text.compare(0, 5, "HTTP/") == 0
+            || text.compare(0, 3, "ICY") == 0;
         return !answer || answerHeadEnd(text) != std::string::npos;
     };
     if (!readUntil(server, client, &in, kLongestAnswerHead, Clock::now() + kAnswerTime, headRead))
@@ -87,8 +88,8 @@ void relayHttp(Connection &server, int client, const QUrl &address, RelayReport 
         if (!target.isEmpty()) {
             const std::string rewritten = head.without({"Location"});
             passOn(server, client,
-                   rewritten.substr(0, rewritten.size() - 2) + "Location: " + target.toStdString() + "\r\n\r\n"
-                       + body);
+                   rewritten.substr(0, rewritten.size() - 2) + "Location: " + target.toStdString()
+                       + "\r\n\r\n" + body);
             return;
         }
         passOn(server, client, in);
@@ -108,15 +109,19 @@ void relayHttp(Connection &server, int client, const QUrl &address, RelayReport 
     // A playlist may be an HLS stream's: read it whole to tell.
     const std::string type = head.value("Content-Type");
     const bool playlistType = isPlaylistType(type);
-    const bool mayBePlaylist = playlistType || !(type.rfind("audio/", 0) == 0 || type.rfind("video/", 0) == 0);
+    const bool mayBePlaylist = playlistType
+        || !(type.rfind("audio/", 0) == 0 || type.rfind("video/", 0) == 0);
     if (mayBePlaylist) {
         const Deadline deadline = Clock::now() + (playlistType ? kAnswerTime : kAnswerTime / 5);
         // Enough of the body to see whether it starts like one.
-        readUntil(server, client, &body, 16, deadline, [](const std::string &text) { return text.size() >= 16; });
+        readUntil(server, client, &body, 16, deadline,
+                  [](const std::string &text) { return text.size() >= 16; });
         if (body.find("#EXTM3U") < 4) {
             const std::string length = head.value("Content-Length");
-            const size_t expected = length.empty() ? size_t(kLongestHlsPlaylist) : std::strtoull(length.c_str(), nullptr, 10);
-            readUntil(server, client, &body, std::min(expected, size_t(kLongestHlsPlaylist)), Clock::now() + kAnswerTime,
+            const size_t expected = length.empty() ? size_t(kLongestHlsPlaylist)
+                                                   : std::strtoull(length.c_str(), nullptr, 10);
+            readUntil(server, client, &body, std::min(expected, size_t(kLongestHlsPlaylist)),
+                      Clock::now() + kAnswerTime,
                       [expected](const std::string &text) { return text.size() >= expected; });
             const QByteArray playlist = QByteArray::fromStdString(body);
             if (isHlsPlaylist(playlist)) {

@@ -27,9 +27,9 @@ public:
 
 private:
     size_t m_interval;
-    size_t m_untilBlock;      // audio bytes before the next block
-    size_t m_blockLeft = 0;   // bytes of the current block still to come
-    bool m_inBlock = false;   // the length byte has been read
+    size_t m_untilBlock;    // audio bytes before the next block
+    size_t m_blockLeft = 0; // bytes of the current block still to come
+    bool m_inBlock = false; // the length byte has been read
     std::string m_block;
 };
 

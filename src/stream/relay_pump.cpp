@@ -22,7 +22,8 @@ bool forward(int to, std::string_view data)
     return sendAll(to, data, Clock::now() + kSendTime);
 }
 
-void pump(Connection &server, int client, const std::function<bool(std::string_view, std::string *)> &transform)
+void pump(Connection &server, int client,
+          const std::function<bool(std::string_view, std::string *)> &transform)
 {
     char buffer[16384];
     std::string out;

@@ -18,7 +18,8 @@ bool forward(int to, std::string_view data);
 
 // Passes the server's answer on, each piece through `transform` (false ends it), while either
 // side has more to say; what the client sends goes to the server.
-void pump(Connection &server, int client, const std::function<bool(std::string_view, std::string *)> &transform);
+void pump(Connection &server, int client,
+          const std::function<bool(std::string_view, std::string *)> &transform);
 
 // Sends what has been read of the answer, then the rest as it comes.
 void passOn(Connection &server, int client, const std::string &read);

@@ -17,8 +17,8 @@ public:
         int titleCount = 0; // how many titles have come: a change even when the text repeats
         // Segments every this long (an HLS stream's target duration); zero for a plain stream.
         std::chrono::milliseconds segmentDuration{0};
-        int variantKbps = 0;    // the bit rate an HLS master playlist gives its chosen variant
-        QStringList refused;    // addresses listed by the stream that were not stream addresses
+        int variantKbps = 0; // the bit rate an HLS master playlist gives its chosen variant
+        QStringList refused; // addresses listed by the stream that were not stream addresses
     };
 
     void setTitle(const QString &title);

@@ -87,7 +87,8 @@ bool parseRelayRequest(std::string_view head, const std::string &key, RelayReque
         if (header.empty())
             break;
         const std::string_view name = header.substr(0, header.find(':'));
-        if (sameLetters(name, "Host") || (http && (sameLetters(name, "Icy-MetaData") || sameLetters(name, "Connection"))))
+        if (sameLetters(name, "Host")
+            || (http && (sameLetters(name, "Icy-MetaData") || sameLetters(name, "Connection"))))
             continue;
         out->upstream.append(header).append("\r\n");
     }

@@ -115,7 +115,9 @@ ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeou
 
         Connection server(std::move(socket));
         bool untrusted = false;
-        if (secure && !server.startTls(host.toStdString(), std::min(Clock::now() + timeout, deadline), -1, &untrusted))
+        if (secure
+            && !server.startTls(host.toStdString(), std::min(Clock::now() + timeout, deadline), -1,
+                                &untrusted))
             return {{untrusted ? Failure::UntrustedCertificate : Failure::CannotPlay, 0}, {}};
         const QByteArray request = requestFor(url, host);
         if (!server.sendAll(std::string_view(request.constData(), size_t(request.size())),

@@ -141,8 +141,8 @@ public:
     QString address(const QString &scheme, const QString &route, const QUrl &url) const
     {
         const QString path = url.path(QUrl::FullyEncoded);
-        QString relayed = scheme + QStringLiteral("://127.0.0.1:") + QString::number(m_port) + QLatin1Char('/')
-            + QString::fromStdString(m_key) + QLatin1Char('/') + route + QLatin1Char('/')
+        QString relayed = scheme + QStringLiteral("://127.0.0.1:") + QString::number(m_port)
+            + QLatin1Char('/') + QString::fromStdString(m_key) + QLatin1Char('/') + route + QLatin1Char('/')
             + url.host(QUrl::FullyEncoded) + QLatin1Char(':')
             + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80))
             + (path.isEmpty() ? QStringLiteral("/") : path);
@@ -220,8 +220,10 @@ private:
         if (!readRequest(client.fd(), m_key, &request, &extra))
             return;
         const Deadline deadline = Clock::now() + kConnectTime;
-        Connection server = Connection::open(request.host, request.port, request.route[0] == 's', deadline, client.fd());
-        if (!server.valid() || !server.sendAll(request.upstream, deadline) || !server.sendAll(extra, deadline))
+        Connection server = Connection::open(request.host, request.port, request.route[0] == 's', deadline,
+                                             client.fd());
+        if (!server.valid() || !server.sendAll(request.upstream, deadline)
+            || !server.sendAll(extra, deadline))
             return;
         const int noDelay = 1;
         ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
@@ -243,8 +245,8 @@ private:
             report = std::make_shared<RelayReport>(); // nobody listens, but HLS needs one
         const bool secure = request.route[0] == 's';
         const QUrl url((secure ? QStringLiteral("https://") : QStringLiteral("http://"))
-                       + QString::fromStdString(request.host) + QLatin1Char(':') + QString::fromStdString(request.port)
-                       + QString::fromStdString(request.target));
+                       + QString::fromStdString(request.host) + QLatin1Char(':')
+                       + QString::fromStdString(request.port) + QString::fromStdString(request.target));
         const std::string channel = request.route.substr(1);
         relayHttp(server, client, url, *report, [this, &channel](const QUrl &target) {
             const QString route = httpRoute(target, channel);

@@ -165,7 +165,8 @@ void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, doubl
         // The engine's own titles (an Ogg stream's, one that did not go through the relay),
         // unless the relay has titles of its own.
         if (e.relayTitles == 0)
-            e.title = cleanMetadata(takeVlcString(libvlc_media_get_meta(e.media.get(), libvlc_meta_NowPlaying)));
+            e.title = cleanMetadata(
+                takeVlcString(libvlc_media_get_meta(e.media.get(), libvlc_meta_NowPlaying)));
         if (e.audioStarted)
             refreshPlayingStatus();
         break;
@@ -347,7 +348,8 @@ void VlcMediaPlayer::onStatsTick()
     const StreamStats reading{stats.i_read_bytes, stats.i_played_abuffers, stats.i_lost_abuffers,
                               double(stats.f_demux_bitrate) * 8000.0};
     const bool reported = readRelayReport();
-    const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed())) || reported;
+    const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed()))
+        || reported;
     if (e.health->stalled())
         endEntry(EntryEnd::Stalled);
     else if (changed)

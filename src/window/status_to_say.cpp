@@ -9,7 +9,9 @@ bool StatusToSay::next(const QString &status)
     static const QRegularExpression bitRate(QStringLiteral(" \\(\\d+ kbps\\)"));
     static const QRegularExpression number(QStringLiteral("\\d+"));
     // "Playing (128 kbps): <title>": the title as it stands, the words before it without numbers.
-    const qsizetype titleAt = status.startsWith(QLatin1String("Playing")) ? status.indexOf(QLatin1String(": ")) : -1;
+    const qsizetype titleAt = status.startsWith(QLatin1String("Playing"))
+        ? status.indexOf(QLatin1String(": "))
+        : -1;
     QString words = titleAt < 0 ? status : status.left(titleAt);
     words.remove(bitRate).replace(number, QStringLiteral("#"));
     if (titleAt >= 0)

@@ -18,12 +18,14 @@ private slots:
 
 void TestHlsPlaylist::readsMediaPlaylists()
 {
-    const QByteArray text = "\xef\xbb\xbf#EXTM3U\r\n#EXT-X-VERSION:6\r\n#EXT-X-TARGETDURATION:6\r\n"
-                            "#EXT-X-MEDIA-SEQUENCE:1041\r\n#EXT-X-MAP:URI=\"init.mp4\"\r\n"
-                            "#EXTINF:5.96,\r\nseg/1041.m4s\r\n#EXT-X-DISCONTINUITY\r\n"
-                            "#EXTINF:6.016,title\r\n/abs/1042.m4s\r\n#EXTINF:6,\r\nhttp://cdn.lk:8080/1043.m4s?t=1\r\n"
-                            "#EXTINF:6,\r\nfile:///etc/passwd\r\n";
-    const HlsPlaylist playlist = parseHlsPlaylist(text, QStringLiteral("http://radio.lk:5552/live/index.m3u8?k=1"));
+    const QByteArray text =
+        "\xef\xbb\xbf#EXTM3U\r\n#EXT-X-VERSION:6\r\n#EXT-X-TARGETDURATION:6\r\n"
+        "#EXT-X-MEDIA-SEQUENCE:1041\r\n#EXT-X-MAP:URI=\"init.mp4\"\r\n"
+        "#EXTINF:5.96,\r\nseg/1041.m4s\r\n#EXT-X-DISCONTINUITY\r\n"
+        "#EXTINF:6.016,title\r\n/abs/1042.m4s\r\n#EXTINF:6,\r\nhttp://cdn.lk:8080/1043.m4s?t=1\r\n"
+        "#EXTINF:6,\r\nfile:///etc/passwd\r\n";
+    const HlsPlaylist playlist = parseHlsPlaylist(text,
+                                                  QStringLiteral("http://radio.lk:5552/live/index.m3u8?k=1"));
     QVERIFY(!playlist.master);
     QCOMPARE(playlist.targetDuration, milliseconds(6000));
     QVERIFY(!playlist.ended);
@@ -40,23 +42,26 @@ void TestHlsPlaylist::readsMediaPlaylists()
     // Not judged here: the relay refuses it when it comes to fetch it.
     QCOMPARE(playlist.segments[3].address, QStringLiteral("file:///etc/passwd"));
 
-    const HlsPlaylist ended = parseHlsPlaylist("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n"
-                                               "#EXTINF:2,\na.ts\n#EXT-X-ENDLIST\n",
-                                               QStringLiteral("http://a.lk/x.m3u8"));
+    const HlsPlaylist ended = parseHlsPlaylist(
+        "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n"
+        "#EXTINF:2,\na.ts\n#EXT-X-ENDLIST\n",
+        QStringLiteral("http://a.lk/x.m3u8"));
     QVERIFY(ended.ended);
     QVERIFY(ended.encrypted);
     QCOMPARE(ended.segments.front().sequence, 0);
 
     // No target duration: no media playlist.
-    QVERIFY(parseHlsPlaylist("#EXTM3U\n#EXT-X-TARGETDURATION:nonsense\n#EXTINF:2,\na.ts\n", QStringLiteral("http://a.lk/"))
+    QVERIFY(parseHlsPlaylist("#EXTM3U\n#EXT-X-TARGETDURATION:nonsense\n#EXTINF:2,\na.ts\n",
+                             QStringLiteral("http://a.lk/"))
                 .segments.empty());
 }
 
 void TestHlsPlaylist::readsMasterPlaylists()
 {
-    const QByteArray text = "#EXTM3U\n#EXT-X-STREAM-INF:CODECS=\"mp4a.40.2,mp4a.40.5\",BANDWIDTH=70400\nlow/index.m3u8\n"
-                            "#EXT-X-STREAM-INF:BANDWIDTH=140800,AVERAGE-BANDWIDTH=131000\nhttp://other.lk/hi.m3u8\n"
-                            "#EXT-X-STREAM-INF:BANDWIDTH=99999999999\nfile:///x\n";
+    const QByteArray text =
+        "#EXTM3U\n#EXT-X-STREAM-INF:CODECS=\"mp4a.40.2,mp4a.40.5\",BANDWIDTH=70400\nlow/index.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=140800,AVERAGE-BANDWIDTH=131000\nhttp://other.lk/hi.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=99999999999\nfile:///x\n";
     const HlsPlaylist playlist = parseHlsPlaylist(text, QStringLiteral("http://radio.lk:5552/master.m3u8"));
     QVERIFY(playlist.master);
     QVERIFY(playlist.segments.empty());

@@ -49,8 +49,8 @@ void TestIcyMetadata::findsTheTitle_data()
 
     QTest::newRow("with a url") << QByteArray("StreamTitle='Artist - Song';StreamUrl='http://a.lk/';")
                                 << QByteArray("Artist - Song");
-    QTest::newRow("quotes and semicolons inside") << QByteArray("StreamTitle='Rock 'n' Roll; live';\0\0", 37)
-                                                  << QByteArray("Rock 'n' Roll; live");
+    QTest::newRow("quotes and semicolons inside")
+        << QByteArray("StreamTitle='Rock 'n' Roll; live';\0\0", 37) << QByteArray("Rock 'n' Roll; live");
     QTest::newRow("double quotes") << QByteArray("StreamTitle=\"Say \"hi\"\";") << QByteArray("Say \"hi\"");
     QTest::newRow("unquoted") << QByteArray("StreamTitle=Plain;StreamUrl='';") << QByteArray("Plain");
     QTest::newRow("unterminated") << QByteArray("StreamTitle='Cut off\0\0\0", 23) << QByteArray("Cut off");
@@ -74,11 +74,12 @@ void TestIcyMetadata::decodesTitles_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("ascii") << QByteArray("Song") << QStringLiteral("Song");
-    QTest::newRow("utf-8 sinhala and tamil") << QStringLiteral("සිංහල தமிழ்").toUtf8()
-                                             << QStringLiteral("සිංහල தமிழ்");
+    QTest::newRow("utf-8 sinhala and tamil")
+        << QStringLiteral("සිංහල தமிழ்").toUtf8() << QStringLiteral("සිංහල தமிழ்");
     QTest::newRow("utf-8 accents") << QByteArray("Caf\xc3\xa9") << QStringLiteral("Café");
     QTest::newRow("latin-1") << QByteArray("Caf\xe9 del Mar") << QStringLiteral("Café del Mar");
-    QTest::newRow("windows-1252 punctuation") << QByteArray("\x93Hits\x94 \x96 \x80" "5")
+    QTest::newRow("windows-1252 punctuation") << QByteArray("\x93Hits\x94 \x96 \x80"
+                                                            "5")
                                               << QStringLiteral("“Hits” – €5");
     QTest::newRow("undefined windows-1252 byte") << QByteArray("a\x81z") << QStringLiteral("a\u0081z");
     QTest::newRow("utf-8 cut in the middle") << QByteArray("Caf\xc3") << QStringLiteral("CafÃ");

@@ -1,8 +1,8 @@
 // The local relay against clients and servers that do not play fair.
 #include "loopback_servers.h"
 
-#include "stream/stream_relay.h"
 #include "stream/socket.h"
+#include "stream/stream_relay.h"
 
 #include <QFile>
 #include <QTest>
@@ -26,7 +26,8 @@ struct RelayedPath {
 
 RelayedPath relayed(int port, const QString &path, const QString &scheme = QStringLiteral("mmsh"))
 {
-    const QUrl url(StreamRelay::relayedAddress(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path)));
+    const QUrl url(
+        StreamRelay::relayedAddress(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path)));
     return {url.port(), url.path(QUrl::FullyEncoded).toUtf8()};
 }
 

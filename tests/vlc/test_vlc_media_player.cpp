@@ -191,9 +191,11 @@ void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
     QTest::newRow("sinhala and tamil title")
         << "/stream?title=" + QString::fromLatin1(QUrl::toPercentEncoding(scripts)) << scripts << false;
     // Only the relay decodes Windows-1252: the title shows that the redirect went through it too.
-    const QString latin = m_radio.tlsUrl("/stream?title=Caf%C3%A9%20del%20Mar%20%E2%80%93%20Live&charset=cp1252");
+    const QString latin = m_radio.tlsUrl(
+        "/stream?title=Caf%C3%A9%20del%20Mar%20%E2%80%93%20Live&charset=cp1252");
     QTest::newRow("redirected to https, windows-1252 title")
-        << "/moved?to=" + QString::fromLatin1(QUrl::toPercentEncoding(latin)) << "Café del Mar – Live" << false;
+        << "/moved?to=" + QString::fromLatin1(QUrl::toPercentEncoding(latin)) << "Café del Mar – Live"
+        << false;
 }
 
 void TestVlcMediaPlayer::playsEveryKindOfAddress()
@@ -304,10 +306,10 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
     QTest::newRow("https certificate for another host")
         << QStringLiteral("https://localhost:%1/stream").arg(QUrl(m_radio.tlsUrl({})).port())
         << "Untrusted certificate from localhost";
-    QTest::newRow("hls variant no stream") << m_radio.url("/hls/master.m3u8?variant=file:///etc/hostname")
-                                           << "Playlist entry refused: file:";
-    QTest::newRow("hls segments no stream") << m_radio.url("/hls/live.m3u8?segment=file:///etc/hostname")
-                                            << "Playlist entry refused: file:";
+    QTest::newRow("hls variant no stream")
+        << m_radio.url("/hls/master.m3u8?variant=file:///etc/hostname") << "Playlist entry refused: file:";
+    QTest::newRow("hls segments no stream")
+        << m_radio.url("/hls/live.m3u8?segment=file:///etc/hostname") << "Playlist entry refused: file:";
 }
 
 void TestVlcMediaPlayer::failuresEndInPlainWords()
@@ -469,8 +471,9 @@ void TestVlcMediaPlayer::reconnectsAfterDropOrStall_data()
                                             "Stream lost; reconnecting in 2 s (attempt 2)"};
     QTest::newRow("stalled") << "/stall?after=3"
                              << QStringList{"Stream stalled; reconnecting in 1 s (attempt 1)"};
-    QTest::newRow("hls playlist stops moving") << "/hls/live.m3u8?id=frozen&freeze=2"
-                                               << QStringList{"Stream stalled; reconnecting in 1 s (attempt 1)"};
+    QTest::newRow("hls playlist stops moving")
+        << "/hls/live.m3u8?id=frozen&freeze=2"
+        << QStringList{"Stream stalled; reconnecting in 1 s (attempt 1)"};
 }
 
 void TestVlcMediaPlayer::reconnectsAfterDropOrStall()

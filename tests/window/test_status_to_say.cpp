@@ -25,7 +25,8 @@ void TestStatusToSay::statusesSaid_data()
         << QStringList{"Playing (128 kbps): Track 1", "Playing (128 kbps): Track 2"}
         << QStringList{"Playing (128 kbps): Track 1", "Playing (128 kbps): Track 2"};
     QTest::newRow("the bit rate settling, quietly")
-        << QStringList{"Playing: A", "Playing (128 kbps): A", "Playing (160 kbps): A"} << QStringList{"Playing: A"};
+        << QStringList{"Playing: A", "Playing (128 kbps): A", "Playing (160 kbps): A"}
+        << QStringList{"Playing: A"};
     QTest::newRow("buffering counts up quietly")
         << QStringList{"Buffering 0%", "Buffering 45%", "Buffering 99%"} << QStringList{"Buffering 0%"};
     QTest::newRow("a countdown and its next attempt, quietly")
