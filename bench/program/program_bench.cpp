@@ -4,6 +4,7 @@
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
 //                 [--no-references] [--engine-flags "<switches>"] [--env NAME=VALUE]...
 //                 [--soak MINUTES [--switch S]] [--only TEXT] [--stream-port PORT] [--window-only]
+//                 [--clicks N]
 //
 // --starts N       fresh starts of each program; figures are their medians (default 3)
 // --listen S       seconds each station plays after it is heard; the gaps in that sound are
@@ -17,7 +18,9 @@
 // --env            a variable for the program's environment (it gets the desk's, nothing else)
 // --soak MINUTES   instead: one start, a station change every --switch S (default 30)
 //                  seconds, and the slope of the tree's PSS over the second half
-// --only TEXT      only the kinds of station whose label contains TEXT ("mms")
+// --only TEXT      only the kinds of station whose label contains TEXT ("mms", "HLS")
+// --clicks N       each kind of station clicked N times in each start of the program (default
+//                  1); its figure is the median of all clicks, its gaps those of all clicks
 // --stream-port P  the http stations' server on port P instead of 8704 (while another run holds
 //                  8704); the "port only" station, which can reach only 8704, is then left out
 // With --listen, the reference players' gaps are counted too, and every gap is listed with
@@ -26,14 +29,19 @@
 
 #include "desk.h"
 #include "event_wait.h"
+#include "figures.h"
 #include "loopback_http_server.h"
 #include "loopback_servers.h"
 #include "process_tree.h"
+#include "request_log.h"
 #include "sound_capture.h"
+#include "station_kinds.h"
+#include "stream_server.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -44,10 +52,17 @@
 
 namespace {
 
+using bench::figure;
+using bench::Kind;
+using bench::kNone;
+using bench::median;
+using bench::medianOf;
+using bench::medianOfClicks;
+using bench::ms;
 using bench::nowNs;
+using bench::ratio;
 using bench::waitUntil;
 
-constexpr double kNone = std::nan("");
 constexpr int kStreamPort = 8704; // the port of the "port only" station in the catalogue
 
 struct Options {
@@ -60,91 +75,11 @@ struct Options {
     int soakMinutes = 0;
     bool windowOnly = false;
     int switchSeconds = 30;
+    int clicks = 1;
     QString engineFlags;
     QString only;
     int streamPort = kStreamPort;
     QStringList environment; // NAME=VALUE
-};
-
-// One kind of station: the program's station that is of that kind, where the bench points
-// its host, and the address a reference player is given for the same stream.
-struct Kind {
-    const char *label;
-    const char *station;
-    const char *hostKey; // the key of its host in the program's table
-    QString host;
-    QString url;
-    bool logged; // its requests reach the stream server's log
-};
-
-double ms(qint64 ns)
-{
-    return double(ns) / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }),
-                 values.end());
-    if (values.empty())
-        return kNone;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-QString figure(double value, const char *unit, int decimals = 0)
-{
-    return std::isnan(value) ? QStringLiteral("–")
-                             : QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(unit));
-}
-
-QString ratio(double ours, double reference)
-{
-    if (std::isnan(ours) || std::isnan(reference) || reference <= 0)
-        return {};
-    return QStringLiteral(" (%1×)").arg(ours / reference, 0, 'f', 2);
-}
-
-// tests/player/stream_server.py on the port of the "port only" station, logging the time of
-// every request it answers.
-class StreamServer {
-public:
-    ~StreamServer() { bench::endTree(m_process.processId()); }
-
-    bool start(const QString &workDir, int port)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("STREAM_SERVER_VERBOSE"), QStringLiteral("1"));
-        m_process.setProcessEnvironment(env);
-        QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process, [this] {
-            const qint64 at = nowNs();
-            m_log += m_process.readAllStandardError();
-            for (qsizetype end; (end = m_log.indexOf('\n')) >= 0; m_log.remove(0, end + 1)) {
-                if (m_log.left(end).contains("\"GET "))
-                    m_requests.push_back(at);
-            }
-        });
-        m_process.start(QStringLiteral("python3"),
-                        {QStringLiteral(TARVONI_STREAM_SERVER), QStringLiteral("--workdir"), workDir,
-                         QStringLiteral("--port"), QString::number(port)});
-        return waitUntil(
-                   [this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
-                   60000)
-            && m_process.readLine().startsWith("PORT");
-    }
-
-    qint64 firstRequestAfter(qint64 fromNs) const
-    {
-        const auto it = std::find_if(m_requests.begin(), m_requests.end(),
-                                     [fromNs](qint64 t) { return t >= fromNs; });
-        return it == m_requests.end() ? -1 : *it;
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_log;
-    std::vector<qint64> m_requests;
 };
 
 struct Bench {
@@ -156,10 +91,20 @@ struct Bench {
     Options options;
     bench::Desk desk{options.asRoot};
     bench::SoundCapture sound;
-    StreamServer streams;
+    bench::StreamServer streams;
+    // VLC's MMS server keeps no log: its listeners reach it through a port that notes when
+    // each request came.
     tarvoni::testing::MmshRadio mms;
+    bench::RequestLog mmsRequests;
+    tarvoni::testing::MmshRadio mmsOnAir;
+    bench::RequestLog onAirRequests;
     tarvoni::LoopbackHttpServer ads;
     std::vector<Kind> kinds;
+    int broadcasts = 0; // the HLS broadcasts handed out so far
+
+    // A new broadcast for each player of an HLS stream: each one's clock starts when it is first
+    // asked for, and its tone lasts two minutes.
+    QString fresh(const QString &text) { return bench::withBroadcast(text, ++broadcasts); }
 
     // Time from `fromNs` until the sound server played a sound, in ms.
     double heardAfter(qint64 fromNs, int timeoutMs = 15000)
@@ -217,8 +162,9 @@ struct ProgramRun {
 struct StartFigures {
     double mappedMs = kNone;
     double firstClickMs = kNone;
-    std::map<QString, double> laterMs;
+    std::map<QString, std::vector<double>> laterMs; // each click's
     std::map<QString, bench::SoundCapture::Gaps> gaps;
+    std::map<QString, int> wrongRequests;
     double pssMb = kNone;
     double ussMb = kNone;
     double aloneMb = kNone; // the tree's distinct pages: PSS were nothing else sharing them
@@ -227,13 +173,39 @@ struct StartFigures {
     double cpuPercent = kNone;
 };
 
-QStringList programArgs(const Bench &b)
+QStringList programArgs(Bench &b)
 {
     QStringList args{QStringLiteral("ad=") + b.ads.baseUrl().authority(),
                      QStringLiteral("*=127.0.0.1:%1").arg(b.options.streamPort)};
     for (const Kind &kind : b.kinds)
-        args << QLatin1String(kind.hostKey) + QLatin1Char('=') + kind.host;
+        args << QLatin1String(kind.hostKey) + QLatin1Char('=') + b.fresh(kind.host);
     return args;
+}
+
+// Waits until a kind's server has been on the air as long as it is to be, and then a moment
+// more: a user clicks at no particular time, while a server that sends its stream a packet at a
+// time (an MMS server, every quarter second or so) would otherwise be clicked at the same point
+// between two packets every time, which decides how soon the next one comes.
+void waitToClick(const Kind &kind)
+{
+    const qint64 wait = kind.onAirNs - nowNs();
+    if (wait > 0) {
+        std::fprintf(stderr, "  (%.0f s until %s has been on the air long enough)\n", double(wait) / 1e9,
+                     kind.label);
+        bench::pause(int(wait / 1000000) + 1);
+    }
+    bench::pause(int(QRandomGenerator::global()->bounded(500)));
+}
+
+// Every request of an HLS station's between `fromNs` and `toNs` went to the stream server's
+// port (else it would not be in its log) and to the stream's own playlists and segments. Prints
+// what was asked for; returns the number of requests for anything else.
+int checkHlsRequests(const Bench &b, qint64 fromNs, qint64 toNs)
+{
+    const bench::StreamServer::HlsRequests requests = b.streams.hlsRequestsBetween(fromNs, toNs);
+    std::fprintf(stderr, "    requests: %d playlists, %d segments, %d others over %.0f s\n",
+                 requests.playlists, requests.segments, requests.others, double(toNs - fromNs) / 1e9);
+    return requests.others;
 }
 
 // Counts the gaps over the --listen seconds after `heardAt`, and lists them.
@@ -250,9 +222,12 @@ bench::SoundCapture::Gaps listen(Bench &b, qint64 heardAt)
 }
 
 // Clicks a station and returns how soon it was heard; with `gaps`, counts its dropouts over
-// the --listen seconds after it was heard.
-double clickStation(Bench &b, ProgramRun &run, const Kind &kind, bench::SoundCapture::Gaps *gaps)
+// the --listen seconds after it was heard, and the requests of an HLS station that went
+// elsewhere than its stream into `wrong`.
+double clickStation(Bench &b, ProgramRun &run, const Kind &kind, bench::SoundCapture::Gaps *gaps,
+                    int *wrong = nullptr)
 {
+    waitToClick(kind);
     const qint64 clicked = b.desk.click(run.window, run.buttons.value(QLatin1String(kind.station)));
     if (clicked < 0)
         return kNone;
@@ -261,11 +236,14 @@ double clickStation(Bench &b, ProgramRun &run, const Kind &kind, bench::SoundCap
         std::fprintf(stderr, "  %s not heard; the status line says \"%s\"\n", kind.label,
                      run.status.constData());
     // A check on the click's timestamp: the program's request comes after it.
-    const qint64 request = b.streams.firstRequestAfter(clicked - 200000000);
-    if (kind.logged && request > 0)
+    const qint64 request = kind.firstRequestAfter ? kind.firstRequestAfter(clicked - 200000000) : -1;
+    if (request > 0)
         std::fprintf(stderr, "  (request %+.1f ms after the click)\n", ms(request - clicked));
-    if (gaps && !std::isnan(heard))
+    if (gaps && !std::isnan(heard)) {
         *gaps = listen(b, clicked + qint64(heard * 1e6));
+        if (kind.hls && wrong)
+            *wrong += checkHlsRequests(b, clicked - 200000000, nowNs());
+    }
     return heard;
 }
 
@@ -334,13 +312,18 @@ StartFigures measureProgramOnce(Bench &b)
     std::fprintf(stderr, "  first click %.0f ms\n", figures.firstClickMs);
     bench::pause(1000);
     stopPlaying(b, run);
-    for (const Kind &kind : b.kinds) {
-        bench::SoundCapture::Gaps gaps;
-        figures.laterMs[QLatin1String(kind.label)] = clickStation(b, run, kind, &gaps);
-        figures.gaps[QLatin1String(kind.label)] = gaps;
-        std::fprintf(stderr, "  %s %.0f ms, %d gaps\n", kind.label,
-                     figures.laterMs[QLatin1String(kind.label)], gaps.count);
-        stopPlaying(b, run);
+    for (int click = 0; click < b.options.clicks; ++click) {
+        for (const Kind &kind : b.kinds) {
+            const QString label = QLatin1String(kind.label);
+            bench::SoundCapture::Gaps gaps;
+            const double heard = clickStation(b, run, kind, &gaps, &figures.wrongRequests[label]);
+            figures.laterMs[label].push_back(heard);
+            bench::SoundCapture::Gaps &all = figures.gaps[label];
+            all.count += gaps.count;
+            all.totalMs += gaps.totalMs;
+            std::fprintf(stderr, "  %s %.0f ms, %d gaps\n", kind.label, heard, gaps.count);
+            stopPlaying(b, run);
+        }
     }
     // While playing the first kind of station, both panes loaded.
     clickStation(b, run, first, nullptr);
@@ -369,10 +352,10 @@ StartFigures measureProgramOnce(Bench &b)
 // --- References ----------------------------------------------------------------------------
 
 struct ReferenceFigures {
-    double mappedMs = kNone;                  // the bare window
-    double textMappedMs = kNone;              // the bare window with a line of text
-    std::map<QString, double> startToHeardMs; // the players, by kind
-    std::map<QString, double> requestToHeardMs;
+    double mappedMs = kNone;                               // the bare window
+    double textMappedMs = kNone;                           // the bare window with a line of text
+    std::map<QString, std::vector<double>> startToHeardMs; // the players, by kind, each play's
+    std::map<QString, std::vector<double>> requestToHeardMs;
     std::map<QString, bench::SoundCapture::Gaps> gaps; // with --listen beyond the default
     double pssMb = kNone;
     double cpuPercent = kNone;
@@ -410,29 +393,37 @@ qint64 startPlayer(Bench &b, QProcess &player, const QStringList &command, const
     player.setStandardOutputFile(QProcess::nullDevice());
     player.setStandardErrorFile(QProcess::nullDevice());
     const qint64 started = nowNs();
-    b.desk.launch(player, command.front(), command.mid(1) << kind.url);
+    b.desk.launch(player, command.front(), command.mid(1) << b.fresh(kind.url));
     return started;
 }
 
 ReferenceFigures measurePlayer(Bench &b, const QStringList &command)
 {
     ReferenceFigures figures;
-    for (const Kind &kind : b.kinds) {
-        QProcess player;
-        const qint64 started = startPlayer(b, player, command, kind);
-        const double heard = b.heardAfter(started, 15000);
-        const qint64 request = b.streams.firstRequestAfter(started);
-        figures.startToHeardMs[QLatin1String(kind.label)] = heard;
-        std::fprintf(stderr, "  %s: %s %.0f ms\n", qPrintable(command.front()), kind.label, heard);
-        if (kind.logged && request > 0 && !std::isnan(heard))
-            figures.requestToHeardMs[QLatin1String(kind.label)] = heard - ms(request - started);
-        if (b.options.listenSeconds > Options{}.listenSeconds && !std::isnan(heard)) {
-            figures.gaps[QLatin1String(kind.label)] = listen(b, started + qint64(heard * 1e6));
-            std::fprintf(stderr, "  %s: %s %d gaps\n", qPrintable(command.front()), kind.label,
-                         figures.gaps[QLatin1String(kind.label)].count);
+    for (int play = 0; play < b.options.clicks; ++play) {
+        for (const Kind &kind : b.kinds) {
+            const QString label = QLatin1String(kind.label);
+            waitToClick(kind);
+            QProcess player;
+            const qint64 started = startPlayer(b, player, command, kind);
+            const double heard = b.heardAfter(started, 15000);
+            const qint64 request = kind.firstRequestAfter ? kind.firstRequestAfter(started) : -1;
+            figures.startToHeardMs[label].push_back(heard);
+            if (request > 0 && !std::isnan(heard))
+                figures.requestToHeardMs[label].push_back(heard - ms(request - started));
+            std::fprintf(stderr, "  %s: %s %.0f ms (%.0f ms after its request)\n",
+                         qPrintable(command.front()), kind.label, heard,
+                         request > 0 ? heard - ms(request - started) : kNone);
+            if (b.options.listenSeconds > Options{}.listenSeconds && !std::isnan(heard)) {
+                const bench::SoundCapture::Gaps gaps = listen(b, started + qint64(heard * 1e6));
+                figures.gaps[label].count += gaps.count;
+                figures.gaps[label].totalMs += gaps.totalMs;
+                std::fprintf(stderr, "  %s: %s %d gaps\n", qPrintable(command.front()), kind.label,
+                             gaps.count);
+            }
+            bench::endTree(player.processId());
+            b.quiet();
         }
-        bench::endTree(player.processId());
-        b.quiet();
     }
     // Memory and CPU while playing the stream the program is measured on.
     QProcess player;
@@ -473,10 +464,15 @@ int soak(Bench &b)
     }
     const qint64 begun = nowNs();
     const int changes = b.options.soakMinutes * 60 / b.options.switchSeconds;
+    // An HLS station's broadcast is two minutes of tone for each start of the program: it is
+    // left out of the hour.
+    std::vector<Kind> kinds;
+    std::copy_if(b.kinds.begin(), b.kinds.end(), std::back_inserter(kinds),
+                 [](const Kind &kind) { return !kind.hls; });
     std::vector<std::pair<double, double>> samples;
     std::vector<std::pair<double, double>> aloneSamples;
     for (int i = 0; i < changes; ++i) {
-        const Kind &kind = b.kinds[size_t(i) % b.kinds.size()];
+        const Kind &kind = kinds[size_t(i) % kinds.size()];
         b.desk.click(run.window, run.buttons.value(QLatin1String(kind.station)));
         bench::pause(b.options.switchSeconds * 1000);
         b.sound.forget();
@@ -539,21 +535,14 @@ void row(const QString &name, const QString &ours, const QStringList &references
                 qPrintable(references.join(QStringLiteral("; "))));
 }
 
-template <typename T, typename F>
-double medianOf(const std::vector<T> &runs, F value)
-{
-    std::vector<double> values;
-    for (const T &run : runs)
-        values.push_back(value(run));
-    return median(values);
-}
-
 void printTable(const Bench &b, const std::vector<StartFigures> &ours,
                 const std::vector<ReferenceFigures> &bare,
                 const std::map<QString, std::vector<ReferenceFigures>> &players)
 {
-    std::printf("\nmedians of %d fresh starts; heard = first audible sample the sound server played\n",
-                b.options.starts);
+    std::printf(
+        "\nmedians of %d fresh starts (%d clicks of each kind in each); heard = first audible sample the "
+        "sound server played\n",
+        b.options.starts, b.options.clicks);
     std::printf(
         "references: players from their start (and from their first request to the stream server)\n\n");
     row(QStringLiteral("figure"), QStringLiteral("Tarvoni"),
@@ -567,28 +556,31 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
              .arg(figure(textMapped, "ms", 1), ratio(mapped, textMapped))});
     const double firstClick = medianOf(ours, [](const StartFigures &f) { return f.firstClickMs; });
     const QString firstLabel = QLatin1String(b.kinds.front().label);
-    const double laterFirstKind = medianOf(ours,
-                                           [&](const StartFigures &f) { return f.laterMs.at(firstLabel); });
+    const double laterFirstKind = medianOfClicks(ours, &StartFigures::laterMs, firstLabel);
     row(QStringLiteral("%1, the first click after start").arg(firstLabel), figure(firstClick, "ms"),
         {QStringLiteral("the same station clicked later %1%2")
              .arg(figure(laterFirstKind, "ms"), ratio(firstClick, laterFirstKind))});
     for (const Kind &kind : b.kinds) {
         const QString label = QLatin1String(kind.label);
-        const double later = medianOf(ours, [&](const StartFigures &f) { return f.laterMs.at(label); });
+        const double later = medianOfClicks(ours, &StartFigures::laterMs, label);
         QStringList references;
         for (const auto &[name, runs] : players) {
-            const double start = medianOf(
-                runs, [&](const ReferenceFigures &f) { return f.startToHeardMs.at(label); });
-            const double request = medianOf(runs, [&](const ReferenceFigures &f) {
-                const auto it = f.requestToHeardMs.find(label);
-                return it == f.requestToHeardMs.end() ? kNone : it->second;
-            });
+            const double start = medianOfClicks(runs, &ReferenceFigures::startToHeardMs, label);
+            const double request = medianOfClicks(runs, &ReferenceFigures::requestToHeardMs, label);
             QString text = QStringLiteral("%1 %2%3").arg(name, figure(start, "ms"), ratio(later, start));
             if (!std::isnan(request))
                 text += QStringLiteral(" (%1%2)").arg(figure(request, "ms"), ratio(later, request));
             references << text;
         }
         row(QStringLiteral("%1, a later click").arg(label), figure(later, "ms"), references);
+        // The aim for mms: heard no later than mpv is from its own request, and 50 ms.
+        const auto mpv = players.find(QStringLiteral("mpv"));
+        if (label.startsWith(QLatin1String("mms")) && mpv != players.end()) {
+            const double goal = medianOfClicks(mpv->second, &ReferenceFigures::requestToHeardMs, label) + 50;
+            if (!std::isnan(goal) && !std::isnan(later))
+                row(QStringLiteral("  aim: mpv from its request + 50 ms"), figure(goal, "ms"),
+                    {later <= goal ? QStringLiteral("met") : QStringLiteral("missed")});
+        }
     }
     const double pss = medianOf(ours, [](const StartFigures &f) { return f.pssMb; });
     const double uss = medianOf(ours, [](const StartFigures &f) { return f.ussMb; });
@@ -635,6 +627,20 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
         for (const auto &[name, runs] : players)
             row(QStringLiteral("  the same, %1").arg(name), QString(), dropouts(runs));
     }
+    QStringList wrong;
+    for (const Kind &kind : b.kinds) {
+        if (!kind.hls)
+            continue;
+        const QString label = QLatin1String(kind.label);
+        int count = 0;
+        for (const StartFigures &f : ours) {
+            const auto it = f.wrongRequests.find(label);
+            count += it == f.wrongRequests.end() ? 0 : it->second;
+        }
+        wrong << QStringLiteral("%1: %2").arg(label).arg(count);
+    }
+    if (!wrong.isEmpty())
+        row(QStringLiteral("HLS requests for anything but the stream, all starts"), QString(), wrong);
     const double sharers = medianOf(ours, [](const StartFigures &f) { return double(f.sharers); });
     std::printf(
         "\nPSS counts the web engine's library (some 100 MB of it resident) in full only while no other\n"
@@ -671,6 +677,8 @@ Options parseOptions(const QStringList &args)
             o.only = args.value(++i);
         else if (arg == QLatin1String("--stream-port"))
             o.streamPort = number(1);
+        else if (arg == QLatin1String("--clicks"))
+            o.clicks = number(1);
         else if (arg == QLatin1String("--env"))
             o.environment << args.value(++i);
         else if (arg == QLatin1String("--as-root"))
@@ -683,22 +691,81 @@ Options parseOptions(const QStringList &args)
     return o;
 }
 
-std::vector<Kind> makeKinds(int mmsPort, int streamPort)
+// The kinds of station to measure, with their servers started.
+bool setUpKinds(Bench &b, const QString &workDir)
 {
-    const QString stream = QStringLiteral("127.0.0.1:%1").arg(streamPort);
-    // The servers serve their tones at /stream and /: a station's own path rides in the query,
-    // or, for VLC's MMS server, which takes no query, in the fragment.
-    return {
-        {"http with a path, 2 s burst", "asura", "asura", stream + QStringLiteral("/stream?burst=2&x="),
-         QStringLiteral("http://%1/stream?burst=2&x=/live").arg(stream), true},
-        {"http, port only", "nilwala", "nilwala", QStringLiteral("127.0.0.1"),
-         QStringLiteral("http://%1").arg(stream), true},
-        {".asx", "kirula", "kirula", stream, QStringLiteral("http://%1/kirula.asx").arg(stream), true},
-        {"http without burst", "tnl", "tnl", stream + QStringLiteral("/stream?burst=0&x="),
-         QStringLiteral("http://%1/stream?burst=0&x=/live").arg(stream), true},
-        {"mms (MMS over HTTP, no burst)", "sirasa", "G2", QStringLiteral("127.0.0.1:%1/?x=").arg(mmsPort),
-         QStringLiteral("mmsh://127.0.0.1:%1/").arg(mmsPort), false},
+    const auto wanted = [&](const Kind &kind) {
+        const bool portOnly = QLatin1String(kind.station) == QLatin1String("nilwala");
+        return QLatin1String(kind.label).contains(b.options.only)
+            && !(portOnly && b.options.streamPort != kStreamPort);
     };
+    const auto isStation = [](const Kind &kind, const char *station) {
+        return QLatin1String(kind.station) == QLatin1String(station);
+    };
+    const std::vector<Kind> all = bench::makeKinds({});
+    const auto needs = [&](const char *station) {
+        return !b.options.windowOnly && std::any_of(all.begin(), all.end(), [&](const Kind &kind) {
+            return wanted(kind) && isStation(kind, station);
+        });
+    };
+    // Tones longer than the whole run (each start listens to the program and to two reference
+    // players), so that the server's stream, which ends at each turn of the tone, does not end
+    // while it is listened to.
+    const int toneSeconds = b.options.soakMinutes > 0
+        ? 20
+        : b.options.starts * b.options.clicks * (3 * b.options.listenSeconds + 60) + 120;
+    QString error;
+    if (needs("sirasa")
+        && (!b.mms.start(&error, toneSeconds) || !b.mmsRequests.start(QUrl(b.mms.mmsUrl()).port()))) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    // Real MMS servers broadcast all day: a listener joins a broadcast long under way.
+    const qint64 onAirFor = 60000000000LL;
+    if (needs("ravsfm")
+        && (!b.mmsOnAir.start(&error, toneSeconds)
+            || !b.onAirRequests.start(QUrl(b.mmsOnAir.mmsUrl()).port()))) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    const qint64 onAirSince = nowNs();
+    for (Kind &kind :
+         bench::makeKinds({b.options.streamPort, b.mmsRequests.port(), b.onAirRequests.port()})) {
+        if (!wanted(kind))
+            continue;
+        const bench::RequestLog *requests = isStation(kind, "sirasa") ? &b.mmsRequests
+            : isStation(kind, "ravsfm")                               ? &b.onAirRequests
+                                                                      : nullptr;
+        if (requests)
+            kind.firstRequestAfter = [requests](qint64 fromNs) {
+                return requests->firstRequestAfter(fromNs);
+            };
+        else
+            kind.firstRequestAfter = [&b](qint64 fromNs) { return b.streams.firstRequestAfter(fromNs); };
+        if (isStation(kind, "ravsfm"))
+            kind.onAirNs = onAirSince + onAirFor;
+        b.kinds.push_back(kind);
+    }
+    if (b.kinds.empty()) {
+        std::fprintf(stderr, "no kind of station matches --only %s\n", qPrintable(b.options.only));
+        return false;
+    }
+    // The stream server serves the http stations (and logs their requests) on a fixed port.
+    const bool http = std::any_of(b.kinds.begin(), b.kinds.end(), [&](const Kind &kind) {
+        return !isStation(kind, "sirasa") && !isStation(kind, "ravsfm");
+    });
+    if (http && !b.options.windowOnly && !b.streams.start(workDir, b.options.streamPort)) {
+        std::fprintf(stderr, "the stream server did not start on port %d\n", b.options.streamPort);
+        return false;
+    }
+    // The stream server makes its HLS segments when first asked for them, which takes seconds:
+    // not on the first click.
+    if (http && !b.options.windowOnly
+        && tarvoni::testing::loopbackGet(b.options.streamPort, "/hls/live.m3u8?id=warm-up").isEmpty()) {
+        std::fprintf(stderr, "the stream server made no HLS stream\n");
+        return false;
+    }
+    return true;
 }
 
 bool setUp(Bench &b, const QString &workDir)
@@ -710,38 +777,13 @@ bool setUp(Bench &b, const QString &workDir)
         std::fprintf(stderr, "the ad server did not start\n");
         return false;
     }
-    // A tone longer than the whole run (each start listens to the program and to two reference
-    // players), so that the server's stream, which ends at each turn of the tone, does not end
-    // while it is listened to.
-    const int toneSeconds = b.options.starts * (3 * b.options.listenSeconds + 60) + 60;
-    if (!b.mms.start(&error, b.options.soakMinutes > 0 ? 20 : toneSeconds)
-        || !b.desk.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), &error)
+    if (!b.desk.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), &error)
         || !b.sound.start(b.desk.environment(), b.desk.monitorSource())) {
         std::fprintf(stderr, "%s\n",
                      qPrintable(error.isEmpty() ? QStringLiteral("parec did not start") : error));
         return false;
     }
-    b.kinds = makeKinds(QUrl(b.mms.mmsUrl()).port(), b.options.streamPort);
-    b.kinds.erase(std::remove_if(b.kinds.begin(), b.kinds.end(),
-                                 [&](const Kind &kind) {
-                                     const bool portOnly = QLatin1String(kind.station)
-                                         == QLatin1String("nilwala");
-                                     return !QLatin1String(kind.label).contains(b.options.only)
-                                         || (portOnly && b.options.streamPort != kStreamPort);
-                                 }),
-                  b.kinds.end());
-    if (b.kinds.empty()) {
-        std::fprintf(stderr, "no kind of station matches --only %s\n", qPrintable(b.options.only));
-        return false;
-    }
-    // The stream server serves the http stations (and logs their requests) on a fixed port.
-    const bool http = std::any_of(b.kinds.begin(), b.kinds.end(),
-                                  [](const Kind &kind) { return kind.logged; });
-    if (http && !b.options.windowOnly && !b.streams.start(workDir, b.options.streamPort)) {
-        std::fprintf(stderr, "the stream server did not start on port %d\n", b.options.streamPort);
-        return false;
-    }
-    return true;
+    return setUpKinds(b, workDir);
 }
 
 } // namespace
