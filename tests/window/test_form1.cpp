@@ -48,8 +48,6 @@ private slots:
     void stopThenSameStationAgain();
     void volumeColours_data();
     void volumeColours();
-    void failingPlayerStepsAreSkipped_data();
-    void failingPlayerStepsAreSkipped();
     void statusIsShownAsPlainText();
     void exitRemovesIconAndStopsSound();
     void noPlayerStillWorks();
@@ -345,37 +343,6 @@ void TestForm1::volumeColours()
     QCOMPARE(m_form->volval->text(), QString::number(to) + "%");
     QCOMPARE(textColour(m_form->volval), colour);
     QCOMPARE(m_player->volume(), to);
-}
-
-void TestForm1::failingPlayerStepsAreSkipped_data()
-{
-    QTest::addColumn<QString>("failing");
-    QTest::newRow("address refused") << "url";
-    QTest::newRow("play fails") << "play";
-    QTest::newRow("stop fails") << "stop";
-    QTest::newRow("volume fails") << "volume";
-}
-
-void TestForm1::failingPlayerStepsAreSkipped()
-{
-    QFETCH(QString, failing);
-    m_form->load(m_area);
-    m_form->show();
-    m_player->failing = failing;
-    m_player->calls.clear();
-
-    QTest::mouseClick(m_form->stationButton("yes"), Qt::LeftButton);
-    QCOMPARE(m_player->calls.size(), 2); // both steps tried
-    QCOMPARE(m_form->lblstation->text(), QStringLiteral("Yes FM"));
-    QVERIFY(!m_form->play->isVisible());
-
-    QTest::mouseClick(m_form->stop, Qt::LeftButton);
-    QVERIFY(m_form->play->isVisible());
-    QTest::mouseClick(m_form->play, Qt::LeftButton);
-    QVERIFY(!m_form->play->isVisible());
-
-    m_form->vol->setValue(90);
-    QCOMPARE(m_form->volval->text(), QStringLiteral("90%"));
 }
 
 void TestForm1::statusIsShownAsPlainText()
