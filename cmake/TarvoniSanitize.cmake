@@ -2,7 +2,8 @@
 # code and their tests, in a build tree of its own (scripts/build.sh --sanitize makes it in
 # build-sanitize/ beside build/).
 #
-# TARVONI_SANITIZE=ON   this tree is the sanitizer tree: everything is compiled instrumented,
+# TARVONI_SANITIZE=ON   this tree is the sanitizer tree: everything is compiled instrumented
+#                       (through tarvoni_common),
 #                       only the test folders in TARVONI_SANITIZE_TEST_DIRS register tests,
 #                       and the target tarvoni_sanitize_tests builds just what they need.
 # TARVONI_SANITIZE=OFF  the ordinary tree: its CTest run also runs the sanitizer tree's tests,
@@ -16,8 +17,8 @@ if(TARVONI_SANITIZE)
     set(TARVONI_SANITIZE_TEST_DIRS player stream vlc tray)
     set(sanitize_flags -fsanitize=address,undefined -fno-omit-frame-pointer
         -fno-sanitize-recover=undefined)
-    add_compile_options(${sanitize_flags})
-    add_link_options(${sanitize_flags})
+    target_compile_options(tarvoni_common INTERFACE ${sanitize_flags})
+    target_link_options(tarvoni_common INTERFACE ${sanitize_flags})
     add_custom_target(tarvoni_sanitize_tests)
 
     # Every report ends the test with a failure. Leaks are looked for; the suppressions file

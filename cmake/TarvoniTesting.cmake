@@ -1,11 +1,13 @@
 # tarvoni_add_test(NAME <name> SOURCES <files...> LIBS <targets...>
-#                  [DISPLAY none|offscreen|xvfb] [TIMEOUT <seconds>] [LABELS <labels...>])
+#                  [DISPLAY none|offscreen|xvfb] [SESSION_BUS] [TIMEOUT <seconds>]
+#                  [LABELS <labels...>])
 #
 # Builds one Qt Test executable and registers it with CTest.
 #   offscreen: runs on Qt's offscreen platform (no X server needed)
 #   xvfb:      runs under its own Xvfb, started and stopped by xvfb-run
+#   SESSION_BUS: runs on a D-Bus session bus of its own (dbus-run-session)
 function(tarvoni_add_test)
-    cmake_parse_arguments(T "" "NAME;DISPLAY;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "SESSION_BUS" "NAME;DISPLAY;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     if(NOT T_DISPLAY)
         set(T_DISPLAY none)
     endif()
@@ -22,17 +24,18 @@ function(tarvoni_add_test)
         set(env ${TARVONI_SANITIZE_ENVIRONMENT})
     endif()
     add_executable(${T_NAME} ${T_SOURCES})
-    target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+    target_link_libraries(${T_NAME} PRIVATE tarvoni_common Qt6::Test ${T_LIBS})
     target_compile_definitions(${T_NAME} PRIVATE
         TARVONI_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TARVONI_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    set(command $<TARGET_FILE:${T_NAME}>)
     if(T_DISPLAY STREQUAL "xvfb")
-        add_test(NAME ${test}
-                 COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
-                         $<TARGET_FILE:${T_NAME}>)
-    else()
-        add_test(NAME ${test} COMMAND ${T_NAME})
+        set(command xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" ${command})
     endif()
+    if(T_SESSION_BUS)
+        set(command dbus-run-session -- ${command})
+    endif()
+    add_test(NAME ${test} COMMAND ${command})
     if(T_DISPLAY STREQUAL "xvfb")
         list(APPEND env "QT_QPA_PLATFORM=xcb")
     else()

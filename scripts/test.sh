@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh scripts/packages/build.txt scripts/packages/test.txt
-scripts/build.sh
-scripts/build.sh --sanitize
+scripts/build.sh --werror
+scripts/build.sh --sanitize --werror
 cd build
 ctest --output-on-failure --timeout 600 "$@"

@@ -151,8 +151,8 @@ void TestForm1::controlsAsDesigned()
             QVERIFY2(label->sizeHint().width() <= rect.width()
                          || label->heightForWidth(rect.width()) <= rect.height(),
                      qPrintable(name));
-    } else if (auto *label = qobject_cast<QLabel *>(widget)) {
-        QCOMPARE(label->pixmap().size(), rect.size()); // pictures drawn unscaled
+    } else if (auto *picture = qobject_cast<QLabel *>(widget)) {
+        QCOMPARE(picture->pixmap().size(), rect.size()); // pictures drawn unscaled
     } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
         QCOMPARE(button->text(), text);
     }
