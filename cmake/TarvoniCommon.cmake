@@ -12,6 +12,18 @@ add_library(tarvoni_common INTERFACE)
 target_compile_options(tarvoni_common INTERFACE
     -Wall -Wextra -Wshadow
     $<$<BOOL:${TARVONI_WERROR}>:-Werror>)
+# Qt's conversions that would otherwise happen unseen: bytes taken for text (only a string
+# literal becomes a QString by itself; bytes from a server or a C call say their encoding),
+# text handed out as bytes, byte arrays as C strings, text taken for an address, and signal
+# arguments narrowed on their way to a slot. Forbidding every conversion from a literal too
+# (QT_NO_CAST_FROM_ASCII) would cost some 150 lines of QStringLiteral, nearly all in tests.
+target_compile_definitions(tarvoni_common INTERFACE
+    QT_RESTRICTED_CAST_FROM_ASCII
+    QT_NO_CAST_TO_ASCII
+    QT_NO_CAST_FROM_BYTEARRAY
+    QT_NO_URL_CAST_FROM_STRING
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+
 # Fails the configuration for every target built from this project's sources that does not
 # link tarvoni_common. Qt's own helper targets (the object libraries that carry resources)
 # hold only generated code and are left out.

@@ -204,7 +204,7 @@ void TestForm1::tabOrderAndStartFocus()
     }
     QCOMPARE(order, expected);
     for (const char *name : {"st", "lblstation", "lblkb", "info1", "Image1", "Image2", "Label6"})
-        QCOMPARE(m_form->findChild<QWidget *>(name)->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(m_form->findChild<QWidget *>(QLatin1String(name))->focusPolicy(), Qt::NoFocus);
 }
 
 void TestForm1::trayMenuItems()
