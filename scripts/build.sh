@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds the project in ./build.
-# With --sanitize: configures and builds the player and tray tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer in ./build-sanitize instead; ctest in ./build then runs them too.
-# With --werror: any compiler warning fails the build (scripts/test.sh, and so CI, passes it).
+# Configures and builds the project in ./build, or one of the instrumented trees beside it,
+# each limited to what it tests; ctest in ./build then runs their tests too.
+#   --sanitize  AddressSanitizer and UBSan: the player, stream, engine and tray tests and the
+#               fuzz inputs, in ./build-sanitize
+#   --fuzz      libFuzzer under ASan and UBSan, built by clang: the fuzz targets, in ./build-fuzz
+#   --werror    any compiler warning fails the build (scripts/test.sh, and so CI, passes it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree=build
@@ -10,13 +12,15 @@ options=()
 target=()
 for arg; do
     case $arg in
-    --sanitize) tree=build-sanitize options+=(-DTARVONI_SANITIZE=ON) target=(--target tarvoni_sanitize_tests) ;;
+    --sanitize) tree=build-sanitize options+=(-DTARVONI_SANITIZE=address) ;;
+    --fuzz) tree=build-fuzz options+=(-DTARVONI_SANITIZE=fuzz -DCMAKE_CXX_COMPILER=clang++) ;;
     --werror) options+=(-DTARVONI_WERROR=ON) ;;
     *)
-        echo "usage: $0 [--sanitize] [--werror]" >&2
+        echo "usage: $0 [--sanitize | --fuzz] [--werror]" >&2
         exit 2
         ;;
     esac
 done
+[ "$tree" != build ] && target=(--target tarvoni_sanitize_tests)
 cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build "$tree" --parallel "$(nproc)" "${target[@]}"

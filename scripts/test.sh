@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test; failing tests print their output.
-# The player and tray tests run twice: as built, and built with the sanitizers (build-sanitize).
+# Three trees, a warning failing any of them: the ordinary one (build/); the player, stream,
+# engine and tray tests again under ASan and UBSan (build-sanitize/); and the fuzz targets,
+# built by clang, each run for a bounded time (build-fuzz/). Arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh scripts/packages/build.txt scripts/packages/test.txt
 scripts/build.sh --werror
 scripts/build.sh --sanitize --werror
+scripts/build.sh --fuzz --werror
 cd build
 ctest --output-on-failure --timeout 600 "$@"
