@@ -12,6 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray head = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     const FailureReport report = stream::classifyResponse(head);
     FUZZ_CHECK(report.kind == Failure::NotAudio || report.kind == Failure::ServerStatus);
-    FUZZ_CHECK((report.kind == Failure::ServerStatus) == (report.httpStatus != 0));
+    if (report.kind == Failure::ServerStatus)
+        FUZZ_CHECK(report.httpStatus >= 100 && report.httpStatus <= 999 && report.httpStatus / 100 != 2);
+    else
+        FUZZ_CHECK(report.httpStatus == 0);
     return 0;
 }
