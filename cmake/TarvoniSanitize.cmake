@@ -1,8 +1,10 @@
 # Instrumented build trees, each beside the ordinary one and limited to what it tests
-# (scripts/build.sh --sanitize or --fuzz makes it):
+# (scripts/build.sh --sanitize, --tsan or --fuzz makes it):
 #
 # TARVONI_SANITIZE=address  build-sanitize/: AddressSanitizer and UndefinedBehaviorSanitizer over
 #                           the player, stream, engine and tray tests and the fuzz inputs
+# TARVONI_SANITIZE=thread   build-tsan/: ThreadSanitizer over the engine, stream, desktop and tray
+#                           tests
 # TARVONI_SANITIZE=fuzz     build-fuzz/, compiled by clang: the fuzz targets under libFuzzer, with
 #                           AddressSanitizer and UndefinedBehaviorSanitizer
 # (empty)                   the ordinary tree: its CTest run also runs the tests of those trees
@@ -11,15 +13,15 @@
 # In an instrumented tree everything is compiled instrumented (through tarvoni_common), only the
 # test folders in TARVONI_SANITIZE_TEST_DIRS register tests, and the target
 # tarvoni_sanitize_tests builds just what they need.
-set(TARVONI_SANITIZE "" CACHE STRING "This tree's instrumentation: address, fuzz or none")
-set_property(CACHE TARVONI_SANITIZE PROPERTY STRINGS "" address fuzz)
+set(TARVONI_SANITIZE "" CACHE STRING "This tree's instrumentation: address, thread, fuzz or none")
+set_property(CACHE TARVONI_SANITIZE PROPERTY STRINGS "" address thread fuzz)
 if(TARVONI_SANITIZE STREQUAL "ON")
     set(TARVONI_SANITIZE address) # trees made when this was a switch
 elseif(NOT TARVONI_SANITIZE OR TARVONI_SANITIZE STREQUAL "none")
     set(TARVONI_SANITIZE "")
 endif()
 set(TARVONI_SANITIZE_BUILD_DIRS
-    "${PROJECT_BINARY_DIR}-sanitize;${PROJECT_BINARY_DIR}-fuzz" CACHE STRING
+    "${PROJECT_BINARY_DIR}-sanitize;${PROJECT_BINARY_DIR}-tsan;${PROJECT_BINARY_DIR}-fuzz" CACHE STRING
     "The instrumented trees whose tests the ordinary tree's ctest runs too, when they have been built")
 
 set(supp ${PROJECT_SOURCE_DIR}/tests)
@@ -38,6 +40,20 @@ if(TARVONI_SANITIZE STREQUAL "address")
         "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1:detect_stack_use_after_return=1"
         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
         "LSAN_OPTIONS=suppressions=${supp}/sanitizer_leaks.supp:print_suppressions=0")
+elseif(TARVONI_SANITIZE STREQUAL "thread")
+    # The threads: the UI thread, the engine's creation worker and reaper, the relay's and the
+    # probe's threads, Qt D-Bus's own thread, and libVLC's.
+    # (tests/player/ holds the loopback servers the others use.)
+    set(TARVONI_SANITIZE_TEST_DIRS player stream vlc desktop tray)
+    set(TARVONI_TEST_SUFFIX _tsan)
+    set(TARVONI_TEST_LABEL tsan)
+    set(flags -fsanitize=thread -fno-omit-frame-pointer)
+    set(link_flags ${flags})
+    # A report fails the test (exit code 66 at its end); the suppressions file names what lies
+    # in libVLC's and Qt's own code, which is not instrumented. The tests start their servers
+    # with QProcess while threads run: the child only execs, so it may outlive the fork.
+    set(TARVONI_SANITIZE_ENVIRONMENT
+        "TSAN_OPTIONS=suppressions=${supp}/thread_sanitizer.supp:second_deadlock_stack=1:die_after_fork=0:print_suppressions=0")
 elseif(TARVONI_SANITIZE STREQUAL "fuzz")
     if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
         message(FATAL_ERROR "The fuzz tree needs clang: -DCMAKE_CXX_COMPILER=clang++")
@@ -49,7 +65,7 @@ elseif(TARVONI_SANITIZE STREQUAL "fuzz")
         -fno-sanitize-recover=undefined)
     set(link_flags -fsanitize=address,undefined)
 elseif(TARVONI_SANITIZE)
-    message(FATAL_ERROR "TARVONI_SANITIZE is address, fuzz or empty, not ${TARVONI_SANITIZE}")
+    message(FATAL_ERROR "TARVONI_SANITIZE is address, thread, fuzz or empty, not ${TARVONI_SANITIZE}")
 endif()
 
 if(TARVONI_SANITIZE)

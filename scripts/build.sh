@@ -3,6 +3,7 @@
 # each limited to what it tests; ctest in ./build then runs their tests too.
 #   --sanitize  AddressSanitizer and UBSan: the player, stream, engine and tray tests and the
 #               fuzz inputs, in ./build-sanitize
+#   --tsan      ThreadSanitizer: the engine, stream, desktop and tray tests, in ./build-tsan
 #   --fuzz      libFuzzer under ASan and UBSan, built by clang: the fuzz targets, in ./build-fuzz
 #   --werror    any compiler warning fails the build (scripts/test.sh, and so CI, passes it)
 set -euo pipefail
@@ -13,10 +14,11 @@ target=()
 for arg; do
     case $arg in
     --sanitize) tree=build-sanitize options+=(-DTARVONI_SANITIZE=address) ;;
+    --tsan) tree=build-tsan options+=(-DTARVONI_SANITIZE=thread) ;;
     --fuzz) tree=build-fuzz options+=(-DTARVONI_SANITIZE=fuzz -DCMAKE_CXX_COMPILER=clang++) ;;
     --werror) options+=(-DTARVONI_WERROR=ON) ;;
     *)
-        echo "usage: $0 [--sanitize | --fuzz] [--werror]" >&2
+        echo "usage: $0 [--sanitize | --tsan | --fuzz] [--werror]" >&2
         exit 2
         ;;
     esac

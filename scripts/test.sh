@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test; failing tests print their output.
-# Three trees, a warning failing any of them: the ordinary one (build/); the player, stream,
-# engine and tray tests again under ASan and UBSan (build-sanitize/); and the fuzz targets,
-# built by clang, each run for a bounded time (build-fuzz/). Arguments go to ctest.
+# Four trees, a warning failing any of them: the ordinary one (build/); the player, stream,
+# engine and tray tests again under ASan and UBSan (build-sanitize/); the engine, stream,
+# desktop and tray tests under ThreadSanitizer (build-tsan/); and the fuzz targets, built by
+# clang, each run for a bounded time (build-fuzz/). Arguments go to ctest (-L fuzz, -R name...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh scripts/packages/build.txt scripts/packages/test.txt
 scripts/build.sh --werror
 scripts/build.sh --sanitize --werror
+scripts/build.sh --tsan --werror
 scripts/build.sh --fuzz --werror
 cd build
 ctest --output-on-failure --timeout 600 "$@"
