@@ -236,6 +236,15 @@ void TestForm1::stacking()
     QCOMPARE(m_form->childAt(QPoint(370, 30)), m_form->st);
     // mini lies above exit where they overlap.
     QCOMPARE(m_form->childAt(QPoint(584, 110)), m_form->mini);
+    // Every station of the catalogue has its place in the stacking, above the labels and pictures.
+    const QObjectList &children = m_form->children();
+    qsizetype topLabel = -1;
+    for (qsizetype i = 0; i < children.size(); ++i) {
+        if (qobject_cast<QLabel *>(children[i]))
+            topLabel = i;
+    }
+    for (const StationButton *button : m_form->stationButtons())
+        QVERIFY2(children.indexOf(button) > topLabel, qPrintable(button->objectName()));
 }
 
 void TestForm1::loadSetsTrayAndVolume()
