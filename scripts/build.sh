@@ -6,6 +6,7 @@
 #   --tsan      ThreadSanitizer: the engine, stream, desktop and tray tests, in ./build-tsan
 #   --fuzz      libFuzzer under ASan and UBSan, built by clang: the fuzz targets, in ./build-fuzz
 #   --werror    any compiler warning fails the build (scripts/test.sh, and so CI, passes it)
+# Every tree compiles through ccache when it is installed; its cache stays in the user's home.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree=build
@@ -24,5 +25,10 @@ for arg; do
     esac
 done
 [ "$tree" != build ] && target=(--target tarvoni_sanitize_tests)
+if command -v ccache >/dev/null; then
+    options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # Paths below the source tree are hashed relative to it, so clones elsewhere share the cache.
+    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+fi
 cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build "$tree" --parallel "$(nproc)" "${target[@]}"
