@@ -12,4 +12,5 @@ scripts/build.sh --sanitize --werror
 scripts/build.sh --tsan --werror
 scripts/build.sh --fuzz --werror
 cd build
-ctest --output-on-failure --timeout 600 "$@"
+# Two tests at a time: most of them wait on servers and timeouts rather than on the processor.
+ctest --parallel "${CTEST_PARALLEL_LEVEL:-2}" --output-on-failure --timeout 600 "$@"
