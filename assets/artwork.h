@@ -11,9 +11,8 @@ inline constexpr char16_t kWindowIcon[] = u":/assets/icon.ico";
 inline constexpr char16_t kBannerPicture[] = u":/assets/banner.gif";
 inline constexpr char16_t kInformationPanelPicture[] = u":/assets/panel.gif";
 
-// The logo of a station button, by the button's control name ("sirasa" gives
-// ":/assets/logos/sirasa.gif"; "tns" and "comservice" share logo_a.jpg, the four lb* channels
-// share logo_b.gif). An empty string for a name that is not a station button.
-QString stationLogoPath(QStringView controlName);
+// The resource path of a station's logo, by the file the station's catalogue row names
+// ("sirasa.gif" gives ":/assets/logos/sirasa.gif").
+QString logoPicturePath(QStringView logoFile);
 
 } // namespace tarvoni

@@ -1,43 +1,44 @@
 # tarvoni_add_test(NAME <name> SOURCES <files...> LIBS <targets...>
-#                  [DISPLAY none|offscreen|xvfb] [TIMEOUT <seconds>] [LABELS <labels...>])
+#                  [DISPLAY none|offscreen|xvfb] [SESSION_BUS] [TIMEOUT <seconds>]
+#                  [LABELS <labels...>])
 #
 # Builds one Qt Test executable and registers it with CTest.
-#   offscreen: runs on Qt's offscreen platform (no X server needed)
-#   xvfb:      runs under its own Xvfb, started and stopped by xvfb-run
+#   offscreen:   runs on Qt's offscreen platform (no X server needed)
+#   xvfb:        runs under its own Xvfb, started and stopped by xvfb-run
+#   SESSION_BUS: runs on a D-Bus session bus of its own (dbus-run-session)
+# In an instrumented tree the test is named <name>_sanitized or <name>_tsan, beside the
+# ordinary run's, and gets that tree's sanitizer settings.
 function(tarvoni_add_test)
-    cmake_parse_arguments(T "" "NAME;DISPLAY;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "SESSION_BUS" "NAME;DISPLAY;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     if(NOT T_DISPLAY)
         set(T_DISPLAY none)
     endif()
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
-    set(test ${T_NAME})
-    set(env "")
+    set(test ${T_NAME}${TARVONI_TEST_SUFFIX})
+    set(env ${TARVONI_SANITIZE_ENVIRONMENT})
     if(TARVONI_SANITIZE)
-        # Its own name beside the ordinary run's, and room for the instrumented code's pace.
-        set(test ${T_NAME}_sanitized)
-        math(EXPR T_TIMEOUT "${T_TIMEOUT} * 2")
-        list(APPEND T_LABELS sanitize)
-        set(env ${TARVONI_SANITIZE_ENVIRONMENT})
+        # Room for the instrumented code's pace.
+        math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
+        list(APPEND T_LABELS ${TARVONI_TEST_LABEL})
     endif()
     add_executable(${T_NAME} ${T_SOURCES})
-    target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+    target_link_libraries(${T_NAME} PRIVATE tarvoni_common Qt6::Test ${T_LIBS})
     target_compile_definitions(${T_NAME} PRIVATE
         TARVONI_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TARVONI_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    set(command $<TARGET_FILE:${T_NAME}>)
     if(T_DISPLAY STREQUAL "xvfb")
-        add_test(NAME ${test}
-                 COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp"
-                         $<TARGET_FILE:${T_NAME}>)
-    else()
-        add_test(NAME ${test} COMMAND ${T_NAME})
-    endif()
-    if(T_DISPLAY STREQUAL "xvfb")
+        set(command xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" ${command})
         list(APPEND env "QT_QPA_PLATFORM=xcb")
     else()
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
+    if(T_SESSION_BUS)
+        set(command dbus-run-session -- ${command})
+    endif()
+    add_test(NAME ${test} COMMAND ${command})
     set_tests_properties(${test} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "${env}"

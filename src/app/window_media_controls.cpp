@@ -1,12 +1,11 @@
 #include "window_media_controls.h"
 
-#include "assets/artwork.h"
 #include "player/media_player.h"
+#include "player/station_catalogue.h"
 #include "window/form1.h"
 #include "window/station_button.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -42,9 +41,9 @@ NowPlaying WindowMediaControls::nowPlaying() const
 {
     if (m_current < 0)
         return {};
-    const QString name = m_form.stationButtons()[size_t(m_current)]->objectName();
-    return {name, m_form.lblstation->text(), m_form.wm ? m_form.wm->streamTitle() : QString(),
-            QFileInfo(stationLogoPath(name)).fileName()};
+    const Station &station = StationCatalogue::builtIn().stations()[size_t(m_current)];
+    return {station.controlName, m_form.lblstation->text(), m_form.wm ? m_form.wm->streamTitle() : QString(),
+            station.logo};
 }
 
 int WindowMediaControls::volume() const

@@ -2,18 +2,12 @@
 
 #include <QObject>
 #include <QString>
-#include <stdexcept>
 
 namespace tarvoni {
 
-// Raised by a media player member that cannot do what it was asked.
-class MediaPlayerError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // The window's media player `wm`: what the playback controller needs of it and nothing more.
-// Every member is called on the UI thread and returns at once; none waits on the network.
+// Every member is called on the UI thread and returns at once; none waits on the network, and
+// none fails: what goes wrong shows in the status.
 class MediaPlayer : public QObject {
     Q_OBJECT
 

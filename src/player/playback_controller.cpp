@@ -2,23 +2,17 @@
 
 #include "media_player.h"
 
-#include <exception>
-
 namespace tarvoni {
 
 namespace {
 
-// Runs one step against the player; a missing player or a failing step is skipped.
+// Runs one step against the player; without a player the step is skipped. A player reports
+// its own trouble through its status text.
 template <typename Step>
 void attempt(MediaPlayer *player, Step step)
 {
-    if (!player)
-        return;
-    try {
+    if (player)
         step(*player);
-    } catch (const std::exception &) {
-        // The player reports its own trouble through its status text.
-    }
 }
 
 } // namespace

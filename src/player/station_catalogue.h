@@ -21,6 +21,7 @@ struct StationRow {
     int port;                    // 0: the scheme's default port, not written in the address
     std::string_view path;       // empty: the address ends after the host or port
     std::string_view nowPlaying; // empty: "<Sinhalaya domain> Radio"
+    std::string_view logo;       // the picture's file in assets/logos/
 };
 
 // scheme "://" host [":" port] [path], the path exactly as written.

@@ -20,10 +20,10 @@ enum class Failure {
 };
 
 struct FailureReport {
-    FailureReport(Failure kind = Failure::CannotPlay, int httpStatus = 0, const QString &scheme = {})
-        : kind(kind)
-        , httpStatus(httpStatus)
-        , scheme(scheme)
+    FailureReport(Failure failure = Failure::CannotPlay, int status = 0, const QString &refusedScheme = {})
+        : kind(failure)
+        , httpStatus(status)
+        , scheme(refusedScheme)
     {
     }
 

@@ -4,10 +4,16 @@
 
 namespace tarvoni::stream {
 
-size_t fieldSize(unsigned bits)
+size_t fieldSize(unsigned flags, unsigned at)
 {
     static constexpr std::array<size_t, 4> kSizes{0, 1, 2, 4};
-    return kSizes[bits & 3];
+    return kSizes[(flags >> at) & kFieldSizeBits];
+}
+
+bool readableErrorCorrection(unsigned flags)
+{
+    return (flags & kErrorCorrectionLengthType) == 0 && (flags & kOpaqueDataPresent) == 0
+        && (flags & kErrorCorrectionDataLength) == 2;
 }
 
 uint64_t readLe(const std::string &data, size_t at, size_t bytes)
@@ -31,9 +37,8 @@ DataPacket readDataPacket(const std::string &chunk)
     size_t at = kChunkHead;
     if (at >= chunk.size())
         return packet;
-    if (byteAt(at) & 0x80) {
-        const unsigned flags = byteAt(at);
-        if ((flags & 0x60) != 0 || (flags & 0x10) != 0 || (flags & 0x0f) != 2)
+    if (byteAt(at) & kErrorCorrectionPresent) {
+        if (!readableErrorCorrection(byteAt(at)))
             return packet; // error correction libVLC does not read either
         at += 1 + 2;
     }
@@ -41,35 +46,35 @@ DataPacket readDataPacket(const std::string &chunk)
         return packet;
     const unsigned lengthFlags = byteAt(at);
     const unsigned property = byteAt(at + 1);
-    at += 2 + fieldSize(lengthFlags >> 5) + fieldSize(lengthFlags >> 1);
+    at += 2 + fieldSize(lengthFlags, kPacketLengthTypeAt) + fieldSize(lengthFlags, kSequenceTypeAt);
     packet.paddingAt = at;
-    packet.paddingSize = fieldSize(lengthFlags >> 3);
+    packet.paddingSize = fieldSize(lengthFlags, kPaddingLengthTypeAt);
     at += packet.paddingSize;
     packet.sendTimeAt = at;
     if (at + 6 > chunk.size())
         return packet;
     packet.sendTimeMs = uint32_t(readLe(chunk, at, 4));
     at += 6;
-    const bool multiple = lengthFlags & 0x01;
+    const bool multiple = lengthFlags & kMultiplePayloads;
     size_t count = 1;
     unsigned lengthType = 0;
     if (multiple) {
         if (at >= chunk.size())
             return packet;
         packet.payloadFlagsAt = at;
-        count = byteAt(at) & 0x3f;
-        lengthType = byteAt(at) >> 6;
+        count = byteAt(at) & kPayloadCount;
+        lengthType = byteAt(at) >> kPayloadLengthTypeAt;
         ++at;
     }
     for (size_t i = 0; i < count; ++i) {
         Payload payload;
         payload.begin = at;
-        const size_t objectNumberSize = fieldSize(property >> 4);
-        const size_t offsetSize = fieldSize(property >> 2);
-        const size_t replicatedSize = fieldSize(property);
+        const size_t objectNumberSize = fieldSize(property, kObjectNumberTypeAt);
+        const size_t offsetSize = fieldSize(property, kOffsetTypeAt);
+        const size_t replicatedSize = fieldSize(property, kReplicatedLengthTypeAt);
         if (at + 1 + objectNumberSize + offsetSize + replicatedSize > chunk.size())
             return packet;
-        payload.stream = byteAt(at) & 0x7f;
+        payload.stream = byteAt(at) & kStreamNumber;
         at += 1 + objectNumberSize;
         const uint64_t offset = readLe(chunk, at, offsetSize);
         at += offsetSize;
@@ -86,7 +91,7 @@ DataPacket readDataPacket(const std::string &chunk)
         if (!multiple) {
             payload.end = chunk.size();
         } else {
-            const size_t lengthSize = fieldSize(lengthType);
+            const size_t lengthSize = fieldSize(lengthType, 0);
             if (lengthSize == 0 || at + lengthSize > chunk.size())
                 return packet;
             payload.end = at + lengthSize + readLe(chunk, at, lengthSize);

@@ -35,6 +35,12 @@ constexpr uint64_t kLongestPacket = 60000;
 constexpr uint64_t kLongestPacketMs = 1000;
 // A preroll beyond this is no preroll but a broken header: left alone.
 constexpr uint64_t kLongestPrerollMs = 60000;
+// A packet framed anew has its length and padding as words, and keeps its other length type
+// flags: error correction, the sequence's size and whether it holds several payloads.
+constexpr unsigned kWordLengthAndPadding = (kWordField << kPacketLengthTypeAt)
+    | (kWordField << kPaddingLengthTypeAt);
+constexpr unsigned kKeptLengthTypeFlags = kErrorCorrectionPresent | (kFieldSizeBits << kSequenceTypeAt)
+    | kMultiplePayloads;
 
 template <size_t N>
 size_t countOf(const std::string &data, const std::array<unsigned char, N> &guid)
@@ -191,8 +197,9 @@ std::vector<std::string> splitFirstPacket(const std::string &chunk, const DataPa
     }
     const size_t flagsAt = packet.payloadFlagsAt - kChunkHead;
     const auto flags = static_cast<unsigned char>(chunk[packet.payloadFlagsAt]);
-    first[flagsAt] = char((flags & 0xc0) | 1);
-    rest[flagsAt] = char((flags & 0xc0) | ((packet.payloads.size() - 1) & 0x3f));
+    const unsigned lengthType = flags & ~kPayloadCount;
+    first[flagsAt] = char(lengthType | 1);
+    rest[flagsAt] = char(lengthType | ((packet.payloads.size() - 1) & kPayloadCount));
     writeLe(first, packet.sendTimeAt - kChunkHead, 4, sendTime - 2 * kReaderTickMs);
     return {first, rest};
 }
@@ -210,16 +217,15 @@ std::string framedPackets(const std::string &body, size_t packetSize, uint32_t s
             return i < body.size() ? static_cast<unsigned char>(body[i]) : 0u;
         };
         size_t p = at;
-        if (byteAt(p) & 0x80) {
-            const unsigned flags = byteAt(p);
-            if ((flags & 0x60) != 0 || (flags & 0x10) != 0 || (flags & 0x0f) != 2)
+        if (byteAt(p) & kErrorCorrectionPresent) {
+            if (!readableErrorCorrection(byteAt(p)))
                 break; // the reader could not read it either
             p += 3;
         }
         const unsigned lengthFlags = byteAt(p);
-        const size_t lengthSize = fieldSize(lengthFlags >> 5);
-        const size_t sequenceSize = fieldSize(lengthFlags >> 1);
-        const size_t paddingSize = fieldSize(lengthFlags >> 3);
+        const size_t lengthSize = fieldSize(lengthFlags, kPacketLengthTypeAt);
+        const size_t sequenceSize = fieldSize(lengthFlags, kSequenceTypeAt);
+        const size_t paddingSize = fieldSize(lengthFlags, kPaddingLengthTypeAt);
         const size_t lengthAt = p + 2;
         const size_t sequenceAt = lengthAt + lengthSize;
         const size_t paddingAt = sequenceAt + sequenceSize;
@@ -235,7 +241,7 @@ std::string framedPackets(const std::string &body, size_t packetSize, uint32_t s
         if (length + grown > 0xffff || padding > 0xffff)
             break;
         std::string packet = body.substr(at, p - at);
-        packet += char((lengthFlags & 0x87) | (2 << 5) | (2 << 3));
+        packet += char((lengthFlags & kKeptLengthTypeFlags) | kWordLengthAndPadding);
         packet += body[p + 1];
         const size_t newLengthAt = packet.size();
         packet.append(2, '\0');
@@ -252,8 +258,8 @@ std::string framedPackets(const std::string &body, size_t packetSize, uint32_t s
     }
     // The empty packet: error correction, flags, property, length, padding, send time, duration
     // and no payloads.
-    std::string empty("\x82\x00\x00", 3);
-    empty += char(0x01 | (2 << 5) | (2 << 3));
+    std::string empty{char(kErrorCorrectionPresent | 2), '\0', '\0'};
+    empty += char(kMultiplePayloads | kWordLengthAndPadding);
     empty += '\0';
     empty.append(4, '\0');
     const size_t emptyHead = empty.size() + 4 + 2 + 1;
@@ -262,7 +268,7 @@ std::string framedPackets(const std::string &body, size_t packetSize, uint32_t s
     empty.append(4, '\0');
     writeLe(empty, 9, 4, sendTime);
     empty.append(2, '\0');
-    empty += char(0x80);
+    empty += char(kWordField << kPayloadLengthTypeAt);
     empty.resize(kFramedPacketSize, '\0');
     return out + empty;
 }

@@ -5,6 +5,7 @@
 
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <netdb.h>
@@ -71,10 +72,13 @@ FailureReport classifyResponse(const QByteArray &head)
     const QByteArray statusLine = (lineEnd < 0 ? head : head.left(lineEnd)).trimmed();
     const QList<QByteArray> parts = statusLine.simplified().split(' ');
     const bool http = parts.size() >= 2 && (parts[0].startsWith("HTTP/") || parts[0] == "ICY");
-    bool ok = false;
-    const int code = http ? parts[1].toInt(&ok) : 0;
-    if (!ok)
+    // A status is three digits, 100 to 999; "0", "+404" or "4040" is no server's answer.
+    const QByteArray status = http ? parts[1] : QByteArray();
+    const bool threeDigits = status.size() == 3 && status[0] != '0'
+        && std::all_of(status.begin(), status.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!threeDigits)
         return {Failure::NotAudio, 0};
+    const int code = status.toInt();
     if (code < 200 || code >= 300)
         return {Failure::ServerStatus, code};
 

@@ -189,12 +189,8 @@ void Form1::unload()
 void Form1::exitClicked()
 {
     // End at once, but leave nothing behind: no sound, no icon in the tray.
-    if (wm) {
-        try {
-            wm->stop();
-        } catch (const std::exception &) {
-        }
-    }
+    if (wm)
+        wm->stop();
     unload();
 }
 

@@ -180,7 +180,7 @@ void Form1::createStationButtons(const StationCatalogue &catalogue)
     for (size_t i = 0; i < stations.size(); ++i) {
         const Station &station = stations[i];
         auto *button = new StationButton(station.controlName, station.caption,
-                                         designPicture(stationLogoPath(station.controlName)), this);
+                                         designPicture(logoPicturePath(station.logo)), this);
         button->setGeometry(gridCell(int(i)));
         connect(button, &QAbstractButton::clicked, this,
                 [this, &station] { m_playback.selectStation(station); });
@@ -205,6 +205,8 @@ void Form1::createTrayMenu()
 void Form1::applyStackingAndTabOrder()
 {
     // Topmost first. Buttons, the scroll bar and the panes lie above the labels and pictures.
+    // The station buttons stand among the other controls in an order of the window's own (not
+    // the grid's), so they are named here; the window's test checks that none is left out.
     static const char *const kStacking[] = {
         "tns",          "comservice", "lbdj",    "lbnonstop", "lbcon",      "lbclassical", "ahamu",  "ravsfm",
         "threesinhala", "nilwala",    "minsara", "kirula",    "prabhavi",   "rangiri",     "play",   "mini",

@@ -175,7 +175,7 @@ void TestAdPanesRunTime::engineComesOnlyAfterTheWindowIsDrawn()
         focus = QApplication::focusWidget();
         QVERIFY(focus);
         QVERIFY2(!first->isAncestorOf(focus) && !second->isAncestorOf(focus),
-                 qPrintable(focus->metaObject()->className()));
+                 focus->metaObject()->className());
     }
 }
 

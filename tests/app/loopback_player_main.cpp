@@ -44,7 +44,9 @@ int main(int argc, char *argv[])
         report(QStringLiteral("window %1").arg(form.winId()));
         auto *viewTimer = new QTimer(&form);
         QObject::connect(viewTimer, &QTimer::timeout, &form, [&form, last = QString()]() mutable {
-            auto shown = [](const QWidget *widget) { return widget->isHidden() ? "hidden" : "shown"; };
+            auto shown = [](const QWidget *widget) {
+                return widget->isHidden() ? QStringLiteral("hidden") : QStringLiteral("shown");
+            };
             const QString view = QStringLiteral("view: station=%1 play=%2 hint=%3 volume=%4 window=%5")
                                      .arg(form.lblstation->text(), shown(form.play), shown(form.info1),
                                           form.volval->text(), shown(&form));

@@ -20,7 +20,7 @@ QString described(const SessionAction &action)
     case SessionAction::Kind::Reconnect:
         return QStringLiteral("wait %1 ms%2")
             .arg(action.wait.count())
-            .arg(action.stalled ? " (stalled)" : "");
+            .arg(action.stalled ? QStringLiteral(" (stalled)") : QString());
     case SessionAction::Kind::Fail:
         break;
     }

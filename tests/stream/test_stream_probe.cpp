@@ -40,6 +40,9 @@ void TestStreamProbe::classifiesServerAnswers_data()
                                        << FailureReport{Failure::NotAudio, 0};
     QTest::newRow("not http at all") << QByteArray("\x89PNG\r\n\x1a\n")
                                      << FailureReport{Failure::NotAudio, 0};
+    for (const char *status : {"0", "+404", "4040", "040", "-500", "40x"})
+        QTest::newRow(status) << QByteArray("HTTP/1.0 ") + status + " Error\r\n\r\n"
+                              << FailureReport{Failure::NotAudio, 0};
 }
 
 void TestStreamProbe::classifiesServerAnswers()

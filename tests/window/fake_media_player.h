@@ -7,8 +7,8 @@
 
 namespace tarvoni::test {
 
-// A media player that writes down what it is asked, in order, and can be told to refuse a
-// member. `observe` runs on each call, so a test can look at the window at that moment.
+// A media player that writes down what it is asked, in order. `observe` runs on each call, so
+// a test can look at the window at that moment.
 class FakeMediaPlayer final : public MediaPlayer {
 public:
     void setUrl(const QString &address) override
@@ -36,7 +36,6 @@ public:
     }
 
     QStringList calls;
-    QString failing; // a call starting with this word throws
     QString statusText;
     QString title;
     bool active = false;
@@ -48,8 +47,6 @@ private:
         calls.append(call);
         if (observe)
             observe(call);
-        if (!failing.isEmpty() && call.startsWith(failing))
-            throw MediaPlayerError("refused");
     }
 
     QString m_url;
