@@ -82,10 +82,10 @@ std::string AnswerHead::value(std::string_view name) const
 std::string AnswerHead::without(const std::vector<std::string_view> &names) const
 {
     std::string text = statusLine + "\r\n";
-    for (const auto &[key, line] : headers) {
+    for (const auto &header : headers) {
         if (std::none_of(names.begin(), names.end(),
-                         [&key](std::string_view name) { return sameLetters(key, name); }))
-            text += key + ": " + line + "\r\n";
+                         [&header](std::string_view name) { return sameLetters(header.first, name); }))
+            text += header.first + ": " + header.second + "\r\n";
     }
     return text + "\r\n";
 }
