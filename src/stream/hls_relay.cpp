@@ -3,6 +3,7 @@
 #include "stream/hls_playlist.h"
 #include "stream/http_get.h"
 #include "stream/relay_report.h"
+#include "stream/ts_retimer.h"
 
 #include "player/stream_scheme.h"
 
@@ -136,10 +137,13 @@ public:
         std::string chunk;
         for (;;) {
             chunk.clear();
-            switch (get.read(&chunk, Clock::now() + kFetchTime)) {
+            const HttpGet::Read read = get.read(&chunk, Clock::now() + kFetchTime);
+            const std::string out = read == HttpGet::Read::Data ? m_retimer.feed(chunk)
+                                                                : m_retimer.endSegment();
+            if (!out.empty() && !sendAll(m_client, out, Clock::now() + kSendTime))
+                return false;
+            switch (read) {
             case HttpGet::Read::Data:
-                if (!sendAll(m_client, chunk, Clock::now() + kSendTime))
-                    return false;
                 continue;
             case HttpGet::Read::End:
                 return true;
@@ -182,6 +186,7 @@ private:
     RelayReport &m_report;
     bool m_headSent = false;
     QString m_map;
+    TsRetimer m_retimer;
 };
 
 } // namespace

@@ -1,0 +1,121 @@
+// The transport stream clock's move up to the sound, fed the segments an HLS server sends.
+#include "stream/ts_retimer.h"
+
+#include <QTest>
+
+#include <optional>
+#include <vector>
+
+using namespace tarvoni::stream;
+
+namespace {
+
+constexpr int64_t kWrap = int64_t(1) << 33;
+constexpr int64_t kLead = 63000; // FFmpeg's 0.7 s, at 90 kHz
+
+// One 188-byte packet of PID 256: with a PCR when `pcr` is given, starting a sound PES with
+// that PTS when `pts` is given, the rest filled with payload.
+std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {})
+{
+    std::string p{'\x47', char(pts ? 0x41 : 0x01), '\x00', char(pcr ? 0x30 : 0x10)};
+    if (pcr) {
+        const int64_t b = *pcr;
+        p += {'\x07',
+              '\x10',
+              char(b >> 25),
+              char(b >> 17),
+              char(b >> 9),
+              char(b >> 1),
+              char((b & 1) << 7 | 0x7e),
+              '\x00'};
+    }
+    if (pts) {
+        const int64_t t = *pts;
+        p += std::string("\0\0\1\xc0\0\0\x80\x80\x05", 9);
+        p += {char(0x21 | ((t >> 29) & 0x0e)), char(t >> 22), char(((t >> 14) & 0xfe) | 1), char(t >> 7),
+              char(((t << 1) & 0xfe) | 1)};
+    }
+    p.resize(188, '\xaa');
+    return p;
+}
+
+// Feeds each segment in pieces of `piece` bytes and ends it.
+std::string relay(TsRetimer &retimer, const std::vector<std::string> &segments, size_t piece)
+{
+    std::string out;
+    for (const std::string &segment : segments) {
+        for (size_t at = 0; at < segment.size(); at += piece)
+            out += retimer.feed(std::string_view(segment).substr(at, piece));
+        out += retimer.endSegment();
+    }
+    return out;
+}
+
+} // namespace
+
+class TestTsRetimer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void movesEveryPcrByTheLead_data()
+    {
+        QTest::addColumn<int64_t>("start");
+        QTest::addColumn<qsizetype>("piece");
+        QTest::newRow("whole segments") << int64_t(900000) << qsizetype(100000);
+        QTest::newRow("a byte at a time") << int64_t(900000) << qsizetype(1);
+        QTest::newRow("odd pieces") << int64_t(900000) << qsizetype(77);
+        QTest::newRow("past 33 bits") << kWrap - 1000 << qsizetype(500);
+    }
+    void movesEveryPcrByTheLead()
+    {
+        QFETCH(int64_t, start);
+        QFETCH(qsizetype, piece);
+        const std::string first = packet(start, start + kLead) + packet({}) + packet(start + 9000);
+        const std::string second = packet((start + 180000) % kWrap) + packet({}, start + 180000 + kLead);
+        TsRetimer retimer;
+        // Only the PCRs change: PES headers, payload and stuffing stay as they came.
+        const auto moved = [](int64_t pcr) { return (pcr + kLead) % kWrap; };
+        const std::string expected = packet(moved(start), start + kLead) + packet({})
+            + packet(moved(start + 9000)) + packet(moved(start + 180000))
+            + packet({}, start + 180000 + kLead);
+        QCOMPARE(relay(retimer, {first, second}, size_t(piece)), expected);
+        QVERIFY(retimer.retiming());
+    }
+
+    void leavesAStreamWithoutALeadAlone_data()
+    {
+        QTest::addColumn<std::vector<std::string>>("segments");
+        QTest::newRow("sound due before its clock")
+            << std::vector<std::string>{packet(90000, 80000) + packet(99000)};
+        QTest::newRow("a lead of minutes")
+            << std::vector<std::string>{packet(90000, 90000 * 200) + packet(99000)};
+        QTest::newRow("no PTS in a whole segment")
+            << std::vector<std::string>{packet(90000) + packet({}), packet(99000, 99000 + kLead)};
+        QTest::newRow("not a transport stream (packed audio with an ID3 tag)") << std::vector<std::string>{
+            std::string("ID3\x04\0\0\0\0\0\0", 10) + packet(90000, 90000 + kLead)};
+    }
+    void leavesAStreamWithoutALeadAlone()
+    {
+        QFETCH(std::vector<std::string>, segments);
+        TsRetimer retimer;
+        std::string all;
+        for (const std::string &segment : segments)
+            all += segment;
+        QCOMPARE(relay(retimer, segments, 50), all);
+        QVERIFY(!retimer.retiming());
+    }
+
+    // A segment cut off mid-packet passes as it came; the next one is retimed again.
+    void findsItsRhythmAgainAfterACutSegment()
+    {
+        const std::string first = packet(90000, 90000 + kLead);
+        const std::string cut = packet(99000).substr(0, 100);
+        const std::string next = packet(108000);
+        TsRetimer retimer;
+        const std::string expected = packet(90000 + kLead, 90000 + kLead) + cut + packet(108000 + kLead);
+        QCOMPARE(relay(retimer, {first, cut, next}, 64), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTsRetimer)
+#include "test_ts_retimer.moc"
