@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace tarvoni::stream;
     const QByteArray body(reinterpret_cast<const char *>(data), qsizetype(size));
-    const HlsPlaylist playlist = parseHlsPlaylist(body, QStringLiteral("http://radio.example.lk:5552/live/index.m3u8"));
+    const HlsPlaylist playlist = parseHlsPlaylist(
+        body, QStringLiteral("http://radio.example.lk:5552/live/index.m3u8"));
     FUZZ_CHECK(int(playlist.variants.size()) <= kMostHlsEntries);
     FUZZ_CHECK(int(playlist.segments.size()) <= kMostHlsEntries);
     // A master playlist lists variants only; a media playlist has a target duration.
