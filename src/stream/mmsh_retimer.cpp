@@ -140,6 +140,7 @@ void MmshRetimer::retimeHeader(std::string &chunk)
         return;
     m_prerollMs = preroll;
     m_shiftKnown = false;
+    m_secondSendTime = 0;
     m_splitPending = true;
     m_singleStream = countOf(chunk, kStreamPropertiesGuid) == 1;
     writeLe(chunk, at, 8, 0);
@@ -310,6 +311,11 @@ bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
         if (due > retimed && last <= uint64_t(retimed) + kLongestPacketMs)
             retimed = uint32_t(due);
     }
+    if (m_secondSendTime != 0) {
+        // The second packet: never sent before libVLC would begin with it.
+        retimed = std::max(retimed, m_secondSendTime);
+        m_secondSendTime = 0;
+    }
     writeLe(chunk, packet.sendTimeAt, 4, retimed);
 
     std::vector<std::string> packets;
@@ -317,6 +323,12 @@ bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
         m_splitPending = false;
         if (inOrder)
             packets = splitFirstPacket(chunk, packet, retimed);
+        if (packets.size() == 2) {
+            // libVLC begins only once its clock has moved on two ticks past the first packet:
+            // the second, which holds as many frames as the first, but may be sent a frame or
+            // two short of that, is sent no earlier.
+            m_secondSendTime = retimed + 2 * kReaderTickMs;
+        }
     }
     if (packets.empty()) {
         if (m_packetSize == 0) {

@@ -27,6 +27,10 @@ namespace tarvoni::stream {
 // (padded to the stream's own size as libVLC would have padded it) and is followed, in the same
 // chunk, by an empty packet of 32 bytes, on which the access waits instead.
 //
+// libVLC begins to play once its clock has moved on two ticks past the first packet: the second
+// packet, which may be due a frame or two short of that, is sent no earlier, so that playing
+// never waits for a third.
+//
 // Everything else passes unchanged, and an answer that is not a stream of MMS chunks passes
 // untouched. An answer whose head has not ended within 16 KB is no answer: nothing of it is
 // handed on.
@@ -59,8 +63,9 @@ private:
     bool m_shiftKnown = false;
     bool m_singleStream = false;
     bool m_splitPending = false;
-    uint32_t m_sequenceShift = 0; // chunks added so far, for the sequence numbers that follow
-    size_t m_packetSize = 0;      // the stream's own packet size, while packets are framed anew
+    uint32_t m_sequenceShift = 0;  // chunks added so far, for the sequence numbers that follow
+    size_t m_packetSize = 0;       // the stream's own packet size, while packets are framed anew
+    uint32_t m_secondSendTime = 0; // the least send time of the second packet, while to come
 };
 
 } // namespace tarvoni::stream

@@ -26,9 +26,11 @@ struct VlcPlayerOptions {
     // Audio buffered before playback starts. libVLC's own default is 1000 ms.
     int networkCachingMs = 500;
     // The same for MMS over HTTP. Such a server sends the stream a packet (a quarter second or
-    // so) at a time in real time, and the relay has libVLC play each as soon as it has arrived:
-    // more than a packet is the margin for the next one, and more than two only waits longer.
-    int mmsNetworkCachingMs = 300;
+    // so) at a time in real time, and the relay has libVLC play each as soon as it has arrived.
+    // libVLC's clock moves in tenths of a second: the first packet moves it one tenth, which
+    // must not be enough, and the second three, which must be more than enough. At 300 the
+    // second fell short and playing waited for a third, a quarter second later.
+    int mmsNetworkCachingMs = 200;
     // A connection that shows no progress for this long ends as "no answer".
     std::chrono::milliseconds connectTimeout{10000};
     // A playing stream that delivers nothing for this long is reconnected.

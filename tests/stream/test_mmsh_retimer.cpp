@@ -174,24 +174,28 @@ void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait_data()
 {
     QTest::addColumn<quint64>("preroll");
     QTest::addColumn<quint32>("send");
-    QTest::addColumn<QList<quint32>>("presentations"); // of the first packet; the second's come 232 ms later
+    QTest::addColumn<QList<quint32>>("presentations"); // of the first packet
+    QTest::addColumn<quint32>("gap");                  // from the first packet's frames to the second's
     QTest::addColumn<bool>("compressed");
     QTest::addColumn<QList<quint32>>("expectedSends"); // of the packets the reader reads
 
     QTest::newRow("sent at presentation time")
-        << quint64(2000) << 5000u << QList<quint32>{5000} << false << QList<quint32>{5100, 5332};
+        << quint64(2000) << 5000u << QList<quint32>{5000} << 232u << false << QList<quint32>{5100, 5332};
     QTest::newRow("sent a preroll ahead")
-        << quint64(3000) << 1000u << QList<quint32>{4000} << false << QList<quint32>{4100, 4332};
+        << quint64(3000) << 1000u << QList<quint32>{4000} << 232u << false << QList<quint32>{4100, 4332};
     QTest::newRow("sent further ahead than the preroll")
-        << quint64(3000) << 1000u << QList<quint32>{9000} << false << QList<quint32>{4000, 4232};
+        << quint64(3000) << 1000u << QList<quint32>{9000} << 232u << false << QList<quint32>{4000, 4232};
     QTest::newRow("compressed payloads")
-        << quint64(2000) << 1000u << QList<quint32>{2500} << true << QList<quint32>{2600, 2832};
-    QTest::newRow("no preroll") << quint64(0) << 1000u << QList<quint32>{2500} << false
+        << quint64(2000) << 1000u << QList<quint32>{2500} << 232u << true << QList<quint32>{2600, 2832};
+    QTest::newRow("no preroll") << quint64(0) << 1000u << QList<quint32>{2500} << 232u << false
                                 << QList<quint32>{1000, 1232};
     // The first packet goes as two, its first frame alone two reader ticks ahead of the rest;
     // each packet is due a reader tick past its last frame.
     QTest::newRow("several frames a packet") << quint64(2000) << 5000u << QList<quint32>{5000, 5046, 5093}
-                                             << false << QList<quint32>{4993, 5193, 5425};
+                                             << 232u << false << QList<quint32>{4993, 5193, 5425};
+    // The second packet is never due before libVLC's clock can move on two ticks past the first.
+    QTest::newRow("second packet due early") << quint64(2000) << 5000u << QList<quint32>{5000, 5046, 5093}
+                                             << 140u << false << QList<quint32>{4993, 5193, 5393};
 }
 
 void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait()
@@ -199,16 +203,17 @@ void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait()
     QFETCH(quint64, preroll);
     QFETCH(quint32, send);
     QFETCH(QList<quint32>, presentations);
+    QFETCH(quint32, gap);
     QFETCH(bool, compressed);
     QFETCH(QList<quint32>, expectedSends);
 
     QList<quint32> later;
     for (const quint32 presentation : presentations)
-        later << presentation + 232;
+        later << presentation + gap;
     const QByteArray head("HTTP/1.0 200 OK\r\nContent-type: application/octet-stream\r\n\r\n");
     const QByteArray header = mmshChunk('H', asfHeader(preroll));
     const QByteArray answer = head + header + mmshChunk('D', asfPacket(send, presentations, compressed))
-        + mmshChunk('D', asfPacket(send + 232, later, compressed));
+        + mmshChunk('D', asfPacket(send + gap, later, compressed));
 
     // Whole, and a byte at a time as a slow server might send it: the same bytes come out.
     MmshRetimer whole;
