@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds one test and what it needs, and runs it; further arguments go to ctest.
 #   scripts/test_one.sh test_asx_playlist              in build/
-#   scripts/test_one.sh test_mmsh_relay_sanitized      in build-sanitize/ (_tsan: build-tsan/)
+#   scripts/test_one.sh test_stream_relay_sanitized     in build-sanitize/ (_tsan: build-tsan/)
 #   scripts/test_one.sh fuzz_mmsh_retimer              the fuzz target for its time, build-fuzz/
 #   scripts/test_one.sh fuzz_mmsh_retimer_inputs       its seeds and regressions, in build/
 # The tree must have been configured once (scripts/build.sh, with --sanitize, --tsan or --fuzz
