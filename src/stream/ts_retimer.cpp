@@ -80,28 +80,21 @@ int64_t pesPts(std::string_view packet)
 
 std::string TsRetimer::feed(std::string_view input)
 {
-    if (m_state == State::Passing || m_segmentLost) {
-        std::string out = std::move(m_partial);
-        m_partial.clear();
-        return out.append(input);
-    }
     std::string out;
-    if (!m_partial.empty()) {
+    while (!input.empty() && !passing()) {
         const size_t take = std::min(kPacket - m_partial.size(), input.size());
         m_partial.append(input.substr(0, take));
         input.remove_prefix(take);
-        if (m_partial.size() < kPacket)
-            return out;
-        out += packet(m_partial);
+        if (m_partial.size() == kPacket) {
+            out += packet(m_partial);
+            m_partial.clear();
+        }
+    }
+    if (passing()) {
+        out += m_partial;
         m_partial.clear();
+        out.append(input);
     }
-    while (input.size() >= kPacket && !m_segmentLost && m_state != State::Passing) {
-        out += packet(input.substr(0, kPacket));
-        input.remove_prefix(kPacket);
-    }
-    if (m_segmentLost || m_state == State::Passing)
-        return out.append(input);
-    m_partial.assign(input);
     return out;
 }
 
@@ -109,11 +102,9 @@ std::string TsRetimer::endSegment()
 {
     std::string out;
     // A whole segment without both clocks: the stream is left as it is.
-    if (m_state == State::Finding && !m_held.empty())
+    if (!m_held.empty()) {
         m_state = State::Passing;
-    if (m_state == State::Passing) {
-        out = std::move(m_held);
-        m_held.clear();
+        out = release();
     }
     out += m_partial;
     m_partial.clear();
@@ -124,32 +115,31 @@ std::string TsRetimer::endSegment()
 std::string TsRetimer::packet(std::string_view bytes)
 {
     if (byteAt(bytes, 0) != kSync) {
-        if (m_state == State::Finding) {
-            m_state = State::Passing;
-            std::string out = std::move(m_held);
-            m_held.clear();
-            return out.append(bytes);
+        if (m_state == State::Retiming) {
+            m_segmentLost = true;
+            return std::string(bytes);
         }
-        m_segmentLost = true;
-        return std::string(bytes);
+        m_state = State::Passing;
+        return release().append(bytes);
     }
-    std::string out(bytes);
-    switch (m_state) {
-    case State::Passing:
-        return out;
-    case State::Retiming:
+    if (m_state == State::Retiming) {
+        std::string out(bytes);
         retime(out, 0);
         return out;
-    case State::Finding:
-        break;
     }
     look(bytes);
     m_held += bytes;
-    if (m_state == State::Finding && m_held.size() < kMostHeld)
-        return {};
-    if (m_state == State::Finding)
+    if (m_state == State::Finding) {
+        if (m_held.size() < kMostHeld)
+            return {};
         m_state = State::Passing;
-    out = std::move(m_held);
+    }
+    return release();
+}
+
+std::string TsRetimer::release()
+{
+    std::string out = std::move(m_held);
     m_held.clear();
     if (m_state == State::Retiming) {
         for (size_t at = 0; at < out.size(); at += kPacket)
@@ -160,16 +150,12 @@ std::string TsRetimer::packet(std::string_view bytes)
 
 void TsRetimer::look(std::string_view bytes)
 {
-    if (!m_havePcr && hasPcr(bytes)) {
+    if (!m_firstPcr && hasPcr(bytes))
         m_firstPcr = pcrBase(bytes);
-        m_havePcr = true;
-    }
-    if (!m_havePcr)
-        return;
-    const int64_t pts = pesPts(bytes);
+    const int64_t pts = m_firstPcr ? pesPts(bytes) : -1;
     if (pts < 0)
         return;
-    int64_t lead = (pts - m_firstPcr + kClockWrap) % kClockWrap;
+    int64_t lead = (pts - *m_firstPcr + kClockWrap) % kClockWrap;
     if (lead >= kClockWrap / 2)
         lead -= kClockWrap;
     if (lead > 0 && lead <= kLongestLead) {

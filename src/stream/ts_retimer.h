@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,16 +31,18 @@ public:
     // came. The next segment starts on a packet's first byte again.
     std::string endSegment();
 
-    // Whether the lead is known and moved (for the tests and the relay's report).
+    // Whether the lead is known and every PCR is moved by it.
     bool retiming() const { return m_state == State::Retiming; }
-    // The lead added to each PCR, in 90 kHz ticks.
-    int64_t lead() const { return m_lead; }
 
 private:
     enum class State { Finding, Retiming, Passing };
 
-    // One whole packet, given in the current state; returns what to hand on now.
+    // The current segment passes unchanged from here on.
+    bool passing() const { return m_state == State::Passing || m_segmentLost; }
+    // One whole packet, while not passing; returns what to hand on now.
     std::string packet(std::string_view bytes);
+    // The packets held back while finding the lead, retimed once it is known.
+    std::string release();
     void look(std::string_view bytes);                 // while finding: notes the first PCR and PTS
     void retime(std::string &stream, size_t at) const; // the packet at `at`
 
@@ -47,8 +50,7 @@ private:
     bool m_segmentLost = false; // the current segment passes unchanged to its end
     std::string m_partial;      // the start of a packet
     std::string m_held;         // packets held back while finding the lead
-    bool m_havePcr = false;
-    int64_t m_firstPcr = 0;
+    std::optional<int64_t> m_firstPcr;
     int64_t m_lead = 0;
 };
 
