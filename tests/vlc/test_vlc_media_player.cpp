@@ -1,6 +1,7 @@
 // The libVLC media player against real servers on 127.0.0.1.
 #include "loopback_servers.h"
 #include "player_test_support.h"
+#include "private_pulse_server.h"
 
 #include "vlc/create_media_player.h"
 
@@ -10,12 +11,10 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
-#include <csignal>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -67,62 +66,6 @@ public:
 
 private:
     int m_fd;
-};
-
-// A PulseAudio server of the test's own on a private socket, with a null sink.
-class PrivatePulseServer {
-public:
-    ~PrivatePulseServer()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(m_process.processId()), SIGCONT);
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-    bool start(QString *error)
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-        if (program.isEmpty()) {
-            *error = QStringLiteral("pulseaudio is not installed");
-            return false;
-        }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_dir.path());
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(
-            program,
-            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-             QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
-             QStringLiteral("--log-level=error"), QStringLiteral("-L"),
-             QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socketPath(),
-             QStringLiteral("-L"), QStringLiteral("module-null-sink")});
-        QElapsedTimer waited;
-        waited.start();
-        while (!QFileInfo::exists(socketPath()) && waited.elapsed() < 10000
-               && m_process.state() != QProcess::NotRunning)
-            QTest::qWait(50);
-        if (!QFileInfo::exists(socketPath())) {
-            *error = QStringLiteral("pulseaudio did not start");
-            return false;
-        }
-        return true;
-    }
-
-    QString serverAddress() const { return QStringLiteral("unix:") + socketPath(); }
-    void freeze() { ::kill(pid_t(m_process.processId()), SIGSTOP); }
-    void thaw() { ::kill(pid_t(m_process.processId()), SIGCONT); }
-
-private:
-    QString socketPath() const { return m_dir.filePath(QStringLiteral("native")); }
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
 };
 
 } // namespace
