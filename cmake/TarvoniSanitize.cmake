@@ -27,7 +27,7 @@ set(TARVONI_SANITIZE_BUILD_DIRS
 set(supp ${PROJECT_SOURCE_DIR}/tests)
 if(TARVONI_SANITIZE STREQUAL "address")
     # The web engine and everything that links it stay out of this tree.
-    set(TARVONI_SANITIZE_TEST_DIRS player stream vlc tray fuzz)
+    set(TARVONI_SANITIZE_TEST_DIRS player stream vlc tray ad_engine fuzz)
     set(TARVONI_TEST_SUFFIX _sanitized)
     set(TARVONI_TEST_LABEL sanitize)
     set(flags -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

@@ -1,19 +1,82 @@
 #include "ad_engine_plugin.h"
 
 #include "ad_view.h"
+#include "renderer_watch.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QLoggingCategory>
 #include <QQuickWindow>
 
+#include <csignal>
 #include <utility>
 
 namespace tarvoni {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcAdEngine, "tarvoni.ads")
+
+// Whether `pid` is still one of this process's own descendants (the renderer, or the helper
+// that started it), and not a number the system has since given another program.
+bool isOurs(qint64 pid)
+{
+    for (int generation = 0; generation < 3 && pid > 1; ++generation) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.readAll();
+        pid = line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 void AdEnginePlugin::attachView(QWidget *pane, const QUrl &pageUrl,
                                 std::function<void(bool showsPage)> loadEnded)
 {
     chooseDrawing();
+    watchRenderers();
     if (pane)
-        new AdView(pageUrl, pane, std::move(loadEnded));
+        m_views << new AdView(pageUrl, pane, std::move(loadEnded));
+}
+
+void AdEnginePlugin::watchRenderers()
+{
+    if (std::exchange(m_watching, true))
+        return;
+    new RendererWatch([this] { return rendererPids(); },
+                      [this](qint64 pid, RendererBudget::Verdict verdict) { unloadRenderer(pid, verdict); },
+                      this);
+}
+
+QList<qint64> AdEnginePlugin::rendererPids() const
+{
+    QList<qint64> pids;
+    for (const QPointer<AdView> &view : m_views) {
+        if (view)
+            pids << view->rendererPid();
+    }
+    return pids;
+}
+
+// The panes share one renderer process (it saves a second one's memory), so a page that takes
+// too much of the machine cannot be told from its neighbour: every page in that renderer is
+// unloaded, and the process ended, which gives back all it held at once; a renderer caught in
+// a page's endless loop would not let its pages go by itself.
+void AdEnginePlugin::unloadRenderer(qint64 pid, RendererBudget::Verdict verdict)
+{
+    qCWarning(lcAdEngine, "an ad page %s; the ad panes it shares a renderer with are left empty.",
+              verdict == RendererBudget::Verdict::TooBusy ? "kept a processor busy" : "took too much memory");
+    for (const QPointer<AdView> &view : m_views) {
+        if (view && view->rendererPid() == pid)
+            view->unload();
+    }
+    if (isOurs(pid))
+        ::kill(pid_t(pid), SIGKILL);
 }
 
 // The panes are small: the engine draws them in software, without the GL stack, unless Qt

@@ -2,9 +2,15 @@
 
 #include "ads/ad_engine.h"
 
+#include "renderer_budget.h"
+
+#include <QList>
 #include <QObject>
+#include <QPointer>
 
 namespace tarvoni {
+
+class AdView;
 
 // The web-engine module's instance, as the program's plugin loader finds it.
 class AdEnginePlugin : public QObject, public AdEngine {
@@ -18,8 +24,13 @@ public:
 
 private:
     void chooseDrawing();
+    void watchRenderers();
+    QList<qint64> rendererPids() const;
+    void unloadRenderer(qint64 pid, RendererBudget::Verdict verdict);
 
     bool m_drawingChosen = false;
+    bool m_watching = false;
+    QList<QPointer<AdView>> m_views;
 };
 
 } // namespace tarvoni

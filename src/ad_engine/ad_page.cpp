@@ -4,11 +4,15 @@
 #include <QDesktopServices>
 #include <QWebEngineFileSystemAccessRequest>
 #include <QWebEngineFullScreenRequest>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineQuotaRequest>
 #include <QWebEngineRegisterProtocolHandlerRequest>
 #include <QWebEngineSettings>
+
+#include <utility>
 
 namespace tarvoni {
 
@@ -16,6 +20,12 @@ namespace {
 
 // How long after a real mouse click a link navigation still counts as the user's.
 constexpr qint64 clickWindowMs = 1500;
+
+// A pane starts a new page load at most this often.
+constexpr std::chrono::milliseconds kLoadInterval{10000};
+
+// The server redirects one load may follow, as many as a browser would.
+constexpr int kMaxRedirects = 20;
 
 bool isWebAddress(const QUrl &url)
 {
@@ -66,8 +76,19 @@ AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent)
     : QWebEnginePage(profile, parent)
     , m_homeUrl(homeUrl)
 {
+    // The radio is the only thing the program plays: the page's sound, WebAudio included, is
+    // muted before it has loaded anything.
+    setAudioMuted(true);
     applyAdSettings(settings());
     refuseDesktopRequests();
+    m_nextTurn.setSingleShot(true);
+    connect(&m_nextTurn, &QTimer::timeout, this, [this] {
+        if (!m_unloaded)
+            load(m_waitingUrl);
+    });
+    connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        m_loading = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
+    });
     // A link meant for a new window goes to the browser when the user clicked it; the
     // request itself is left unanswered, so no window is made.
     connect(this, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
@@ -132,12 +153,60 @@ bool AdPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool 
     }
     if (!isMainFrame)
         return isFrameAddress(url);
-    if (!isWebAddress(url))
+    if (!isWebAddress(url) || m_unloaded)
         return false;
     // The pane loads its ad and lets it refresh itself on the ad server; it never goes
     // anywhere else. Scripted page changes come as redirects, so redirects are held to the
     // ad server too.
-    return type == NavigationTypeTyped || url.host() == m_homeUrl.host();
+    if (type != NavigationTypeTyped && url.host() != m_homeUrl.host())
+        return false;
+    return mayLoadNow(url, type);
+}
+
+bool AdPage::mayLoadNow(const QUrl &url, NavigationType type)
+{
+    // A server's redirect comes while the load it answers is under way and before any new
+    // document has come of it. A page's own script navigates with the same type, but only
+    // from a document it has.
+    if (type == NavigationTypeRedirect && m_loading && committedDocument() == m_documentAtLoadStart)
+        return ++m_redirectsInLoad <= kMaxRedirects;
+    // The pane's own loads (the first one, and each page that waited for its turn) come
+    // typed and go ahead; a page's refresh, reload or move waits until the last load started
+    // kLoadInterval ago. Only the newest of those waiting goes ahead then.
+    if (type != NavigationTypeTyped && m_sinceLoadStarted.isValid()
+        && m_sinceLoadStarted.elapsed() < kLoadInterval.count()) {
+        m_waitingUrl = url;
+        if (!m_nextTurn.isActive())
+            m_nextTurn.start(int(kLoadInterval.count() - m_sinceLoadStarted.elapsed()));
+        return false;
+    }
+    m_nextTurn.stop();
+    m_sinceLoadStarted.start();
+    m_documentAtLoadStart = committedDocument();
+    m_redirectsInLoad = 0;
+    return true;
+}
+
+QString AdPage::committedDocument() const
+{
+    // Each commit of the main frame adds a history entry or replaces the current one, and
+    // stamps it with the time it was visited.
+    const QWebEngineHistoryItem current = history()->currentItem();
+    return QStringLiteral("%1 %2 %3")
+        .arg(history()->count())
+        .arg(current.lastVisited().toMSecsSinceEpoch())
+        .arg(current.url().toString());
+}
+
+void AdPage::unload()
+{
+    if (std::exchange(m_unloaded, true))
+        return;
+    m_nextTurn.stop();
+    triggerAction(Stop);
+    // A hidden page may be discarded: its document and script go, and so does their memory.
+    setVisible(false);
+    setLifecycleState(LifecycleState::Discarded);
 }
 
 QWebEnginePage *AdPage::createWindow(WebWindowType)

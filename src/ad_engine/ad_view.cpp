@@ -31,8 +31,26 @@ AdView::~AdView()
     m_page->disconnect(this);
 }
 
+void AdView::unload()
+{
+    if (m_page->isUnloaded())
+        return;
+    hide();
+    m_page->unload();
+    // Whatever load was under way has ended, with the pane's own look.
+    if (m_loadEnded)
+        m_loadEnded(false);
+}
+
+qint64 AdView::rendererPid() const
+{
+    return m_page->isUnloaded() ? 0 : m_page->renderProcessPid();
+}
+
 void AdView::followLoad(const QWebEngineLoadingInfo &info)
 {
+    if (m_page->isUnloaded())
+        return;
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         return;

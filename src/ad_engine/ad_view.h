@@ -19,6 +19,11 @@ public:
     AdView(const QUrl &pageUrl, QWidget *pane, std::function<void(bool showsPage)> loadEnded);
     ~AdView() override;
 
+    // Leaves the pane to its own quiet look for good and gives back the page's memory.
+    void unload();
+    // The renderer process the page runs in, or 0.
+    qint64 rendererPid() const;
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -25,6 +25,12 @@ QUrl LoopbackHttpServer::baseUrl() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(serverPort()));
 }
 
+void LoopbackHttpServer::setRedirect(const QByteArray &path, const QByteArray &location)
+{
+    m_pages.insert(path, {302, {}});
+    m_redirects.insert(path, location);
+}
+
 void LoopbackHttpServer::serve(QTcpSocket *socket)
 {
     // Wait for the whole request head; the requests here carry no body.
@@ -40,9 +46,10 @@ void LoopbackHttpServer::serve(QTcpSocket *socket)
     if (requestLine.value(0) == "GET" && m_pages.contains(path))
         page = m_pages.value(path);
     const QByteArray reason = page.status == 200 ? "OK" : "Error";
-    socket->write("HTTP/1.1 " + QByteArray::number(page.status) + ' ' + reason
-                  + "\r\n"
-                    "Content-Type: text/html; charset=utf-8\r\n"
+    const QByteArray location = m_redirects.value(path);
+    socket->write("HTTP/1.1 " + QByteArray::number(page.status) + ' ' + reason + "\r\n"
+                  + (location.isEmpty() ? QByteArray() : "Location: " + location + "\r\n")
+                  + "Content-Type: text/html; charset=utf-8\r\n"
                     "Content-Length: "
                   + QByteArray::number(page.body.size())
                   + "\r\n"

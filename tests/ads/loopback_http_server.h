@@ -22,6 +22,8 @@ public:
     QUrl baseUrl() const;
 
     void setPage(const QByteArray &path, const Page &page) { m_pages.insert(path, page); }
+    // `path` answers 302 to `location`.
+    void setRedirect(const QByteArray &path, const QByteArray &location);
     // How many times a path has been asked for.
     int requestCount(const QByteArray &path) const { return m_requests.value(path); }
 
@@ -29,6 +31,7 @@ private:
     void serve(QTcpSocket *socket);
 
     QHash<QByteArray, Page> m_pages;
+    QHash<QByteArray, QByteArray> m_redirects;
     QHash<QByteArray, int> m_requests;
 };
 

@@ -3,14 +3,20 @@
 #include "ads/ad_pane.h"
 #include "ads/ad_panes.h"
 #include "loopback_http_server.h"
+#include "private_pulse_server.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <memory>
 
 using namespace tarvoni;
@@ -41,12 +47,55 @@ QByteArray wholePaneLink(const QByteArray &attributes)
                     + " style='display:block;position:fixed;inset:0;background:#fc0'>ad</a>");
 }
 
+// The memory of its own (anonymous and shared) that the web engine's processes hold, in MB.
+qint64 engineMemoryMb()
+{
+    // Each thread's own children: the engine starts its processes from a thread of its own.
+    QByteArray pids;
+    for (const QString &thread :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(QStringLiteral("/proc/self/task/%1/children").arg(thread));
+        if (children.open(QIODevice::ReadOnly))
+            pids += children.readAll() + ' ';
+    }
+    qint64 kb = 0;
+    for (const QByteArray &pid : pids.split(' ')) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(QLatin1String(pid)));
+        if (pid.isEmpty() || !status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("RssAnon:") || line.startsWith("RssShmem:"))
+                kb += line.simplified().split(' ').value(1).toLongLong();
+        }
+    }
+    return kb / 1024;
+}
+
+// The longest the event loop went without running a timer, since it was made.
+class EventLoopWatch {
+public:
+    EventLoopWatch()
+    {
+        m_since.start();
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this] { m_worstMs = std::max(m_worstMs, m_since.restart()); });
+        m_timer.start(50);
+    }
+    qint64 worstMs() const { return m_worstMs; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_worstMs = 0;
+};
+
 } // namespace
 
 class TestAdPanes : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -58,6 +107,12 @@ private slots:
     void pageGetsNothingFromTheDesktop_data();
     void pageGetsNothingFromTheDesktop();
     void adMayChangeItselfOnTheAdServer();
+    void serverRedirectBelongsToTheLoad();
+    void pageReloadsAtMostOnceInTenSeconds_data();
+    void pageReloadsAtMostOnceInTenSeconds();
+    void adIsNeverHeard();
+    void greedyPageIsUnloaded_data();
+    void greedyPageIsUnloaded();
 
 private:
     // Shows a window with both panes pointed at `base` and returns the view of `paneName`
@@ -68,7 +123,16 @@ private:
     std::unique_ptr<LoopbackHttpServer> m_server;
     std::unique_ptr<QWidget> m_window;
     BrowserStandIn m_browser;
+    testing::PrivatePulseServer m_pulse;
+    QString m_pulseError;
 };
+
+void TestAdPanes::initTestCase()
+{
+    // The engine finds its sound server when it first plays, long after this.
+    if (m_pulse.start(&m_pulseError))
+        qputenv("PULSE_SERVER", m_pulse.serverAddress().toUtf8());
+}
 
 void TestAdPanes::init()
 {
@@ -294,10 +358,103 @@ void TestAdPanes::adMayChangeItselfOnTheAdServer()
     bool ok = false;
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view && ok);
-    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("next"), 10000);
+    // It moves on when its turn comes, ten seconds after it was loaded.
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("next"), 20000);
     QCOMPARE(view->url(), QUrl(m_server->baseUrl().toString() + "/3-1/next.php"));
     QVERIFY(view->isVisible());
     QVERIFY(m_browser.opened.isEmpty());
+}
+
+void TestAdPanes::serverRedirectBelongsToTheLoad()
+{
+    // The ad server sends the pane on to the ad itself within the first load.
+    m_server->setRedirect("/3-1/1.php", "/3-1/creative.php");
+    m_server->setPage("/3-1/creative.php", {200, htmlPage("creative")});
+    bool ok = false;
+    QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
+    QVERIFY(view && ok);
+    QCOMPARE(view->url(), QUrl(m_server->baseUrl().toString() + "/3-1/creative.php"));
+}
+
+void TestAdPanes::pageReloadsAtMostOnceInTenSeconds_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::newRow("refresh at once") << QByteArray("<meta http-equiv='refresh' content='0'>");
+    QTest::newRow("script moving on as it loads")
+        << QByteArray("<script>location.href = location.href</script>");
+    QTest::newRow("script reloading")
+        << QByteArray("<script>setTimeout(() => location.reload(), 50)</script>");
+}
+
+void TestAdPanes::pageReloadsAtMostOnceInTenSeconds()
+{
+    QFETCH(QByteArray, head);
+    m_server->setPage("/3-1/1.php",
+                      {200, "<!DOCTYPE html><html><head>" + head + "</head><body>ad</body></html>"});
+    bool ok = false;
+    QVERIFY(showPanes(m_server->baseUrl(), "Scriptlet1", &ok));
+    // The first load at once, the second when its turn comes ten seconds later.
+    QTest::qWait(12000);
+    QCOMPARE(m_server->requestCount("/3-1/1.php"), 2);
+    QCOMPARE(m_server->requestCount("/3-1/2.php"), 1);
+}
+
+void TestAdPanes::adIsNeverHeard()
+{
+    if (!m_pulseError.isEmpty())
+        QSKIP(qPrintable(m_pulseError));
+    // A tone that starts with the page and starts again at a click, as the engine lets it;
+    // the title says whether it runs.
+    m_server->setPage("/3-1/1.php",
+                      {200,
+                       htmlPage("<script>const c = new AudioContext(), o = c.createOscillator();"
+                                "o.connect(c.destination); o.start();"
+                                "onpointerdown = () => c.resume();"
+                                "setInterval(() => document.title = c.state, 100)</script>"
+                                "<div style='position:fixed;inset:0;background:#fc0'></div>")});
+    bool ok = false;
+    QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
+    QVERIFY(view && ok);
+    QTRY_VERIFY(view->isVisible());
+    QWidget *surface = view->focusProxy();
+    for (int attempt = 0; attempt < 10 && view->title() != QLatin1String("running"); ++attempt) {
+        QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
+        if (QTest::qWaitFor([view] { return view->title() == QLatin1String("running"); }, 1000))
+            break;
+    }
+    QCOMPARE(view->title(), QStringLiteral("running"));
+    QCOMPARE(m_pulse.peakOver(1500), 0);
+}
+
+void TestAdPanes::greedyPageIsUnloaded_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("endless loop") << htmlPage("<script>setTimeout(() => { for (;;) {} }, 200)</script>");
+    QTest::newRow("ever more memory") << htmlPage(
+        "<script>const kept = []; setInterval(() => kept.push(new Uint8Array(16 << 20).fill(1)), 50)"
+        "</script>");
+    QTest::newRow("30 MB page") << htmlPage(QByteArray(30 << 20, 'a'));
+}
+
+void TestAdPanes::greedyPageIsUnloaded()
+{
+    QFETCH(QByteArray, body);
+    m_server->setPage("/3-1/1.php", {200, body});
+    m_server->setPage("/3-1/2.php", {200, htmlPage("neighbour")});
+    const EventLoopWatch watch;
+    bool ok = false;
+    QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
+    QVERIFY(view);
+    // The renderer it ran in (unless it has ended already) ends, and what the engine still
+    // runs holds little: 15 s of one core's time, and a moment to see it.
+    const QString renderer = QStringLiteral("/proc/%1").arg(view->page()->renderProcessPid());
+    QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible() && !QFileInfo::exists(renderer), 25000);
+    QVERIFY2(engineMemoryMb() < 100, qPrintable(QString::number(engineMemoryMb())));
+    QVERIFY2(watch.worstMs() < 1000, qPrintable(QString::number(watch.worstMs())));
+    // Nothing loads it again.
+    QTest::qWait(1000);
+    QVERIFY(!view->isVisible());
+    QCOMPARE(m_server->requestCount("/3-1/1.php"), 1);
 }
 
 int main(int argc, char *argv[])

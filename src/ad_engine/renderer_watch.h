@@ -1,0 +1,34 @@
+#pragma once
+
+#include "renderer_budget.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace tarvoni {
+
+// What the process `pid` has used so far: its CPU time and its memory of its own (resident
+// anonymous and shared memory, not the libraries it maps). Nothing when it has gone.
+std::optional<RendererBudget::Sample> processUsage(qint64 pid);
+
+// Looks at the ad pages' renderer processes once a second and reports the one that goes over
+// its budget. `renderers` names the processes to look at now.
+class RendererWatch : public QObject {
+public:
+    RendererWatch(std::function<QList<qint64>()> renderers,
+                  std::function<void(qint64 pid, RendererBudget::Verdict)> overBudget, QObject *parent);
+
+private:
+    void look();
+
+    std::function<QList<qint64>()> m_renderers;
+    std::function<void(qint64, RendererBudget::Verdict)> m_overBudget;
+    std::map<qint64, RendererBudget> m_budgets;
+    QTimer m_timer;
+};
+
+} // namespace tarvoni
