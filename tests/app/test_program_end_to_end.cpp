@@ -5,6 +5,7 @@
 // minimize hides into either kind of tray, the exit button leaves nothing behind, and a normal
 // start and exit write nothing on stderr.
 
+#include "loopback_http_server.h"
 #include "loopback_servers.h"
 #include "status_notifier_client.h"
 
@@ -229,6 +230,7 @@ private slots:
     void exitLeavesNothingBehind();
     void normalStartWritesNothingOnStderr();
     void brokenMediaEngineStillOpensTheWindow();
+    void greedyAdLeavesTheStationPlaying();
     void withoutSessionBus();
 
     void onPropertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &);
@@ -246,6 +248,7 @@ private:
     QProcess m_tray;
     QProcess m_program;
     LoopbackRadio m_radio;
+    quint16 m_adPort = 9; // nothing listens there
     QStringList m_lines;
     QString m_window;
     QList<QVariantMap> m_announced;
@@ -289,6 +292,7 @@ void TestProgramEndToEnd::cleanup()
             process->waitForFinished(5000);
         }
     }
+    m_adPort = 9;
     if (m_host.state() == QProcess::NotRunning)
         QVERIFY(startHost());
     QDBusConnection::sessionBus().unregisterService(kPortal);
@@ -333,7 +337,8 @@ bool TestProgramEndToEnd::startProgram(const QProcessEnvironment &env)
     m_program.setProcessChannelMode(QProcess::SeparateChannels);
     m_program.setReadChannel(QProcess::StandardOutput);
     m_program.setProcessEnvironment(env.isEmpty() ? programEnvironment() : env);
-    m_program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER), {QString::number(m_radio.port())});
+    m_program.start(QStringLiteral(TARVONI_LOOPBACK_PLAYER),
+                    {QString::number(m_radio.port()), QString::number(m_adPort)});
     const auto windowShown = [this] { return !last(QStringLiteral("window ")).isEmpty(); };
     const bool shown = m_program.waitForStarted()
         && QTest::qWaitFor([&] { return windowShown() || m_program.state() == QProcess::NotRunning; }, 20000)
@@ -686,6 +691,40 @@ void TestProgramEndToEnd::normalStartWritesNothingOnStderr()
             "tarvoni.ads: running as root, so the ad panes' web engine runs without its sandbox.")
         : QString();
     QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()).trimmed(), expected);
+}
+
+void TestProgramEndToEnd::greedyAdLeavesTheStationPlaying()
+{
+    // One ad keeps a processor busy for good, beside an ordinary one.
+    tarvoni::LoopbackHttpServer ads;
+    QVERIFY(ads.start());
+    ads.setPage("/3-1/1.php", {200, "<script>setTimeout(() => { for (;;) {} }, 500)</script>"});
+    ads.setPage("/3-1/2.php", {200, "<p>ad</p>"});
+    m_adPort = ads.serverPort();
+    QVERIFY(startProgram());
+    QVERIFY(clickAt({448 + 40, 456 + 40}));
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
+                             30000);
+    const qsizetype playingFrom = outputLines().size();
+
+    // Until the ad's renderer has had its 15 s and is ended, the window answers at once: a
+    // volume set over the bus shows in it.
+    QByteArray err;
+    for (int volume = 30; !(err += m_program.readAllStandardError()).contains("kept a processor busy");
+         ++volume) {
+        QVERIFY2(volume < 90, err.constData());
+        playerctl({QStringLiteral("volume"), QString::number(volume / 100.0)});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            last(QStringLiteral("view:")).contains(QStringLiteral(" volume=%1% ").arg(volume)), 2000);
+        QTest::qWait(500);
+    }
+    // And the station played throughout.
+    QTest::qWait(1000);
+    for (const QString &line : outputLines().mid(playingFrom)) {
+        if (line.startsWith(QLatin1String("status:")))
+            QVERIFY2(line.startsWith(QLatin1String("status: Playing")), qPrintable(line));
+    }
+    QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
 }
 
 void TestProgramEndToEnd::brokenMediaEngineStillOpensTheWindow()
