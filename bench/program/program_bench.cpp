@@ -1,5 +1,6 @@
-// The whole program as a user meets it, beside a bare Qt window, VLC's own player and mpv on
-// the same loopback servers. See README (Benchmarks) for how to run it.
+// The whole program as a user meets it, beside a bare Qt window, two bare web views with the ad
+// panes' pages, VLC's own player and mpv on the same loopback servers. See README (Benchmarks)
+// for how to run it.
 //
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
 //                 [--no-references] [--engine-flags "<switches>"] [--env NAME=VALUE]...
@@ -64,6 +65,8 @@ using bench::ratio;
 using bench::waitUntil;
 
 constexpr int kStreamPort = 8704; // the port of the "port only" station in the catalogue
+constexpr int kPlayingBeforePssMs = 3000; // how long a program plays before its memory is taken
+constexpr const char *kAdPages[] = {"/3-1/1.php", "/3-1/2.php"}; // the ad server's, as the panes ask
 
 struct Options {
     int starts = 3;
@@ -255,7 +258,7 @@ void stopPlaying(Bench &b, ProgramRun &run)
 
 bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
 {
-    const int pagesBefore = b.ads.requestCount("/3-1/2.php");
+    const int pagesBefore = b.ads.requestCount(kAdPages[1]);
     b.desk.forgetMapping();
     const qint64 started = nowNs();
     QProcessEnvironment extra;
@@ -273,7 +276,7 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
         figures->mappedMs = ms(b.desk.mappedNs() - started);
     run.window = b.desk.windowOf(run.process.processId());
     // As a user would: the window is there and its panes have loaded.
-    waitUntil([&] { return b.ads.requestCount("/3-1/2.php") > pagesBefore; }, 30000);
+    waitUntil([&] { return b.ads.requestCount(kAdPages[1]) > pagesBefore; }, 30000);
     bench::pause(b.options.settleMs);
     return !run.window.isEmpty();
 }
@@ -327,7 +330,7 @@ StartFigures measureProgramOnce(Bench &b)
     }
     // While playing the first kind of station, both panes loaded.
     clickStation(b, run, first, nullptr);
-    bench::pause(3000);
+    bench::pause(kPlayingBeforePssMs);
     const QList<qint64> tree = bench::processTree(run.process.processId());
     figures.pssMb = bench::treePssKb(tree) / 1024.0;
     figures.ussMb = bench::treeUssKb(tree) / 1024.0;
@@ -359,21 +362,31 @@ struct ReferenceFigures {
     std::map<QString, bench::SoundCapture::Gaps> gaps; // with --listen beyond the default
     double pssMb = kNone;
     double cpuPercent = kNone;
+    double webViewsPssMb = kNone; // the two web views'
+    double webViewsAloneMb = kNone;
 };
 
-// Start to mapped of the bare window (with `args`); with `pssMb`, its PSS a second later.
-double bareWindowMapped(Bench &b, const QStringList &args, double *pssMb = nullptr)
+// Starts a reference window (`program` with `args`), and once its window is mapped and `ready`
+// holds, lets it settle for `settleMs` and takes its tree's PSS into `pssMb` and its memory alone
+// into `aloneMb` (those given) before ending it. Returns start to window mapped.
+double runWindow(
+    Bench &b, const char *program, const QStringList &args, int settleMs, double *pssMb = nullptr,
+    const std::function<bool()> &ready = [] { return true; }, double *aloneMb = nullptr)
 {
     QProcess window;
     b.desk.forgetMapping();
     const qint64 started = nowNs();
-    b.desk.launch(window, QStringLiteral(TARVONI_BARE_WINDOW), args);
+    b.desk.launch(window, QLatin1String(program), args);
     double mapped = kNone;
     if (waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000))
         mapped = ms(b.desk.mappedNs() - started);
-    bench::pause(1000);
-    if (pssMb)
-        *pssMb = bench::treePssKb(bench::processTree(window.processId())) / 1024.0;
+    const bool isReady = waitUntil(ready, 30000);
+    bench::pause(settleMs);
+    const QList<qint64> tree = bench::processTree(window.processId());
+    if (pssMb && isReady)
+        *pssMb = bench::treePssKb(tree) / 1024.0;
+    if (aloneMb && isReady)
+        *aloneMb = bench::treeDistinctKb(tree) / 1024.0;
     bench::endTree(window.processId());
     return mapped;
 }
@@ -381,10 +394,36 @@ double bareWindowMapped(Bench &b, const QStringList &args, double *pssMb = nullp
 ReferenceFigures measureBareWindow(Bench &b)
 {
     ReferenceFigures figures;
-    figures.mappedMs = bareWindowMapped(b, {}, &figures.pssMb);
+    figures.mappedMs = runWindow(b, TARVONI_BARE_WINDOW, {}, 1000, &figures.pssMb);
     bench::pause(1000);
-    figures.textMappedMs = bareWindowMapped(b, {QStringLiteral("text")});
+    figures.textMappedMs = runWindow(b, TARVONI_BARE_WINDOW, {QStringLiteral("text")}, 1000);
     return figures;
+}
+
+// The web engine's own floor: two web views of the panes' sizes loading the same pages from the
+// same ad server, with the engine's defaults. Once both pages have been served, let settle as
+// long as the program is between its panes loading and its memory taken (at the least), and
+// then the tree's PSS and its memory alone.
+void measureTwoWebViews(Bench &b, ReferenceFigures &figures)
+{
+    QStringList pages;
+    std::vector<int> before;
+    for (const char *page : kAdPages) {
+        pages << b.ads.baseUrl().resolved(QUrl(QLatin1String(page))).toString();
+        before.push_back(b.ads.requestCount(page));
+    }
+    const auto served = [&] {
+        for (size_t i = 0; i < before.size(); ++i) {
+            if (b.ads.requestCount(kAdPages[i]) <= before[i])
+                return false;
+        }
+        return true;
+    };
+    runWindow(b, TARVONI_TWO_WEB_VIEWS, pages, b.options.settleMs + kPlayingBeforePssMs,
+              &figures.webViewsPssMb, served, &figures.webViewsAloneMb);
+    std::fprintf(stderr, "  two web views: PSS %.1f MB (alone %.1f MB)%s\n", figures.webViewsPssMb,
+                 figures.webViewsAloneMb,
+                 std::isnan(figures.webViewsPssMb) ? " (their pages were not both served)" : "");
 }
 
 // Starts a player on one kind's stream; returns when it was started.
@@ -429,7 +468,7 @@ ReferenceFigures measurePlayer(Bench &b, const QStringList &command)
     QProcess player;
     const qint64 started = startPlayer(b, player, command, b.kinds.front());
     if (!std::isnan(b.heardAfter(started))) {
-        bench::pause(3000);
+        bench::pause(kPlayingBeforePssMs);
         figures.pssMb = bench::treePssKb(bench::processTree(player.processId())) / 1024.0;
         figures.cpuPercent = bench::treeCpuPercent(player.processId(), b.options.cpuSeconds);
     }
@@ -586,9 +625,14 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
     const double uss = medianOf(ours, [](const StartFigures &f) { return f.ussMb; });
     const double alone = medianOf(ours, [](const StartFigures &f) { return f.aloneMb; });
     const double processes = medianOf(ours, [](const StartFigures &f) { return double(f.processes); });
+    const double webViews = medianOf(bare, [](const ReferenceFigures &f) { return f.webViewsPssMb; });
+    const double webViewsAlone = medianOf(bare, [](const ReferenceFigures &f) { return f.webViewsAloneMb; });
     QStringList pssReferences{
         QStringLiteral("bare Qt window %1")
-            .arg(figure(medianOf(bare, [](const ReferenceFigures &f) { return f.pssMb; }), "MB", 1))};
+            .arg(figure(medianOf(bare, [](const ReferenceFigures &f) { return f.pssMb; }), "MB", 1)),
+        QStringLiteral("two web views %1%2, alone %3%4")
+            .arg(figure(webViews, "MB", 1), ratio(pss, webViews), figure(webViewsAlone, "MB", 1),
+                 ratio(alone, webViewsAlone))};
     QStringList cpuReferences;
     const double cpu = medianOf(ours, [](const StartFigures &f) { return f.cpuPercent; });
     for (const auto &[name, runs] : players) {
@@ -771,8 +815,8 @@ bool setUpKinds(Bench &b, const QString &workDir)
 bool setUp(Bench &b, const QString &workDir)
 {
     QString error;
-    b.ads.setPage("/3-1/1.php", {200, "<html><body style='margin:0;background:#fc0'>Ad one</body></html>"});
-    b.ads.setPage("/3-1/2.php", {200, "<html><body style='margin:0;background:#0cf'>Ad two</body></html>"});
+    b.ads.setPage(kAdPages[0], {200, "<html><body style='margin:0;background:#fc0'>Ad one</body></html>"});
+    b.ads.setPage(kAdPages[1], {200, "<html><body style='margin:0;background:#0cf'>Ad two</body></html>"});
     if (!b.ads.start()) {
         std::fprintf(stderr, "the ad server did not start\n");
         return false;
@@ -815,8 +859,10 @@ int main(int argc, char *argv[])
     for (int i = 0; i < b.options.starts; ++i) {
         std::fprintf(stderr, "start %d of %d\n", i + 1, b.options.starts);
         ours.push_back(measureProgramOnce(b));
-        if (b.options.references)
+        if (b.options.references) {
             bare.push_back(measureBareWindow(b));
+            measureTwoWebViews(b, bare.back());
+        }
         for (const auto &[name, command] : playerCommands)
             players[name].push_back(measurePlayer(b, command));
     }
