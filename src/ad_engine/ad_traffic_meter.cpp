@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace tarvoni {
 
 namespace {
@@ -82,10 +84,10 @@ void AdTrafficMeter::accept()
 bool AdTrafficMeter::admit(ProxyConnection *connection, const ProxyRequest &request)
 {
     const Charge charge = chargeFor(request);
-    bool refused = true;
-    for (const int pane : panesOf(charge))
-        refused = refused && m_panes.value(pane).cutOff;
-    if (refused && !panesOf(charge).isEmpty())
+    const QList<int> panes = panesOf(charge);
+    const bool allCutOff = std::all_of(panes.cbegin(), panes.cend(),
+                                       [this](int pane) { return m_panes.value(pane).cutOff; });
+    if (!panes.isEmpty() && allCutOff)
         return false;
     m_connections.insert(connection, charge);
     return true;
@@ -93,15 +95,8 @@ bool AdTrafficMeter::admit(ProxyConnection *connection, const ProxyRequest &requ
 
 AdTrafficMeter::Charge AdTrafficMeter::chargeFor(const ProxyRequest &request)
 {
-    if (request.kind == ProxyRequest::Kind::Tunnel) {
-        const QString key = tunnelKey(QString::fromLatin1(request.host), request.port);
-        Charge charge;
-        for (auto it = m_panes.cbegin(); it != m_panes.cend(); ++it) {
-            if (it->tunnelHosts.contains(key))
-                charge << it.key();
-        }
-        return charge;
-    }
+    if (request.kind == ProxyRequest::Kind::Tunnel)
+        return {std::nullopt, tunnelKey(QString::fromLatin1(request.host), request.port)};
     forgetExpired();
     const auto noted = m_noted.find(addressKey(QUrl::fromEncoded(request.url)));
     if (noted == m_noted.end())
@@ -110,12 +105,21 @@ AdTrafficMeter::Charge AdTrafficMeter::chargeFor(const ProxyRequest &request)
     noted->pop_front();
     if (noted->empty())
         m_noted.erase(noted);
-    return {pane};
+    return {pane, {}};
 }
 
 QList<int> AdTrafficMeter::panesOf(const Charge &charge) const
 {
-    return charge.isEmpty() ? m_panes.keys() : charge;
+    if (charge.pane)
+        return {*charge.pane};
+    QList<int> panes;
+    if (!charge.tunnelHost.isEmpty()) {
+        for (auto it = m_panes.cbegin(); it != m_panes.cend(); ++it) {
+            if (it->tunnelHosts.contains(charge.tunnelHost))
+                panes << it.key();
+        }
+    }
+    return panes.isEmpty() ? m_panes.keys() : panes;
 }
 
 void AdTrafficMeter::count(ProxyConnection *connection, qint64 bytes)
@@ -136,7 +140,7 @@ void AdTrafficMeter::cutOff(int pane)
     m_panes[pane].cutOff = true;
     QList<ProxyConnection *> closing;
     for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it) {
-        if (it->isEmpty() || it->contains(pane))
+        if (panesOf(it.value()).contains(pane))
             closing << it.key();
     }
     for (ProxyConnection *connection : closing) {

@@ -9,6 +9,7 @@
 #include <QTcpServer>
 
 #include <deque>
+#include <optional>
 
 class QUrl;
 
@@ -59,8 +60,13 @@ private:
         int pane = 0;
         qint64 at = 0;
     };
-    // Whom a connection's bytes are charged to; empty for every pane.
-    using Charge = QList<int>;
+    // Whom a connection's bytes are charged to: the pane that noted its address; for a tunnel,
+    // the panes whose current load has noted its host, as they are when the bytes come (the
+    // engine may reuse a tunnel for another page); every pane when none is found.
+    struct Charge {
+        std::optional<int> pane;
+        QString tunnelHost;
+    };
 
     void accept();
     bool admit(ProxyConnection *connection, const ProxyRequest &request);
