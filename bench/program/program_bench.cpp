@@ -64,7 +64,7 @@ using bench::nowNs;
 using bench::ratio;
 using bench::waitUntil;
 
-constexpr int kStreamPort = 8704; // the port of the "port only" station in the catalogue
+constexpr int kStreamPort = 8704;         // the port of the "port only" station in the catalogue
 constexpr int kPlayingBeforePssMs = 3000; // how long a program plays before its memory is taken
 constexpr const char *kAdPages[] = {"/3-1/1.php", "/3-1/2.php"}; // the ad server's, as the panes ask
 

@@ -1,5 +1,6 @@
 #include "ad_engine_plugin.h"
 
+#include "ad_traffic_meter.h"
 #include "ad_view.h"
 #include "renderer_watch.h"
 
@@ -9,6 +10,7 @@
 #include <QQuickWindow>
 
 #include <csignal>
+#include <memory>
 #include <utility>
 
 namespace tarvoni {
@@ -16,6 +18,9 @@ namespace tarvoni {
 namespace {
 
 Q_LOGGING_CATEGORY(lcAdEngine, "tarvoni.ads")
+
+// What one page load may bring over the network.
+constexpr qint64 kLoadBytes = 4 * 1024 * 1024;
 
 // Whether `pid` is still one of this process's own descendants (the renderer, or the helper
 // that started it), and not a number the system has since given another program.
@@ -39,9 +44,36 @@ void AdEnginePlugin::attachView(QWidget *pane, const QUrl &pageUrl,
                                 std::function<void(bool showsPage)> loadEnded)
 {
     chooseDrawing();
+    meterTraffic();
     watchRenderers();
     if (pane)
-        m_views << new AdView(pageUrl, pane, std::move(loadEnded));
+        m_views << new AdView(pageUrl, pane, m_meter, int(m_views.size()), std::move(loadEnded));
+}
+
+// The engine fetches everything through the meter's proxy on the loopback interface, the ad
+// server on 127.0.0.1 too, so each pane's page load is counted and cut off past its limit. Set
+// up before the engine starts, as it reads its switches then; the variable is the program's
+// already, so setting it only changes its value.
+void AdEnginePlugin::meterTraffic()
+{
+    if (std::exchange(m_metering, true))
+        return;
+    auto meter = std::make_unique<AdTrafficMeter>(kLoadBytes, this);
+    if (!meter->listen()) {
+        qCWarning(lcAdEngine, "the ad pages' traffic cannot be counted: no port on the loopback interface.");
+        return;
+    }
+    m_meter = meter.release();
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --proxy-server=http://127.0.0.1:" + QByteArray::number(m_meter->port())
+        + " --proxy-bypass-list=<-loopback>";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    connect(m_meter, &AdTrafficMeter::loadOverLimit, this, [this](int pane) {
+        qCWarning(lcAdEngine, "an ad page brought more than %lld MB; its pane is left empty.",
+                  kLoadBytes / (1024 * 1024));
+        if (AdView *view = m_views.value(pane))
+            view->unload();
+    });
 }
 
 void AdEnginePlugin::watchRenderers()

@@ -10,6 +10,7 @@
 
 namespace tarvoni {
 
+class AdTrafficMeter;
 class AdView;
 
 // The web-engine module's instance, as the program's plugin loader finds it.
@@ -24,12 +25,15 @@ public:
 
 private:
     void chooseDrawing();
+    void meterTraffic();
     void watchRenderers();
     QList<qint64> rendererPids() const;
     void unloadRenderer(qint64 pid, RendererBudget::Verdict verdict);
 
     bool m_drawingChosen = false;
     bool m_watching = false;
+    bool m_metering = false;
+    AdTrafficMeter *m_meter = nullptr;
     QList<QPointer<AdView>> m_views;
 };
 

@@ -1,5 +1,7 @@
 #include "ad_page.h"
 
+#include "ad_traffic_meter.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QWebEngineFileSystemAccessRequest>
@@ -11,6 +13,7 @@
 #include <QWebEngineQuotaRequest>
 #include <QWebEngineRegisterProtocolHandlerRequest>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include <utility>
 
@@ -70,12 +73,38 @@ void applyAdSettings(QWebEngineSettings *settings)
     settings->setUnknownUrlSchemePolicy(S::DisallowUnknownUrlSchemes);
 }
 
+// Tells the traffic meter what the page is about to fetch, so that the proxy can put it down
+// to the right pane.
+class RequestNoter : public QWebEngineUrlRequestInterceptor {
+public:
+    RequestNoter(AdTrafficMeter *meter, int pane, QObject *parent)
+        : QWebEngineUrlRequestInterceptor(parent)
+        , m_meter(meter)
+        , m_pane(pane)
+    {
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        m_meter->noteRequest(m_pane, info.requestUrl());
+    }
+
+private:
+    AdTrafficMeter *m_meter;
+    int m_pane;
+};
+
 } // namespace
 
-AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent)
+AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, AdTrafficMeter *meter, int pane,
+               QObject *parent)
     : QWebEnginePage(profile, parent)
     , m_homeUrl(homeUrl)
+    , m_meter(meter)
+    , m_pane(pane)
 {
+    if (m_meter)
+        setUrlRequestInterceptor(new RequestNoter(m_meter, m_pane, this));
     // The radio is the only thing the program plays: the page's sound, WebAudio included, is
     // muted before it has loaded anything.
     setAudioMuted(true);
@@ -184,6 +213,9 @@ bool AdPage::mayLoadNow(const QUrl &url, NavigationType type)
     m_sinceLoadStarted.start();
     m_documentAtLoadStart = committedDocument();
     m_redirectsInLoad = 0;
+    // What the new page brings is counted afresh, from its own first request.
+    if (m_meter)
+        m_meter->startLoad(m_pane);
     return true;
 }
 

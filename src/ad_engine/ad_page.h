@@ -7,6 +7,8 @@
 
 namespace tarvoni {
 
+class AdTrafficMeter;
+
 // The page inside an ad pane. It keeps the ad where it was put: a link the user clicks goes
 // to the desktop's web browser, the pane itself never leaves the ad server, and the page
 // gets no windows, dialogs, files or device permissions. It never makes a sound, and it loads
@@ -14,7 +16,8 @@ namespace tarvoni {
 // for its turn.
 class AdPage : public QWebEnginePage {
 public:
-    AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, QObject *parent);
+    // With a `meter`, what the page fetches is counted as pane `pane`'s, each page load afresh.
+    AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, AdTrafficMeter *meter, int pane, QObject *parent);
 
     // The user has just pressed or released a mouse button over the pane.
     void noteUserClick();
@@ -50,6 +53,8 @@ private:
     QString committedDocument() const;
 
     QUrl m_homeUrl;
+    AdTrafficMeter *m_meter;
+    int m_pane;
     QElapsedTimer m_sinceUserClick;
     QElapsedTimer m_sinceLoadStarted;
     QString m_documentAtLoadStart;

@@ -7,9 +7,10 @@
 
 namespace tarvoni {
 
-AdView::AdView(const QUrl &pageUrl, QWidget *pane, std::function<void(bool showsPage)> loadEnded)
+AdView::AdView(const QUrl &pageUrl, QWidget *pane, AdTrafficMeter *meter, int paneNumber,
+               std::function<void(bool showsPage)> loadEnded)
     : QWebEngineView(pane)
-    , m_page(new AdPage(AdPage::sharedProfile(), pageUrl, this))
+    , m_page(new AdPage(AdPage::sharedProfile(), pageUrl, meter, paneNumber, this))
     , m_loadEnded(std::move(loadEnded))
 {
     setFocusPolicy(Qt::NoFocus);

@@ -9,6 +9,7 @@ class QWebEngineLoadingInfo;
 namespace tarvoni {
 
 class AdPage;
+class AdTrafficMeter;
 
 // The web view that covers an ad pane. It stays hidden, leaving the pane's own quiet look in
 // sight, until its page has loaded, and hides again when a load fails or the page's process
@@ -16,7 +17,9 @@ class AdPage;
 // whether the view now shows a page.
 class AdView : public QWebEngineView {
 public:
-    AdView(const QUrl &pageUrl, QWidget *pane, std::function<void(bool showsPage)> loadEnded);
+    // `meter` and `paneNumber` as for AdPage.
+    AdView(const QUrl &pageUrl, QWidget *pane, AdTrafficMeter *meter, int paneNumber,
+           std::function<void(bool showsPage)> loadEnded);
     ~AdView() override;
 
     // Leaves the pane to its own quiet look for good and gives back the page's memory.

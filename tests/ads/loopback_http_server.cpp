@@ -33,14 +33,23 @@ void LoopbackHttpServer::setRedirect(const QByteArray &path, const QByteArray &l
 
 void LoopbackHttpServer::serve(QTcpSocket *socket)
 {
-    // Wait for the whole request head; the requests here carry no body.
-    const QByteArray head = socket->peek(socket->bytesAvailable());
-    if (!head.contains("\r\n\r\n"))
+    // Wait for the whole request: its head, and the body its Content-Length announces.
+    const QByteArray request = socket->peek(socket->bytesAvailable());
+    const qsizetype headEnd = request.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return;
+    qsizetype bodySize = 0;
+    for (const QByteArray &line : request.first(headEnd).split('\n')) {
+        if (line.toLower().startsWith("content-length:"))
+            bodySize = line.mid(15).trimmed().toLongLong();
+    }
+    if (request.size() < headEnd + 4 + bodySize)
         return;
     socket->readAll();
-    const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
+    const QList<QByteArray> requestLine = request.left(request.indexOf("\r\n")).split(' ');
     const QByteArray path = requestLine.value(1);
     ++m_requests[path];
+    m_lastRequests.insert(path, request);
 
     Page page{404, QByteArrayLiteral("<html><body>not here</body></html>")};
     if (requestLine.value(0) == "GET" && m_pages.contains(path))

@@ -8,7 +8,7 @@
 namespace tarvoni {
 
 // A small HTTP server on 127.0.0.1 that answers GET requests from a table of pages; any
-// other path gets 404. Stands in for the ad server in tests and benchmarks.
+// other path or method gets 404. Stands in for the ad server in tests and benchmarks.
 class LoopbackHttpServer : public QTcpServer {
 public:
     struct Page {
@@ -26,6 +26,8 @@ public:
     void setRedirect(const QByteArray &path, const QByteArray &location);
     // How many times a path has been asked for.
     int requestCount(const QByteArray &path) const { return m_requests.value(path); }
+    // The last request for a path as it came, head and body (a body by its Content-Length).
+    QByteArray lastRequest(const QByteArray &path) const { return m_lastRequests.value(path); }
 
 private:
     void serve(QTcpSocket *socket);
@@ -33,6 +35,7 @@ private:
     QHash<QByteArray, Page> m_pages;
     QHash<QByteArray, QByteArray> m_redirects;
     QHash<QByteArray, int> m_requests;
+    QHash<QByteArray, QByteArray> m_lastRequests;
 };
 
 } // namespace tarvoni
