@@ -455,10 +455,11 @@ void TestAdPanes::greedyPageIsUnloaded()
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view);
     // The page goes, and what the engine still runs holds little: 15 s of one core's time, and
-    // a moment to see it. A page that broke its renderer's budget takes the renderer with it.
+    // room for a machine busy with other tests. A page that broke its renderer's budget takes the renderer
+    // with it.
     const QString renderer = QStringLiteral("/proc/%1").arg(view->page()->renderProcessPid());
     const bool rendererEnds = why.contains("renderer");
-    QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible() && QFileInfo::exists(renderer) != rendererEnds, 25000);
+    QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible() && QFileInfo::exists(renderer) != rendererEnds, 45000);
     QVERIFY2(engineMemoryMb() < 100, qPrintable(QString::number(engineMemoryMb())));
     QVERIFY2(watch.worstMs() < 1000, qPrintable(QString::number(watch.worstMs())));
     // Nothing loads it again.
