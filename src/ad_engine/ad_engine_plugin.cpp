@@ -2,10 +2,10 @@
 
 #include "ad_traffic_meter.h"
 #include "ad_view.h"
+#include "process_usage.h"
 #include "renderer_watch.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLoggingCategory>
 #include <QQuickWindow>
 
@@ -22,30 +22,17 @@ Q_LOGGING_CATEGORY(lcAdEngine, "tarvoni.ads")
 // What one page load may bring over the network.
 constexpr qint64 kLoadBytes = 4 * 1024 * 1024;
 
-// Whether `pid` is still one of this process's own descendants (the renderer, or the helper
-// that started it), and not a number the system has since given another program.
-bool isOurs(qint64 pid)
-{
-    for (int generation = 0; generation < 3 && pid > 1; ++generation) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            return false;
-        const QByteArray line = stat.readAll();
-        pid = line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
-        if (pid == QCoreApplication::applicationPid())
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 void AdEnginePlugin::attachView(QWidget *pane, const QUrl &pageUrl,
                                 std::function<void(bool showsPage)> loadEnded)
 {
-    chooseDrawing();
-    meterTraffic();
-    watchRenderers();
+    // Everything the engine reads as it starts is set up before the first view makes it start.
+    if (!std::exchange(m_started, true)) {
+        chooseDrawing();
+        meterTraffic();
+        watchRenderers();
+    }
     if (pane)
         m_views << new AdView(pageUrl, pane, m_meter, int(m_views.size()), std::move(loadEnded));
 }
@@ -56,8 +43,6 @@ void AdEnginePlugin::attachView(QWidget *pane, const QUrl &pageUrl,
 // already, so setting it only changes its value.
 void AdEnginePlugin::meterTraffic()
 {
-    if (std::exchange(m_metering, true))
-        return;
     auto meter = std::make_unique<AdTrafficMeter>(kLoadBytes, this);
     if (!meter->listen()) {
         qCWarning(lcAdEngine, "the ad pages' traffic cannot be counted: no port on the loopback interface.");
@@ -78,8 +63,6 @@ void AdEnginePlugin::meterTraffic()
 
 void AdEnginePlugin::watchRenderers()
 {
-    if (std::exchange(m_watching, true))
-        return;
     new RendererWatch([this] { return rendererPids(); },
                       [this](qint64 pid, RendererBudget::Verdict verdict) { unloadRenderer(pid, verdict); },
                       this);
@@ -107,7 +90,7 @@ void AdEnginePlugin::unloadRenderer(qint64 pid, RendererBudget::Verdict verdict)
         if (view && view->rendererPid() == pid)
             view->unload();
     }
-    if (isOurs(pid))
+    if (descendsFrom(pid, QCoreApplication::applicationPid()))
         ::kill(pid_t(pid), SIGKILL);
 }
 
@@ -115,8 +98,6 @@ void AdEnginePlugin::unloadRenderer(qint64 pid, RendererBudget::Verdict verdict)
 // Quick has been told otherwise. Chosen before the engine makes its first surface.
 void AdEnginePlugin::chooseDrawing()
 {
-    if (std::exchange(m_drawingChosen, true))
-        return;
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }

@@ -30,9 +30,7 @@ private:
     QList<qint64> rendererPids() const;
     void unloadRenderer(qint64 pid, RendererBudget::Verdict verdict);
 
-    bool m_drawingChosen = false;
-    bool m_watching = false;
-    bool m_metering = false;
+    bool m_started = false;
     AdTrafficMeter *m_meter = nullptr;
     QList<QPointer<AdView>> m_views;
 };

@@ -7,13 +7,8 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 
 namespace tarvoni {
-
-// What the process `pid` has used so far: its CPU time and its memory of its own (resident
-// anonymous and shared memory, not the libraries it maps). Nothing when it has gone.
-std::optional<RendererBudget::Sample> processUsage(qint64 pid);
 
 // Looks at the ad pages' renderer processes once a second and reports the one that goes over
 // its budget. `renderers` names the processes to look at now.

@@ -1,22 +1,22 @@
 // The ad panes against a real web engine and a real HTTP server on the loopback interface.
 
+#include "ad_engine/process_usage.h"
 #include "ads/ad_pane.h"
 #include "ads/ad_panes.h"
 #include "loopback_http_server.h"
 #include "private_pulse_server.h"
+#include "ui_watchdog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include <algorithm>
 #include <memory>
 
 using namespace tarvoni;
@@ -47,6 +47,19 @@ QByteArray wholePaneLink(const QByteArray &attributes)
                     + " style='display:block;position:fixed;inset:0;background:#fc0'>ad</a>");
 }
 
+// Clicks the middle of the view's surface until `done`, as a user would click again when a
+// click comes before the engine has drawn the page and hits nothing.
+template <typename Done>
+void clickUntil(QWebEngineView *view, Done done)
+{
+    QWidget *surface = view->focusProxy();
+    for (int attempt = 0; surface && attempt < 10 && !done(); ++attempt) {
+        QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
+        if (QTest::qWaitFor(done, 1000))
+            break;
+    }
+}
+
 // The memory of its own (anonymous and shared) that the web engine's processes hold, in MB.
 qint64 engineMemoryMb()
 {
@@ -58,36 +71,13 @@ qint64 engineMemoryMb()
         if (children.open(QIODevice::ReadOnly))
             pids += children.readAll() + ' ';
     }
-    qint64 kb = 0;
+    std::int64_t bytes = 0;
     for (const QByteArray &pid : pids.split(' ')) {
-        QFile status(QStringLiteral("/proc/%1/status").arg(QLatin1String(pid)));
-        if (pid.isEmpty() || !status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("RssAnon:") || line.startsWith("RssShmem:"))
-                kb += line.simplified().split(' ').value(1).toLongLong();
-        }
+        if (const std::optional<RendererBudget::Sample> usage = processUsage(pid.toLongLong()))
+            bytes += usage->memoryBytes;
     }
-    return kb / 1024;
+    return bytes >> 20;
 }
-
-// The longest the event loop went without running a timer, since it was made.
-class EventLoopWatch {
-public:
-    EventLoopWatch()
-    {
-        m_since.start();
-        QObject::connect(&m_timer, &QTimer::timeout,
-                         [this] { m_worstMs = std::max(m_worstMs, m_since.restart()); });
-        m_timer.start(50);
-    }
-    qint64 worstMs() const { return m_worstMs; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_worstMs = 0;
-};
 
 } // namespace
 
@@ -273,14 +263,8 @@ void TestAdPanes::clickedLinkOpensInTheBrowser()
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view && ok);
     QTRY_VERIFY(view->isVisible());
-    QWidget *surface = view->focusProxy();
-    QVERIFY(surface);
-    // A click before the engine has drawn the page hits nothing; the user would click again.
-    for (int attempt = 0; attempt < 10 && m_browser.opened.isEmpty(); ++attempt) {
-        QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
-        if (QTest::qWaitFor([this] { return !m_browser.opened.isEmpty(); }, 1000))
-            break;
-    }
+    QVERIFY(view->focusProxy());
+    clickUntil(view, [this] { return !m_browser.opened.isEmpty(); });
     QCOMPARE(m_browser.opened, QList<QUrl>{QUrl("https://offers.example/sale")});
     QTest::qWait(300);
     QCOMPARE(m_browser.opened.size(), 1);
@@ -416,12 +400,7 @@ void TestAdPanes::adIsNeverHeard()
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view && ok);
     QTRY_VERIFY(view->isVisible());
-    QWidget *surface = view->focusProxy();
-    for (int attempt = 0; attempt < 10 && view->title() != QLatin1String("running"); ++attempt) {
-        QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
-        if (QTest::qWaitFor([view] { return view->title() == QLatin1String("running"); }, 1000))
-            break;
-    }
+    clickUntil(view, [view] { return view->title() == QLatin1String("running"); });
     QCOMPARE(view->title(), QStringLiteral("running"));
     QCOMPARE(m_pulse.peakOver(1500), 0);
 }
@@ -450,7 +429,7 @@ void TestAdPanes::greedyPageIsUnloaded()
     m_server->setPage("/3-1/1.php", {200, body});
     m_server->setPage("/3-1/2.php", {200, htmlPage("neighbour")});
     QTest::ignoreMessage(QtWarningMsg, why.constData());
-    const EventLoopWatch watch;
+    const testing::UiWatchdog watchdog;
     bool ok = false;
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view);
@@ -461,7 +440,7 @@ void TestAdPanes::greedyPageIsUnloaded()
     const bool rendererEnds = why.contains("renderer");
     QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible() && QFileInfo::exists(renderer) != rendererEnds, 45000);
     QVERIFY2(engineMemoryMb() < 100, qPrintable(QString::number(engineMemoryMb())));
-    QVERIFY2(watch.worstMs() < 1000, qPrintable(QString::number(watch.worstMs())));
+    QVERIFY2(watchdog.worstDelayMs() < 1000, qPrintable(QString::number(watchdog.worstDelayMs())));
     // Nothing loads it again.
     QTest::qWait(1000);
     QVERIFY(!view->isVisible());

@@ -3,9 +3,7 @@
 #include "player/media_player.h"
 #include "vlc/vlc_media_player.h"
 
-#include <QElapsedTimer>
 #include <QStringList>
-#include <QTimer>
 
 namespace tarvoni::testing {
 
@@ -26,21 +24,6 @@ public:
 
 private:
     MediaPlayer *m_player;
-};
-
-// Measures how late the UI thread's event loop answers a timer: a blocked UI thread shows
-// up as a long worst delay.
-class UiWatchdog : public QObject {
-    Q_OBJECT
-
-public:
-    UiWatchdog();
-    qint64 worstDelayMs() const { return m_worst; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_worst = 0;
 };
 
 // Test timings: short enough for a test run, long enough for a loaded machine.

@@ -2,6 +2,7 @@
 #include "loopback_servers.h"
 #include "player_test_support.h"
 #include "private_pulse_server.h"
+#include "ui_watchdog.h"
 
 #include "vlc/create_media_player.h"
 
