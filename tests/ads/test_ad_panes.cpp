@@ -4,6 +4,7 @@
 #include "ads/ad_pane.h"
 #include "ads/ad_panes.h"
 #include "loopback_http_server.h"
+#include "patience.h"
 #include "private_pulse_server.h"
 #include "ui_watchdog.h"
 
@@ -19,6 +20,7 @@
 
 #include <memory>
 
+using tarvoni::testing::kPatienceMs;
 using namespace tarvoni;
 
 namespace {
@@ -184,7 +186,7 @@ void TestAdPanes::bothPagesLoadOnceAtTheirSizesWithoutScrollBars()
     QVERIFY(second && ok);
     auto *first = m_window->findChild<QWidget *>(QStringLiteral("Scriptlet1"))->findChild<QWebEngineView *>();
     QVERIFY(first);
-    QTRY_VERIFY_WITH_TIMEOUT(first->isVisible() && second->isVisible(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(first->isVisible() && second->isVisible(), kPatienceMs);
 
     const QList<std::pair<QWebEngineView *, QSize>> panes{{first, {201, 121}}, {second, {57, 121}}};
     for (const auto &[view, size] : panes) {
@@ -196,13 +198,13 @@ void TestAdPanes::bothPagesLoadOnceAtTheirSizesWithoutScrollBars()
             QStringLiteral("[innerWidth, innerHeight, document.documentElement.clientWidth,"
                            " document.documentElement.clientHeight]"),
             [&metrics](const QVariant &result) { metrics = result; });
-        QTRY_VERIFY_WITH_TIMEOUT(metrics.isValid(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(metrics.isValid(), kPatienceMs);
         const QVariantList m = metrics.toList();
         QCOMPARE(QSize(m.value(0).toInt(), m.value(1).toInt()), size);
         QCOMPARE(QSize(m.value(2).toInt(), m.value(3).toInt()), size);
         // And the engine has drawn the page: its colour, away from the text.
         QTRY_COMPARE_WITH_TIMEOUT(view->grab().toImage().pixelColor(size.width() - 5, size.height() - 5),
-                                  QColor(0xff, 0xcc, 0x00), 10000);
+                                  QColor(0xff, 0xcc, 0x00), kPatienceMs);
     }
 
     // Loaded once, never again; the site's icon, which nothing shows, is never asked for.
@@ -321,7 +323,7 @@ void TestAdPanes::pageGetsNothingFromTheDesktop()
     bool ok = false;
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view);
-    QTRY_COMPARE_WITH_TIMEOUT(view->title(), outcome, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), outcome, kPatienceMs);
     // What the ad tried has not cost it its place.
     QTRY_VERIFY(view->isVisible());
     QCOMPARE(view->url(), pageUrl("Scriptlet1"));
@@ -343,7 +345,7 @@ void TestAdPanes::adMayChangeItselfOnTheAdServer()
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view && ok);
     // It moves on when its turn comes, ten seconds after it was loaded.
-    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("next"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("next"), kPatienceMs);
     QCOMPARE(view->url(), QUrl(m_server->baseUrl().toString() + "/3-1/next.php"));
     QVERIFY(view->isVisible());
     QVERIFY(m_browser.opened.isEmpty());

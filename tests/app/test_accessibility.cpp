@@ -7,6 +7,7 @@
 // at the window as it opens.
 
 #include "loopback_servers.h"
+#include "patience.h"
 #include "player/station_catalogue.h"
 
 #include <QDBusConnection>
@@ -19,6 +20,7 @@
 #include <memory>
 
 using tarvoni::StationCatalogue;
+using tarvoni::testing::kPatienceMs;
 using tarvoni::testing::LoopbackRadio;
 
 namespace {
@@ -423,7 +425,7 @@ void TestAccessibility::spaceOnAStationPlaysItAndTheStatusIsSaid()
     const Accessible status = related(child(QStringLiteral("label"), QStringLiteral("Status:")),
                                       ATSPI_RELATION_LABEL_FOR);
     QTRY_COMPARE(nameOf(nowPlaying.get()), station.nowPlaying);
-    QTRY_VERIFY_WITH_TIMEOUT(nameOf(status.get()).startsWith(QLatin1String("Playing")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(nameOf(status.get()).startsWith(QLatin1String("Playing")), kPatienceMs);
     QVERIFY(!hasState(child(QStringLiteral("push button"), QStringLiteral("Start Playing")),
                       ATSPI_STATE_SHOWING));
 

@@ -7,7 +7,9 @@
 
 #include "loopback_http_server.h"
 #include "loopback_servers.h"
+#include "patience.h"
 #include "status_notifier_client.h"
+#include "window_manager.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -23,8 +25,10 @@
 
 #include <unistd.h>
 
+using tarvoni::testing::kPatienceMs;
 using namespace tarvoni::test;
 using tarvoni::testing::LoopbackRadio;
+using tarvoni::testing::startWindowManager;
 
 namespace {
 
@@ -297,11 +301,11 @@ void TestProgramEndToEnd::cleanup()
     if (m_host.state() == QProcess::NotRunning)
         QVERIFY(startHost());
     QDBusConnection::sessionBus().unregisterService(kPortal);
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), kPatienceMs);
     // The bus lets go of a killed program's names a moment after it ends; until then the next
     // program would take its instance name instead of the player's.
     QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kMpris).value(),
-                             10000);
+                             kPatienceMs);
 }
 
 bool TestProgramEndToEnd::startHost()
@@ -397,8 +401,8 @@ bool TestProgramEndToEnd::announced(const QString &name, const QVariant &value) 
 void TestProgramEndToEnd::startsWithItsTipAndMediaControls()
 {
     QVERIFY(startProgram());
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Tarvoni Radio Player"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Tarvoni Radio Player"), kPatienceMs);
 
     const QVariantMap root{
         {QStringLiteral("Identity"), QStringLiteral("Tarvoni Radio Player")},
@@ -454,38 +458,42 @@ void TestProgramEndToEnd::stationPlaysEverywhere()
     // whose entry's stream sends the title "From ASX".
     QVERIFY(clickAt({448 + 40, 456 + 40}));
     QTRY_COMPARE_WITH_TIMEOUT(trayTip(), QStringLiteral("Non-stop / Baila Channel - Tarvoni Radio Player"),
-                              10000);
+                              kPatienceMs);
     QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
-                             30000);
+                             kPatienceMs);
     const QVariantMap metadata = expectedMetadata(
         QStringLiteral("lbnonstop"), QStringLiteral("Non-stop / Baila Channel"), QStringLiteral("From ASX"));
-    QTRY_VERIFY_WITH_TIMEOUT(announced(QStringLiteral("Metadata"), metadata), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(announced(QStringLiteral("Metadata"), metadata), kPatienceMs);
     QVERIFY(announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")));
     QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
     QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
                         QStringLiteral("{{title}}|{{artist}}|{{mpris:artUrl}}")}),
              QStringLiteral("From ASX|Non-stop / Baila Channel|")); // not installed: no logo file to offer
-    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, QStringList{inhibited}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, QStringList{inhibited}, kPatienceMs);
 
     // play-pause stops and releases; again, it plays and holds off suspend once more.
     m_announced.clear();
     playerctl({QStringLiteral("play-pause")});
-    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).contains(QLatin1String(" play=shown ")), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(last(QStringLiteral("status:")), QStringLiteral("status: Stopped"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released}), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).contains(QLatin1String(" play=shown ")),
+                             kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(last(QStringLiteral("status:")), QStringLiteral("status: Stopped"),
+                              kPatienceMs);
+    QTRY_VERIFY_WITH_TIMEOUT(announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")),
+                             kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released}), kPatienceMs);
     playerctl({QStringLiteral("play-pause")});
     QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
-                             30000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released, inhibited}), 5000);
+                             kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released, inhibited}), kPatienceMs);
 
     // Quit ends the program as the tray menu's Close does, letting go on the way out.
     QCOMPARE(mprisCall(kRoot, QStringLiteral("Quit")).type(), QDBusMessage::ReplyMessage);
     // Waiting with the event loop running: the program's last release comes to this process.
-    QTRY_COMPARE_WITH_TIMEOUT(m_program.state(), QProcess::NotRunning, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_program.state(), QProcess::NotRunning, kPatienceMs);
     QCOMPARE(m_program.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released, inhibited, released}), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog, (QStringList{inhibited, released, inhibited, released}),
+                              kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), kPatienceMs);
 }
 
 void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls_data()
@@ -545,13 +553,13 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
     QFETCH(QString, status);
     QFETCH(QString, playback);
     QVERIFY(startProgram());
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, kPatienceMs);
 
     for (const QString &request : requests) {
         if (request == QLatin1String("mini")) {
             QVERIFY(clickAt(kMini));
             QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")),
-                                     5000);
+                                     kPatienceMs);
         } else if (request.startsWith(QLatin1String("playerctl "))) {
             playerctl(request.mid(10).split(u' '));
         } else if (request.startsWith(QLatin1String("Volume "))) {
@@ -561,13 +569,14 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
             QCOMPARE(mprisCall(interface, request).type(), QDBusMessage::ReplyMessage);
         }
     }
-    QTRY_COMPARE_WITH_TIMEOUT(last(QStringLiteral("view:")), view, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(status.isEmpty() || last(QStringLiteral("status:")).startsWith(status), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(last(QStringLiteral("view:")), view, kPatienceMs);
+    QTRY_VERIFY_WITH_TIMEOUT(status.isEmpty() || last(QStringLiteral("status:")).startsWith(status),
+                             kPatienceMs);
     QTRY_COMPARE_WITH_TIMEOUT(mprisProperty(kPlayer, QStringLiteral("PlaybackStatus")).toString(), playback,
-                              10000);
+                              kPatienceMs);
     // Held while playing (no portal here, so by the power management), released otherwise.
     const bool playing = playback == QLatin1String("Playing");
-    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog.size() % 2, playing ? 1 : 0, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_inhibitLog.size() % 2, playing ? 1 : 0, kPatienceMs);
     if (playing)
         QCOMPARE(m_inhibitLog.last(), QStringLiteral("power management inhibit"));
     QCOMPARE(announced(QStringLiteral("PlaybackStatus"), playback), playing || !status.isEmpty());
@@ -577,7 +586,7 @@ void TestProgramEndToEnd::mediaControlsActAsTheWindowsControls()
     QTRY_COMPARE_WITH_TIMEOUT(trayTip(),
                               station.isEmpty() ? QStringLiteral("Tarvoni Radio Player")
                                                 : station + QStringLiteral(" - Tarvoni Radio Player"),
-                              5000);
+                              kPatienceMs);
     const double volume = view.section(QStringLiteral("volume="), 1).section(u'%', 0, 0).toInt() / 100.0;
     QCOMPARE(mprisProperty(kPlayer, QStringLiteral("Volume")).toDouble(), volume);
     if (volume != 0.25)
@@ -589,7 +598,7 @@ void TestProgramEndToEnd::wakingFromSleepReconnectsAtOnce()
     QVERIFY(startProgram());
     QCOMPARE(mprisCall(kPlayer, QStringLiteral("Previous")).type(), QDBusMessage::ReplyMessage);
     QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
-                             30000);
+                             kPatienceMs);
 
     const qsizetype before = outputLines().size();
     QDBusMessage resumed = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
@@ -598,9 +607,10 @@ void TestProgramEndToEnd::wakingFromSleepReconnectsAtOnce()
     resumed << false;
     QVERIFY(QDBusConnection::sessionBus().send(resumed));
     QTRY_VERIFY_WITH_TIMEOUT(
-        outputLines().mid(before).contains(QStringLiteral("status: Connecting to 127.0.0.1...")), 5000);
+        outputLines().mid(before).contains(QStringLiteral("status: Connecting to 127.0.0.1...")),
+        kPatienceMs);
     QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
-                             30000);
+                             kPatienceMs);
 }
 
 void TestProgramEndToEnd::windowManagerMinimize_data()
@@ -618,29 +628,28 @@ void TestProgramEndToEnd::windowManagerMinimize()
         m_host.terminate();
         QVERIFY(m_host.waitForFinished(5000));
     }
-    m_windowManager.start(QStringLiteral("openbox"), {});
-    QVERIFY2(m_windowManager.waitForStarted(), "openbox is needed for this test");
-    QTest::qWait(500); // let the window manager take over the screen before windows map
+    QString error;
+    QVERIFY2(startWindowManager(m_windowManager, &error), qPrintable(error));
     if (tray == QLatin1String("xembed")) {
         m_tray.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom")});
         QVERIFY2(m_tray.waitForStarted(), "trayer is needed for this test");
         QTRY_VERIFY_WITH_TIMEOUT(!run(QStringLiteral("xdotool"), {"search", "--class", "trayer"}).isEmpty(),
-                                 15000);
+                                 kPatienceMs);
     }
     QVERIFY(startProgram());
-    QTRY_COMPARE_WITH_TIMEOUT(managedState(m_window), QStringLiteral("Normal"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(managedState(m_window), QStringLiteral("Normal"), kPatienceMs);
 
     QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), m_window}), 0);
     if (tray == QLatin1String("none")) {
         // Minimized as usual, and still there to be brought back.
-        QTRY_COMPARE_WITH_TIMEOUT(managedState(m_window), QStringLiteral("Iconic"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(managedState(m_window), QStringLiteral("Iconic"), kPatienceMs);
         QTest::qWait(1000);
         QCOMPARE(managedState(m_window), QStringLiteral("Iconic"));
         QVERIFY(last(QStringLiteral("view:")).endsWith(QLatin1String("window=shown")));
     } else {
         // Hidden into the tray, and it stays there.
         QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=hidden")),
-                                 5000);
+                                 kPatienceMs);
         QTest::qWait(1000);
         QCOMPARE(mapState(m_window), QStringLiteral("IsUnMapped"));
         QCOMPARE(managedState(m_window), QString());
@@ -651,20 +660,21 @@ void TestProgramEndToEnd::windowManagerMinimize()
 
     // Raise, as the tray icon's left click, brings it back in its normal state.
     QCOMPARE(mprisCall(kRoot, QStringLiteral("Raise")).type(), QDBusMessage::ReplyMessage);
-    QTRY_COMPARE_WITH_TIMEOUT(managedState(m_window), QStringLiteral("Normal"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(managedState(m_window), QStringLiteral("Normal"), kPatienceMs);
     QCOMPARE(mapState(m_window), QStringLiteral("IsViewable"));
-    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=shown")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).endsWith(QLatin1String("window=shown")),
+                             kPatienceMs);
 }
 
 void TestProgramEndToEnd::exitLeavesNothingBehind()
 {
     QVERIFY(startProgram());
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, kPatienceMs);
     QVERIFY(clickAt(kExit));
     QVERIFY2(m_program.waitForFinished(15000), "the program is still running after Exit");
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems(), QStringList(), kPatienceMs);
     QVERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(kMpris).value());
 }
 
@@ -676,11 +686,11 @@ void TestProgramEndToEnd::normalStartWritesNothingOnStderr()
     QProcessEnvironment env = programEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
     QVERIFY(startProgram(env));
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, kPatienceMs);
     // The ad panes' web engine starts its helper processes once it runs.
     const QString pid = QString::number(m_program.processId());
     QTRY_VERIFY_WITH_TIMEOUT(!run(QStringLiteral("pgrep"), {"-P", pid, "-f", "QtWebEngineProcess"}).isEmpty(),
-                             20000);
+                             kPatienceMs);
     QTest::qWait(1000);
     QVERIFY(clickAt(kExit));
     QVERIFY2(m_program.waitForFinished(15000), "the program is still running after Exit");
@@ -705,7 +715,7 @@ void TestProgramEndToEnd::greedyAdLeavesTheStationPlaying()
     QVERIFY(startProgram());
     QVERIFY(clickAt({448 + 40, 456 + 40}));
     QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("status:")).startsWith(QLatin1String("status: Playing")),
-                             30000);
+                             kPatienceMs);
     const qsizetype playingFrom = outputLines().size();
 
     // Until the ad's renderer has had its 15 s and is ended, the window answers at once: a
@@ -718,7 +728,7 @@ void TestProgramEndToEnd::greedyAdLeavesTheStationPlaying()
         QVERIFY2(waited.elapsed() < 60000, err.constData());
         playerctl({QStringLiteral("volume"), QString::number(volume / 100.0)});
         QTRY_VERIFY_WITH_TIMEOUT(
-            last(QStringLiteral("view:")).contains(QStringLiteral(" volume=%1% ").arg(volume)), 2000);
+            last(QStringLiteral("view:")).contains(QStringLiteral(" volume=%1% ").arg(volume)), kPatienceMs);
         QTest::qWait(500);
     }
     // And the station played throughout.
@@ -739,11 +749,11 @@ void TestProgramEndToEnd::brokenMediaEngineStillOpensTheWindow()
     QVERIFY(program.waitForStarted());
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT(
-        (out += program.readAllStandardOutput()).contains("status: Playback unavailable: "), 20000);
+        (out += program.readAllStandardOutput()).contains("status: Playback unavailable: "), kPatienceMs);
     QVERIFY(out.contains("shown\n"));
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError()).contains("Playback unavailable: "),
-                             5000);
+                             kPatienceMs);
 
     // The window works on without sound, and still ends cleanly.
     QVERIFY(clickAt({8 + 40, 104 + 40}));
@@ -759,7 +769,7 @@ void TestProgramEndToEnd::withoutSessionBus()
     QVERIFY(startProgram(env));
     QVERIFY(clickAt({8 + 40, 104 + 40}));
     QTRY_VERIFY_WITH_TIMEOUT(last(QStringLiteral("view:")).contains(QLatin1String("station=Asura FM")),
-                             10000);
+                             kPatienceMs);
     QVERIFY(clickAt(kExit));
     QVERIFY2(m_program.waitForFinished(15000), "the program is still running after Exit");
     QCOMPARE(m_program.exitCode(), 0);

@@ -122,6 +122,12 @@ bool LoopbackRadio::start(QString *error)
     return true;
 }
 
+void LoopbackRadio::bringDroppedStreamsUp()
+{
+    m_process.write("up\n");
+    m_process.waitForBytesWritten();
+}
+
 QString LoopbackRadio::url(const QString &path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);

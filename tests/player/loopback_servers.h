@@ -27,6 +27,8 @@ public:
     QString certificateFile() const;
     int silentPort() const { return m_silentPort; } // accepts and never answers
     int deadPort() const { return m_deadPort; }     // refuses connections
+    // Streams dropped with down=hold are served again from now on.
+    void bringDroppedStreamsUp();
 
 private:
     QTemporaryDir m_dir;

@@ -11,7 +11,8 @@ Paths:
   /stream?burst=S&title=T   tone, S seconds sent at once on connect (default 2), title T
   /changing                 tone whose title changes every 2 s ("Song 1", "Song 2", ...)
   /markup                   tone whose title contains markup and control characters
-  /drop?after=S&down=D      sends S seconds, drops the connection, then refuses streams for D s
+  /drop?after=S&down=D      sends S seconds, drops the connection, then refuses streams for D s;
+                            with down=hold, until the test writes "up" on the server's stdin
   /stall?after=S            sends S seconds, then keeps the connection open and sends nothing;
                             the next connection plays normally
   /status/N                 answers HTTP status N
@@ -207,7 +208,7 @@ class Handler(BaseHTTPRequestHandler):
                 return
             after = float(query.get("after", 3))
             return self.stream(lambda: "Dropping", stop_after=after,
-                               on_stop=lambda: DOWN_UNTIL.__setitem__(key, time.monotonic() + float(query.get("down", 2))))
+                               on_stop=lambda: DOWN_UNTIL.__setitem__(key, down_until(query.get("down", "2"))))
         if path == "/stall":
             with LOCK:
                 stalled_before = self.path in STALLED
@@ -401,6 +402,19 @@ def tls_server(workdir):
     return server.server_address[1]
 
 
+def down_until(down):
+    return float("inf") if down == "hold" else time.monotonic() + float(down)
+
+
+def read_commands():
+    """The test's commands, a line each; the server ends with the test, when stdin closes."""
+    for line in sys.stdin:
+        if line.strip() == "up":
+            with LOCK:
+                DOWN_UNTIL.clear()
+    os._exit(0)
+
+
 def main():
     global MP3
     parser = argparse.ArgumentParser()
@@ -419,8 +433,7 @@ def main():
     PORTS["tls"] = tls_server(args.workdir)
     print("PORT %d SILENT %d DEAD %d TLS %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"], PORTS["tls"]),
           flush=True)
-    # Ends with the test: stdin closes when the test process goes away.
-    threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
+    threading.Thread(target=read_commands, daemon=True).start()
     server.serve_forever()
 
 

@@ -1,12 +1,14 @@
 // The stream probe: what a server's answer says, and a server that never finishes answering.
 #include "loopback_servers.h"
 
+#include "patience.h"
 #include "stream/stream_probe.h"
 
 #include <QTest>
 #include <future>
 #include <thread>
 
+using tarvoni::testing::kPatienceMs;
 using namespace tarvoni;
 using namespace tarvoni::stream;
 using namespace std::chrono_literals;
@@ -62,7 +64,7 @@ void TestStreamProbe::givesUpOnATricklingServer()
         [url = radio.url(QStringLiteral("/trickle"))] { return probeStream(url, 1500ms); });
     auto probe = task.get_future();
     std::thread(std::move(task)).detach(); // a probe that never ends must not hold the test
-    QTRY_VERIFY_WITH_TIMEOUT(probe.wait_for(0s) == std::future_status::ready, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(probe.wait_for(0s) == std::future_status::ready, kPatienceMs);
     QCOMPARE(probe.get().failure, (FailureReport{Failure::NotAudio, 0}));
 }
 

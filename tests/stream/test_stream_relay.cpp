@@ -1,6 +1,7 @@
 // The local relay against clients and servers that do not play fair.
 #include "loopback_servers.h"
 
+#include "patience.h"
 #include "stream/socket.h"
 #include "stream/stream_relay.h"
 
@@ -13,6 +14,7 @@
 #include <poll.h>
 #include <vector>
 
+using tarvoni::testing::kPatienceMs;
 using namespace tarvoni::stream;
 using namespace std::chrono_literals;
 
@@ -155,7 +157,7 @@ void TestStreamRelay::holdsNoMoreThanItsShareOfConnections()
     QVERIFY(closedCount() >= 32);
     QVERIFY2(most <= 33, qPrintable(QString::number(most)));
     // The rest go once their time to send a request is up, and the relay serves again.
-    QTRY_COMPARE_WITH_TIMEOUT(closedCount(), 64, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(closedCount(), 64, kPatienceMs);
     QVERIFY(relayServes(m_stream));
 }
 
@@ -173,7 +175,7 @@ void TestStreamRelay::closesAnEndlessAnswerHead()
     const Socket client = connectTo(endless.relayPort);
     QVERIFY(send(client, "GET " + endless.request + " HTTP/1.0\r\nHost: x\r\n\r\n"));
     QByteArray received;
-    QTRY_VERIFY_WITH_TIMEOUT(closedByRelay(client, &received), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(closedByRelay(client, &received), kPatienceMs);
     QCOMPARE(received, QByteArray());
     QVERIFY(relayServes(m_stream));
 }

@@ -3,6 +3,7 @@
 #include "status_notifier_client.h"
 #include "tray_host_window.h"
 
+#include "patience.h"
 #include "tray/api_stuff.h"
 
 #include <QAction>
@@ -30,6 +31,7 @@
 
 #include <signal.h>
 
+using tarvoni::testing::kPatienceMs;
 using namespace tarvoni;
 using namespace tarvoni::test;
 
@@ -93,7 +95,7 @@ void TestTrayStatusNotifier::initTestCase()
     m_host.start(QStringLiteral(TARVONI_STATUS_NOTIFIER_WATCHER), {});
     QVERIFY(m_host.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value(),
-                             10000);
+                             kPatienceMs);
     // No XEmbed tray runs here: whatever Qt reports comes from the D-Bus host.
     QVERIFY(QSystemTrayIcon::isSystemTrayAvailable());
 }
@@ -111,7 +113,7 @@ void TestTrayStatusNotifier::init()
     m_form = &m_window->form();
     QVERIFY(m_window->area().isAvailable());
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
-    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(registeredItems().size(), 1, kPatienceMs);
     const QString item = registeredItems().first();
     const qsizetype slash = item.indexOf(u'/');
     m_service = item.left(slash);
@@ -122,7 +124,7 @@ void TestTrayStatusNotifier::cleanup()
 {
     m_window.reset();
     m_form = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT(registeredItems().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(registeredItems().isEmpty(), kPatienceMs);
 }
 
 void TestTrayStatusNotifier::callItem(const QString &method)
@@ -182,7 +184,7 @@ void TestTrayStatusNotifier::activateShowsTheWindow()
     QTRY_VERIFY(!m_form->isVisible());
     QCOMPARE(m_form->windowStateValue(), qint16(0));
     callItem(QStringLiteral("Activate"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_form->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->isVisible(), kPatienceMs);
     QCOMPARE(m_form->windowStateValue(), qint16(0));
 }
 
@@ -199,7 +201,7 @@ void TestTrayStatusNotifier::contextMenuOpensTheTrayMenu()
     });
     poll.start(50);
     callItem(QStringLiteral("ContextMenu"));
-    QTRY_VERIFY_WITH_TIMEOUT(menuSeen, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(menuSeen, kPatienceMs);
     QTRY_COMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
     QVERIFY(!QApplication::activePopupWidget());
 }
@@ -215,7 +217,8 @@ void TestTrayStatusNotifier::minimizeDoesNotWaitOnAHungHost()
     QElapsedTimer clock;
     clock.start();
     m_form->mini->click();
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    // A call that waited on the host would take the bus's 25 s.
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QTRY_VERIFY(!m_form->isVisible());
     QCOMPARE(m_form->windowStateValue(), qint16(0));
     m_form->mnuTrayRestore->trigger();
@@ -241,10 +244,10 @@ void TestTrayStatusNotifier::closeFromTheHostDrawnMenu()
         m_service, path, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"));
     click << closeId << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
     callAndWait(click);
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), kPatienceMs);
     QCOMPARE(m_window->handledCount(WM_NCDESTROY), 1);
     QVERIFY(!m_form->trayModule()->formReference());
-    QTRY_VERIFY_WITH_TIMEOUT(registeredItems().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(registeredItems().isEmpty(), kPatienceMs);
 }
 
 int main(int argc, char **argv)

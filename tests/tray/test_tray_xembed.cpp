@@ -2,6 +2,7 @@
 
 #include "tray_host_window.h"
 
+#include "patience.h"
 #include "tray/api_stuff.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 
 #include <memory>
 
+using tarvoni::testing::kPatienceMs;
 using namespace tarvoni;
 using namespace tarvoni::test;
 
@@ -102,7 +104,7 @@ void TestTrayXEmbed::initTestCase()
                   QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--heighttype"),
                   QStringLiteral("pixel"), QStringLiteral("--height"), QStringLiteral("32")});
     QVERIFY2(m_tray.waitForStarted(), "trayer could not be started");
-    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), kPatienceMs);
 }
 
 void TestTrayXEmbed::cleanupTestCase()
@@ -137,9 +139,10 @@ void TestTrayXEmbed::hideMaximizedIntoTheTray()
 
 void TestTrayXEmbed::iconIsEmbeddedInTheTray()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), kPatienceMs);
     const WId icon = embeddedIcon()->winId();
-    QTRY_VERIFY_WITH_TIMEOUT(!parentWindowOf(icon).isEmpty() && parentWindowOf(icon) != rootWindow(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!parentWindowOf(icon).isEmpty() && parentWindowOf(icon) != rootWindow(),
+                             kPatienceMs);
     QCOMPARE(m_window->area().trayIcon()->toolTip(), QStringLiteral("Tarvoni Radio Player"));
 }
 
@@ -156,11 +159,11 @@ void TestTrayXEmbed::miniHidesToTheTray()
 
 void TestTrayXEmbed::leftClickShowsTheWindow()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), kPatienceMs);
     hideMaximizedIntoTheTray();
     QVERIFY(!m_form->isVisible());
     clickIcon(1);
-    QTRY_VERIFY_WITH_TIMEOUT(m_form->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->isVisible(), kPatienceMs);
     QCOMPARE(m_form->windowStateValue(), qint16(2));
     m_form->setWindowState(Qt::WindowNoState);
     QTRY_COMPARE(m_form->windowStateValue(), qint16(0));
@@ -168,7 +171,7 @@ void TestTrayXEmbed::leftClickShowsTheWindow()
 
 void TestTrayXEmbed::rightClickOpensTheMenu()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), kPatienceMs);
     const int nullsBefore = m_window->handledCount(WM_NULL);
     bool menuSeen = false;
     QStringList shown;
@@ -189,7 +192,7 @@ void TestTrayXEmbed::rightClickOpensTheMenu()
     });
     poll.start(50);
     clickIcon(3);
-    QTRY_VERIFY_WITH_TIMEOUT(menuSeen, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(menuSeen, kPatienceMs);
     QTRY_VERIFY(!m_form->mnuTray->isVisible());
     QTRY_COMPARE(m_window->handledCount(WM_NULL), nullsBefore + 1);
     QCOMPARE(shown,
@@ -202,7 +205,7 @@ void TestTrayXEmbed::rightClickOpensTheMenu()
 
 void TestTrayXEmbed::closeFromTheMenuRemovesTheIcon()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(embeddedIcon(), kPatienceMs);
     const int nullsBefore = m_window->handledCount(WM_NULL);
     bool chosen = false;
     QTimer poll;
@@ -217,8 +220,8 @@ void TestTrayXEmbed::closeFromTheMenuRemovesTheIcon()
     });
     poll.start(50);
     clickIcon(3);
-    QTRY_VERIFY_WITH_TIMEOUT(chosen, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(chosen, kPatienceMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isUnloaded(), kPatienceMs);
     QVERIFY(!m_form->trayModule()->formReference());
     QVERIFY(!m_window->area().trayIcon());
     QCOMPARE(m_window->handledCount(WM_NCDESTROY), 1);

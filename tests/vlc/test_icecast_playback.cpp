@@ -2,6 +2,7 @@
 #include "loopback_servers.h"
 #include "player_test_support.h"
 
+#include "patience.h"
 #include "vlc/create_media_player.h"
 
 #include <QTest>
@@ -27,13 +28,13 @@ void TestIcecastPlayback::playsAndFollowsTheTitle()
     StatusLog log(player.get());
     player->setUrl(icecast.streamUrl());
     player->play();
-    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing: First Song"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing: First Song"), kPatienceMs);
     QCOMPARE(log.audioStarts, 1);
 
     QVERIFY2(icecast.setTitle(QStringLiteral("Second <Song> & more"), &error), qPrintable(error));
-    QTRY_VERIFY_WITH_TIMEOUT(player->status().endsWith(QLatin1String(": Second <Song> & more")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(player->status().endsWith(QLatin1String(": Second <Song> & more")), kPatienceMs);
     QTRY_COMPARE_WITH_TIMEOUT(player->status(), QStringLiteral("Playing (128 kbps): Second <Song> & more"),
-                              15000);
+                              kPatienceMs);
 
     player->stop();
     QCOMPARE(player->status(), QStringLiteral("Stopped"));

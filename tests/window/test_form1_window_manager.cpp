@@ -3,18 +3,22 @@
 // is no tray; restore and maximize from the tray menu act on the real window.
 
 #include "fake_media_player.h"
+#include "patience.h"
 #include "player/station_catalogue.h"
 #include "recording_notification_area.h"
 #include "window/form1.h"
+#include "window_manager.h"
 
 #include <QAction>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
+using tarvoni::testing::kPatienceMs;
 using namespace tarvoni;
 using tarvoni::test::FakeMediaPlayer;
 using tarvoni::test::RecordingNotificationArea;
+using tarvoni::testing::startWindowManager;
 
 class TestForm1WindowManager : public QObject {
     Q_OBJECT
@@ -39,9 +43,8 @@ private:
 
 void TestForm1WindowManager::initTestCase()
 {
-    m_windowManager.start(QStringLiteral("openbox"), {});
-    QVERIFY2(m_windowManager.waitForStarted(), "openbox is needed for this test");
-    QTest::qWait(500); // let it take over the screen before a window maps
+    QString error;
+    QVERIFY2(startWindowManager(m_windowManager, &error), qPrintable(error));
 }
 
 void TestForm1WindowManager::cleanupTestCase()
@@ -78,7 +81,7 @@ void TestForm1WindowManager::windowManagerMinimizeHidesIntoTheTray()
     QVERIFY(!m_form->mnuTrayRestore->isEnabled());
 
     minimizeThroughTheWindowManager();
-    QTRY_VERIFY_WITH_TIMEOUT(m_form->isHidden(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->isHidden(), kPatienceMs);
     QTest::qWait(500); // time for a stray map to reach the X server
     QProcess xwininfo;
     xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(m_form->winId())});
@@ -105,7 +108,7 @@ void TestForm1WindowManager::windowManagerMinimizeWithoutATray()
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
 
     minimizeThroughTheWindowManager();
-    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(1), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(1), kPatienceMs);
     QVERIFY(!m_form->isHidden());
     QCOMPARE(m_form->LastState, qint16(0));
     QVERIFY(m_form->mnuTrayRestore->isEnabled());
@@ -121,7 +124,7 @@ void TestForm1WindowManager::trayMenuRestoreAndMaximize()
     QTest::mouseClick(m_form->mini, Qt::LeftButton);
     QVERIFY(m_form->isHidden());
     m_form->mnuTrayMaximize->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(2), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(2), kPatienceMs);
     QVERIFY(m_form->isVisible());
     QTRY_COMPARE(m_form->LastState, qint16(2));
     QTest::qWait(500); // the window manager's own word on the maximize arrives late
@@ -129,7 +132,7 @@ void TestForm1WindowManager::trayMenuRestoreAndMaximize()
     // Restore on the visible, maximized window goes to the window's own handling.
     QVERIFY(m_form->isVisible());
     m_form->mnuTrayRestore->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(0), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowStateValue(), qint16(0), kPatienceMs);
     QTRY_COMPARE(m_form->LastState, qint16(0));
     QVERIFY(!m_form->mnuTrayRestore->isEnabled());
 }
