@@ -55,6 +55,7 @@ Form1::Form1(const StationCatalogue &catalogue, MediaPlayer *player, QWidget *pa
     createStationButtons(catalogue);
     createTrayMenu();
     applyStackingAndTabOrder();
+    setPlayVisible(true);
     connectHandlers();
 }
 
@@ -138,7 +139,7 @@ void Form1::lblstationChanged()
     if (m_tray && m_tray->formReference())
         m_tray->setTrayTip(nowPlayingTrayTip(lblstation->text()));
     info1->setVisible(false);
-    play->setVisible(false);
+    setPlayVisible(false);
 }
 
 void Form1::setStatusText(const QString &text)
@@ -152,9 +153,18 @@ void Form1::setHintVisible(bool visible)
     info1->setVisible(visible);
 }
 
+// Play lies over stop, so the two act as one button: only the one on top is a tab stop, and
+// when the pair changes over, the focus goes with it to the button now standing where the user
+// was looking, rather than on to the next control or onto the covered one.
 void Form1::setPlayVisible(bool visible)
 {
+    QPushButton *shown = visible ? play : stop;
+    QPushButton *covered = visible ? stop : play;
+    shown->setFocusPolicy(Qt::StrongFocus);
+    if (focusWidget() == covered)
+        shown->setFocus(Qt::OtherFocusReason);
     play->setVisible(visible);
+    covered->setFocusPolicy(Qt::NoFocus);
 }
 
 int Form1::volumeValue() const

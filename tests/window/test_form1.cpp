@@ -189,11 +189,12 @@ void TestForm1::tabOrderAndStartFocus()
     QStringList expected;
     for (const Station &station : StationCatalogue::builtIn().stations())
         expected << station.controlName;
+    // Stop lies under play, and is no tab stop until play hides: after Exit comes the first
+    // station again.
     expected << "vol"
              << "play"
              << "mini"
-             << "exit"
-             << "stop";
+             << "exit" << expected.first();
 
     QStringList order;
     QWidget *widget = m_form->stationButton("asura");
