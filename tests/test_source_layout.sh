@@ -1,6 +1,6 @@
 #!/bin/sh
 # The shape of the source tree: each folder under src/ includes only from the folders below it,
-# and every C++ file is laid out as .clang-format says.
+# no file under src/ is over 400 lines, and every C++ file is laid out as .clang-format says.
 # usage: test_source_layout.sh <source dir>
 set -u
 root=$1
@@ -41,6 +41,14 @@ for dir in "$root"/src/*/; do
         esac
     done
 done
+
+# A file past 400 lines is doing more than one thing.
+long=$(find "$root/src" -name '*.cpp' -o -name '*.h' | xargs wc -l | awk '$2 != "total" && $1 > 400')
+if [ -n "$long" ]; then
+    echo "over 400 lines; split along a seam:"
+    echo "$long"
+    status=1
+fi
 
 if command -v clang-format >/dev/null; then
     files=$(find "$root/src" "$root/tests" "$root/bench" "$root/assets" -name '*.cpp' -o -name '*.h')

@@ -22,6 +22,45 @@ VlcMediaPlayer::Entry::~Entry()
     media.reset();
 }
 
+void VlcMediaPlayer::Entry::attachEvents(const std::shared_ptr<EventRelay> &relay)
+{
+    context = std::make_unique<CallbackContext>(CallbackContext{relay, id});
+    libvlc_event_manager_t *playerEvents = libvlc_media_player_event_manager(player.get());
+    for (const libvlc_event_e type : kPlayerEvents)
+        libvlc_event_attach(playerEvents, type, &VlcMediaPlayer::onEngineEvent, context.get());
+    libvlc_event_manager_t *mediaEvents = libvlc_media_event_manager(media.get());
+    for (const libvlc_event_e type : kMediaEvents)
+        libvlc_event_attach(mediaEvents, type, &VlcMediaPlayer::onEngineEvent, context.get());
+}
+
+bool VlcMediaPlayer::Entry::takeRelayReport()
+{
+    const stream::RelayReport::Reading reading = report->read();
+    health->setSegmentDuration(reading.segmentDuration);
+    bool changed = false;
+    if (reading.titleCount != relayTitles) {
+        relayTitles = reading.titleCount;
+        const QString cleaned = cleanMetadata(reading.title);
+        changed = cleaned != title;
+        title = cleaned;
+    }
+    const int kbps = roundedBitrate(reading.variantKbps);
+    changed = changed || kbps != variantKbps;
+    variantKbps = kbps;
+    return changed;
+}
+
+PlayerState VlcMediaPlayer::Entry::playingState() const
+{
+    PlayerState playing;
+    playing.kind = PlayerState::Kind::Playing;
+    playing.title = title;
+    // An HLS stream's variant says its bit rate; anything else is measured.
+    playing.kbps = variantKbps > 0 ? variantKbps : health->kbps();
+    playing.audioOutput = health->audioOutput();
+    return playing;
+}
+
 QString takeVlcString(char *text)
 {
     if (!text)

@@ -65,6 +65,13 @@ struct VlcMediaPlayer::Entry {
     QElapsedTimer sinceAudio;
 
     ~Entry();
+    // Hands the player's and the media's notifications to `relay` until the entry goes.
+    void attachEvents(const std::shared_ptr<EventRelay> &relay);
+    // Takes what the relay has learnt of the stream since last asked. True when the status
+    // line shows something of it anew.
+    bool takeRelayReport();
+    // Playing, with the title and bit rate known now.
+    PlayerState playingState() const;
 };
 
 } // namespace tarvoni::vlc

@@ -264,13 +264,7 @@ void VlcMediaPlayer::startEntry()
     Entry &e = *m_entry;
     m_audioOutputTimer.stop();
     libvlc_media_player_set_media(e.player.get(), e.media.get());
-    e.context = std::make_unique<CallbackContext>(CallbackContext{m_relay, e.id});
-    libvlc_event_manager_t *playerEvents = libvlc_media_player_event_manager(e.player.get());
-    for (const libvlc_event_e type : kPlayerEvents)
-        libvlc_event_attach(playerEvents, type, &VlcMediaPlayer::onEngineEvent, e.context.get());
-    libvlc_event_manager_t *mediaEvents = libvlc_media_event_manager(e.media.get());
-    for (const libvlc_event_e type : kMediaEvents)
-        libvlc_event_attach(mediaEvents, type, &VlcMediaPlayer::onEngineEvent, e.context.get());
+    e.attachEvents(m_relay);
     // Set now, before any sound exists; applied again when the sound starts.
     libvlc_audio_set_volume(e.player.get(), m_volume);
 
@@ -327,7 +321,7 @@ void VlcMediaPlayer::startAudio()
     libvlc_audio_set_volume(e.player.get(), m_volume);
     e.title = cleanMetadata(takeVlcString(libvlc_media_get_meta(e.media.get(), libvlc_meta_NowPlaying)));
     e.health.emplace(m_options.stallTimeout);
-    (void)readRelayReport();
+    (void)e.takeRelayReport();
     e.sinceAudio.start();
     m_statsTimer.start();
     emit audioStarted();
@@ -347,7 +341,7 @@ void VlcMediaPlayer::onStatsTick()
         libvlc_audio_set_volume(e.player.get(), m_volume);
     const StreamStats reading{stats.i_read_bytes, stats.i_played_abuffers, stats.i_lost_abuffers,
                               double(stats.f_demux_bitrate) * 8000.0};
-    const bool reported = readRelayReport();
+    const bool reported = e.takeRelayReport();
     const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed()))
         || reported;
     if (e.health->stalled())
@@ -356,37 +350,11 @@ void VlcMediaPlayer::onStatsTick()
         refreshPlayingStatus();
 }
 
-// Takes what the relay has learnt of the entry's stream since last asked. True when the
-// status line shows something of it anew.
-bool VlcMediaPlayer::readRelayReport()
-{
-    Entry &e = *m_entry;
-    const stream::RelayReport::Reading reading = e.report->read();
-    e.health->setSegmentDuration(reading.segmentDuration);
-    bool changed = false;
-    if (reading.titleCount != e.relayTitles) {
-        e.relayTitles = reading.titleCount;
-        const QString title = cleanMetadata(reading.title);
-        changed = title != e.title;
-        e.title = title;
-    }
-    const int kbps = roundedBitrate(reading.variantKbps);
-    changed = changed || kbps != e.variantKbps;
-    e.variantKbps = kbps;
-    return changed;
-}
-
 void VlcMediaPlayer::refreshPlayingStatus()
 {
     if (!m_entry || !m_entry->audioStarted)
         return;
-    PlayerState playing;
-    playing.kind = PlayerState::Kind::Playing;
-    playing.title = m_entry->title;
-    // An HLS stream's variant says its bit rate; anything else is measured.
-    playing.kbps = m_entry->variantKbps > 0 ? m_entry->variantKbps : m_entry->health->kbps();
-    playing.audioOutput = m_entry->health->audioOutput();
-    setState(playing);
+    setState(m_entry->playingState());
 }
 
 void VlcMediaPlayer::fail(const FailureReport &failure)

@@ -103,7 +103,6 @@ private:
     void probe(const QString &address);
     void checkUndecodable();
     void onStatsTick();
-    bool readRelayReport();
     void refreshPlayingStatus();
     void setState(const PlayerState &state);
     void fail(const FailureReport &failure);
