@@ -111,6 +111,8 @@ AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, AdTrafficMeter *
     applyAdSettings(settings());
     refuseDesktopRequests();
     m_nextTurn.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early, before the turn has come.
+    m_nextTurn.setTimerType(Qt::PreciseTimer);
     connect(&m_nextTurn, &QTimer::timeout, this, [this] {
         if (!m_unloaded)
             load(m_waitingUrl);
