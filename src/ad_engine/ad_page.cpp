@@ -15,6 +15,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
+#include <algorithm>
 #include <utility>
 
 namespace tarvoni {
@@ -219,6 +220,13 @@ bool AdPage::mayLoadNow(const QUrl &url, NavigationType type)
     if (m_meter)
         m_meter->startLoad(m_pane);
     return true;
+}
+
+int AdPage::untilNextTurn() const
+{
+    if (!m_sinceLoadStarted.isValid())
+        return 0;
+    return int(std::max<qint64>(0, kLoadInterval.count() - m_sinceLoadStarted.elapsed()));
 }
 
 QString AdPage::committedDocument() const
