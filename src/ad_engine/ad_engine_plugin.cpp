@@ -100,16 +100,21 @@ void AdEnginePlugin::comeBack(int pane)
 // already, so setting it only changes its value.
 void AdEnginePlugin::meterTraffic()
 {
+    // WebRTC would send UDP past the proxy, uncounted: it may use the proxy alone, which carries
+    // no UDP, or nothing.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --force-webrtc-ip-handling-policy=disable_non_proxied_udp";
     auto meter = std::make_unique<AdTrafficMeter>(kLoadBytes, this);
-    if (!meter->listen()) {
+    if (meter->listen()) {
+        m_meter = meter.release();
+        flags += " --proxy-server=http://127.0.0.1:" + QByteArray::number(m_meter->port())
+            + " --proxy-bypass-list=<-loopback>";
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    if (!m_meter) {
         qCWarning(lcAdEngine, "the ad pages' traffic cannot be counted: no port on the loopback interface.");
         return;
     }
-    m_meter = meter.release();
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    flags += " --proxy-server=http://127.0.0.1:" + QByteArray::number(m_meter->port())
-        + " --proxy-bypass-list=<-loopback>";
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     connect(m_meter, &AdTrafficMeter::loadOverLimit, this, [this](int pane) {
         qCWarning(lcAdEngine, "an ad page brought more than %lld MB; its pane is left empty for now.",
                   kLoadBytes / (1024 * 1024));

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUdpSocket>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -318,6 +319,13 @@ void TestAdPanes::pageGetsNothingFromTheDesktop_data()
     QTest::newRow("camera and microphone")
         << settle("navigator.mediaDevices.getUserMedia({audio: true, video: true})") << "refused";
     QTest::newRow("notifications") << settle("Notification.requestPermission()") << "got denied";
+    QTest::newRow("WebRTC past the proxy") << QByteArray(
+        "const pc = new RTCPeerConnection({iceServers: [{urls: 'stun:127.0.0.1:' + location.port}]});"
+        "let udp = 0; const show = () => document.title = pc.iceGatheringState + ' ' + udp;"
+        "pc.onicecandidate = e => { udp += e.candidate?.protocol == 'udp'; show() };"
+        "pc.onicegatheringstatechange = show;"
+        "pc.createDataChannel('d'); pc.createOffer().then(o => pc.setLocalDescription(o))")
+                                           << "complete 0";
     QTest::newRow("dialogs") << QByteArray(
         "alert('hi'); document.title = confirm('ok?') + ' ' + prompt('name?', 'x')")
                              << "false null";
@@ -330,11 +338,15 @@ void TestAdPanes::pageGetsNothingFromTheDesktop()
     m_server->setPage("/3-1/1.php", {200, htmlPage("<script>" + script + "</script>")});
     m_server->setPage("/popup", {200, htmlPage("pop-up")});
     m_server->setPage("/away", {200, htmlPage("elsewhere")});
+    // Where a page's WebRTC would send its UDP, past the proxy.
+    QUdpSocket udp;
+    QVERIFY(udp.bind(QHostAddress::LocalHost, m_server->serverPort()));
 
     bool ok = false;
     QWebEngineView *view = showPanes(m_server->baseUrl(), "Scriptlet1", &ok);
     QVERIFY(view);
     QTRY_COMPARE_WITH_TIMEOUT(view->title(), outcome, 10000);
+    QVERIFY(!udp.hasPendingDatagrams());
     // What the ad tried has not cost it its place.
     QTRY_VERIFY(view->isVisible());
     QCOMPARE(view->url(), pageUrl("Scriptlet1"));
