@@ -15,6 +15,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
+#include <algorithm>
 #include <utility>
 
 namespace tarvoni {
@@ -111,6 +112,8 @@ AdPage::AdPage(QWebEngineProfile *profile, const QUrl &homeUrl, AdTrafficMeter *
     applyAdSettings(settings());
     refuseDesktopRequests();
     m_nextTurn.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early, before the turn has come.
+    m_nextTurn.setTimerType(Qt::PreciseTimer);
     connect(&m_nextTurn, &QTimer::timeout, this, [this] {
         if (!m_unloaded)
             load(m_waitingUrl);
@@ -217,6 +220,13 @@ bool AdPage::mayLoadNow(const QUrl &url, NavigationType type)
     if (m_meter)
         m_meter->startLoad(m_pane);
     return true;
+}
+
+int AdPage::untilNextTurn() const
+{
+    if (!m_sinceLoadStarted.isValid())
+        return 0;
+    return int(std::max<qint64>(0, kLoadInterval.count() - m_sinceLoadStarted.elapsed()));
 }
 
 QString AdPage::committedDocument() const

@@ -25,6 +25,8 @@ public:
     // Drops the page for good and gives back what it holds; nothing loads here again.
     void unload();
     bool isUnloaded() const { return m_unloaded; }
+    // How long until the pane may start its next page load, in ms.
+    int untilNextTurn() const;
 
     // The private profile all ad pages share: nothing is kept on disk.
     static QWebEngineProfile *sharedProfile();

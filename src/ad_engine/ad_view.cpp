@@ -10,7 +10,9 @@ namespace tarvoni {
 AdView::AdView(const QUrl &pageUrl, QWidget *pane, AdTrafficMeter *meter, int paneNumber,
                std::function<void(bool showsPage)> loadEnded)
     : QWebEngineView(pane)
-    , m_page(new AdPage(AdPage::sharedProfile(), pageUrl, meter, paneNumber, this))
+    , m_pageUrl(pageUrl)
+    , m_meter(meter)
+    , m_paneNumber(paneNumber)
     , m_loadEnded(std::move(loadEnded))
 {
     setFocusPolicy(Qt::NoFocus);
@@ -18,12 +20,17 @@ AdView::AdView(const QUrl &pageUrl, QWidget *pane, AdTrafficMeter *meter, int pa
     setAcceptDrops(false);
     setGeometry(pane->rect());
     hide();
-    setPage(m_page);
+    loadPage();
+}
 
+void AdView::loadPage()
+{
+    m_page = new AdPage(AdPage::sharedProfile(), m_pageUrl, m_meter, m_paneNumber, this);
+    m_lastLoadFailed = false;
+    setPage(m_page);
     connect(m_page, &QWebEnginePage::loadingChanged, this, &AdView::followLoad);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this, [this] { hide(); });
-
-    m_page->load(pageUrl);
+    m_page->load(m_pageUrl);
 }
 
 AdView::~AdView()
@@ -41,6 +48,22 @@ void AdView::unload()
     // Whatever load was under way has ended, with the pane's own look.
     if (m_loadEnded)
         m_loadEnded(false);
+}
+
+void AdView::comeBack()
+{
+    if (!m_page->isUnloaded())
+        return;
+    // A fresh page: the one unloaded stays discarded, and no history of it comes back.
+    AdPage *unloaded = m_page;
+    unloaded->disconnect(this);
+    loadPage();
+    unloaded->deleteLater();
+}
+
+int AdView::untilNextTurn() const
+{
+    return m_page->untilNextTurn();
 }
 
 qint64 AdView::rendererPid() const

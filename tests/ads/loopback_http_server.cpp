@@ -50,6 +50,7 @@ void LoopbackHttpServer::serve(QTcpSocket *socket)
     const QByteArray path = requestLine.value(1);
     ++m_requests[path];
     m_lastRequests.insert(path, request);
+    m_lastRequestTimes.insert(path, std::chrono::steady_clock::now());
 
     Page page{404, QByteArrayLiteral("<html><body>not here</body></html>")};
     if (requestLine.value(0) == "GET" && m_pages.contains(path))

@@ -5,6 +5,8 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <chrono>
+
 namespace tarvoni {
 
 // A small HTTP server on 127.0.0.1 that answers GET requests from a table of pages; any
@@ -15,6 +17,7 @@ public:
         int status = 200;
         QByteArray body;
     };
+    using TimePoint = std::chrono::steady_clock::time_point;
 
     explicit LoopbackHttpServer(QObject *parent = nullptr);
 
@@ -28,6 +31,8 @@ public:
     int requestCount(const QByteArray &path) const { return m_requests.value(path); }
     // The last request for a path as it came, head and body (a body by its Content-Length).
     QByteArray lastRequest(const QByteArray &path) const { return m_lastRequests.value(path); }
+    // When the last request for a path came.
+    TimePoint lastRequestAt(const QByteArray &path) const { return m_lastRequestTimes.value(path); }
 
 private:
     void serve(QTcpSocket *socket);
@@ -36,6 +41,7 @@ private:
     QHash<QByteArray, QByteArray> m_redirects;
     QHash<QByteArray, int> m_requests;
     QHash<QByteArray, QByteArray> m_lastRequests;
+    QHash<QByteArray, TimePoint> m_lastRequestTimes;
 };
 
 } // namespace tarvoni

@@ -718,14 +718,14 @@ void TestProgramEndToEnd::greedyAdLeavesTheStationPlaying()
                              kPatienceMs);
     const qsizetype playingFrom = outputLines().size();
 
-    // Until the ad's renderer has had its 15 s and is ended, the window answers at once: a
-    // volume set over the bus shows in it.
+    // Until the ad's renderer has had its 15 s and is ended, twice (the panes come back, and the
+    // busy ad is caught again), the window answers at once: a volume set over the bus shows in it.
     QByteArray err;
     QElapsedTimer waited;
     waited.start();
-    for (int volume = 30; !(err += m_program.readAllStandardError()).contains("kept a processor busy");
+    for (int volume = 30; (err += m_program.readAllStandardError()).count("kept a processor busy") < 2;
          volume = volume % 90 + 1) {
-        QVERIFY2(waited.elapsed() < 60000, err.constData());
+        QVERIFY2(waited.elapsed() < 120000, err.constData());
         playerctl({QStringLiteral("volume"), QString::number(volume / 100.0)});
         QTRY_VERIFY_WITH_TIMEOUT(
             last(QStringLiteral("view:")).contains(QStringLiteral(" volume=%1% ").arg(volume)), kPatienceMs);
