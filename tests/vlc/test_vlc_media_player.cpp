@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <dlfcn.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -109,6 +110,10 @@ void TestVlcMediaPlayer::initTestCase()
     QVERIFY2(m_radio.start(&error), qPrintable(error));
     // The loopback server's own certificate is the one authority trusted.
     qputenv("SSL_CERT_FILE", QFile::encodeName(m_radio.certificateFile()));
+    // The ALSA library keeps the configuration it reads in its globals for good. libVLC unloads
+    // it with its audio output, which leaves that configuration unreachable and reported as a
+    // leak under the sanitizers: held loaded, it stays reachable, as in a program that goes on.
+    dlopen("libasound.so.2", RTLD_LAZY | RTLD_NODELETE);
 }
 
 void TestVlcMediaPlayer::playsEveryKindOfAddress_data()
