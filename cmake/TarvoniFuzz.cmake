@@ -29,7 +29,9 @@ function(tarvoni_add_fuzz_target name)
                  COMMAND ${target} -max_total_time=${TARVONI_FUZZ_SECONDS} -timeout=10
                          -print_final_stats=1 -artifact_prefix=${finds}/${name}- ${corpus} ${inputs})
         math(EXPR timeout "${TARVONI_FUZZ_SECONDS} + 60")
-        set_tests_properties(${target} PROPERTIES TIMEOUT ${timeout} LABELS "none;fuzz")
+        # Busy on the processor all its time, unlike the tests that wait on servers: it takes
+        # two of ctest's slots, so that fuzzing never crowds out those tests' events.
+        set_tests_properties(${target} PROPERTIES TIMEOUT ${timeout} LABELS "none;fuzz" PROCESSORS 2)
     else()
         if(NOT TARGET tarvoni_fuzz_input_replay)
             add_library(tarvoni_fuzz_input_replay STATIC ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_input_replay.cpp)

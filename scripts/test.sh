@@ -12,5 +12,6 @@ scripts/build.sh --sanitize --werror
 scripts/build.sh --tsan --werror
 scripts/build.sh --fuzz --werror
 cd build
-# Two tests at a time: most of them wait on servers and timeouts rather than on the processor.
-ctest --parallel "${CTEST_PARALLEL_LEVEL:-2}" --output-on-failure --timeout 600 "$@"
+# Four tests at a time on two cores: most of them wait on servers and timeouts rather than on
+# the processor (a fuzz target, which does not, takes two of the four places).
+ctest --parallel "${CTEST_PARALLEL_LEVEL:-4}" --output-on-failure --timeout 600 "$@"

@@ -34,4 +34,5 @@ targets=$(cmake --build "$tree" --target help)
 if grep -qx "\.\.\. $program" <<<"$targets"; then
     cmake --build "$tree" --parallel "$(nproc)" --target "$program"
 fi
-ctest --test-dir "$tree" --output-on-failure -R "^${name}\$" "$@"
+# A test run in shards is name.1, name.2...
+ctest --test-dir "$tree" --output-on-failure -R "^${name}(\.[0-9]+)?\$" "$@"
