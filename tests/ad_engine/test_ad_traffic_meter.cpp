@@ -2,7 +2,7 @@
 // interface, spoken to as a browser speaks to one, in front of the ads' loopback server.
 
 #include "ad_engine/ad_traffic_meter.h"
-#include "ads/loopback_http_server.h"
+#include "loopback_http_server.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
