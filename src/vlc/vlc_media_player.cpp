@@ -371,4 +371,13 @@ bool VlcMediaPlayer::isActive() const
     return sessionActive();
 }
 
+void VlcMediaPlayer::reconnectNowIfWaiting()
+{
+    if (!m_reconnectTimer.isActive())
+        return;
+    // One attempt: should it fail, the back-off goes on doubling from where it was.
+    m_reconnectTimer.stop();
+    perform(m_session.reconnect());
+}
+
 } // namespace tarvoni::vlc
