@@ -1,17 +1,19 @@
 # tarvoni_add_test(NAME <name> SOURCES <files...> LIBS <targets...>
-#                  [DISPLAY none|offscreen|xvfb] [SESSION_BUS] [TIMEOUT <seconds>]
+#                  [DISPLAY none|offscreen|xvfb] [SESSION_BUS] [PRIVATE_NETWORK] [TIMEOUT <seconds>]
 #                  [SHARDS <n>] [LABELS <labels...>])
 #
 # Builds one Qt Test executable and registers it with CTest.
 #   offscreen:   runs on Qt's offscreen platform (no X server needed)
 #   xvfb:        runs under its own Xvfb, started and stopped by xvfb-run
 #   SESSION_BUS: runs on a D-Bus session bus of its own (dbus-run-session)
+#   PRIVATE_NETWORK: runs in a network namespace of its own with loopback up, where it may be
+#                made (as root; tests/in_private_network.sh)
 #   SHARDS:      a long file whose rows are independent of each other runs as n tests side by
 #                side, <name>.1 to <name>.n, each with every n-th row (tests/run_test_shard.sh)
 # In an instrumented tree the test is named <name>_sanitized or <name>_tsan, beside the
 # ordinary run's, and gets that tree's sanitizer settings.
 function(tarvoni_add_test)
-    cmake_parse_arguments(T "SESSION_BUS" "NAME;DISPLAY;TIMEOUT;SHARDS" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "SESSION_BUS;PRIVATE_NETWORK" "NAME;DISPLAY;TIMEOUT;SHARDS" "SOURCES;LIBS;LABELS" ${ARGN})
     if(NOT T_DISPLAY)
         set(T_DISPLAY none)
     endif()
@@ -51,6 +53,9 @@ function(tarvoni_add_test)
         string(REPLACE "|" ";" command "${program}")
         if(T_DISPLAY STREQUAL "xvfb")
             set(command xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" ${command})
+        endif()
+        if(T_PRIVATE_NETWORK)
+            set(command ${PROJECT_SOURCE_DIR}/tests/in_private_network.sh ${command})
         endif()
         if(T_SESSION_BUS)
             set(command dbus-run-session -- ${command})

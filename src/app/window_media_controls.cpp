@@ -93,4 +93,10 @@ void WindowMediaControls::reconnect()
         m_form.wm->setUrl(m_form.wm->url());
 }
 
+void WindowMediaControls::reconnectNowIfWaiting()
+{
+    if (m_form.wm)
+        m_form.wm->reconnectNowIfWaiting();
+}
+
 } // namespace tarvoni

@@ -25,6 +25,7 @@ public:
     void raise() override;
     void quit() override;
     void reconnect() override;
+    void reconnectNowIfWaiting() override;
 
 private:
     Form1 &m_form;

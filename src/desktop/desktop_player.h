@@ -38,6 +38,8 @@ public:
     virtual void quit() = 0;
     // The station playing connects afresh at once.
     virtual void reconnect() = 0;
+    // A station waiting to reconnect tries at once; one that plays goes on undisturbed.
+    virtual void reconnectNowIfWaiting() = 0;
 
 signals:
     // Anything above may have changed; listeners read again what they show.

@@ -3,6 +3,7 @@
 #include "desktop/desktop_player.h"
 #include "desktop/idle_inhibitor.h"
 #include "desktop/mpris_service.h"
+#include "desktop/network_watcher.h"
 #include "desktop/sleep_watcher.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,9 @@ DesktopServices::DesktopServices(DesktopPlayer &player, const QString &logoDirec
         if (m_player.isPlaying())
             m_player.reconnect(); // the old connection rarely survives a sleep: no waiting it out
     });
+    // A station that lost its stream with the network need not wait out its back-off.
+    m_network = new NetworkWatcher(this);
+    connect(m_network, &NetworkWatcher::networkMayBeBack, &player, &DesktopPlayer::reconnectNowIfWaiting);
 }
 
 DesktopServices::~DesktopServices() = default;

@@ -8,11 +8,13 @@ namespace tarvoni {
 class DesktopPlayer;
 class IdleInhibitor;
 class MprisService;
+class NetworkWatcher;
 class SleepWatcher;
 
 // The player at home on the desktop: its media controls on the session bus, no idle suspend
 // while a station plays, and a station that was playing reconnecting as soon as the machine
-// wakes. Without a session bus the player runs as it would anyway, and says so once.
+// wakes or the network comes back. Without a session bus the player runs as it would anyway,
+// and says so once.
 class DesktopServices final : public QObject {
     Q_OBJECT
 
@@ -32,6 +34,7 @@ private:
     MprisService *m_mpris = nullptr;
     IdleInhibitor *m_inhibitor = nullptr;
     SleepWatcher *m_sleep = nullptr;
+    NetworkWatcher *m_network = nullptr;
 };
 
 } // namespace tarvoni

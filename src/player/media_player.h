@@ -34,6 +34,9 @@ public:
     // Whether the player is playing or still trying to (connecting, reconnecting); false once
     // stopped or given up. Both change only together with the status text.
     virtual bool isActive() const { return false; }
+    // The network may have come back: a station waiting to reconnect tries at once instead of
+    // waiting out its back-off. Anything else (playing, connecting, stopped) goes on as it is.
+    virtual void reconnectNowIfWaiting() {}
 
 signals:
     // The status text has changed; `state` is informative only, listeners re-read status().

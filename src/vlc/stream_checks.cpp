@@ -1,5 +1,6 @@
 // Asking the server itself, on a thread of its own, what libVLC could not tell: why nothing
-// played, and whether an http stream that stays silent sends anything that decodes.
+// played, and whether an http stream that stays silent sends anything that decodes; and
+// watching a playing stream's statistics for a stall.
 
 #include "engine_reaper.h"
 #include "vlc_entry.h"
@@ -53,6 +54,29 @@ void VlcMediaPlayer::checkUndecodable()
                 player->endEntry(EntryEnd::NotAudio);
         });
     });
+}
+
+// A playing entry's statistics, twice a second: a stream that stopped delivering is stalled.
+void VlcMediaPlayer::onStatsTick()
+{
+    if (!m_entry || !m_entry->audioStarted)
+        return;
+    Entry &e = *m_entry;
+    libvlc_media_stats_t stats{};
+    if (!libvlc_media_get_stats(e.media.get(), &stats))
+        return;
+    // A volume set while libVLC was (re)starting its audio output can be lost: set it again.
+    if (libvlc_audio_get_volume(e.player.get()) != m_volume)
+        libvlc_audio_set_volume(e.player.get(), m_volume);
+    const StreamStats reading{stats.i_read_bytes, stats.i_played_abuffers, stats.i_lost_abuffers,
+                              double(stats.f_demux_bitrate) * 8000.0};
+    const bool reported = e.takeRelayReport();
+    const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed()))
+        || reported;
+    if (e.health->stalled())
+        endEntry(EntryEnd::Stalled);
+    else if (changed)
+        refreshPlayingStatus();
 }
 
 } // namespace tarvoni::vlc

@@ -328,28 +328,6 @@ void VlcMediaPlayer::startAudio()
     refreshPlayingStatus();
 }
 
-void VlcMediaPlayer::onStatsTick()
-{
-    if (!m_entry || !m_entry->audioStarted)
-        return;
-    Entry &e = *m_entry;
-    libvlc_media_stats_t stats{};
-    if (!libvlc_media_get_stats(e.media.get(), &stats))
-        return;
-    // A volume set while libVLC was (re)starting its audio output can be lost: set it again.
-    if (libvlc_audio_get_volume(e.player.get()) != m_volume)
-        libvlc_audio_set_volume(e.player.get(), m_volume);
-    const StreamStats reading{stats.i_read_bytes, stats.i_played_abuffers, stats.i_lost_abuffers,
-                              double(stats.f_demux_bitrate) * 8000.0};
-    const bool reported = e.takeRelayReport();
-    const bool changed = e.health->read(reading, std::chrono::milliseconds(e.sinceAudio.elapsed()))
-        || reported;
-    if (e.health->stalled())
-        endEntry(EntryEnd::Stalled);
-    else if (changed)
-        refreshPlayingStatus();
-}
-
 void VlcMediaPlayer::refreshPlayingStatus()
 {
     if (!m_entry || !m_entry->audioStarted)
@@ -391,6 +369,15 @@ QString VlcMediaPlayer::streamTitle() const
 bool VlcMediaPlayer::isActive() const
 {
     return sessionActive();
+}
+
+void VlcMediaPlayer::reconnectNowIfWaiting()
+{
+    if (!m_reconnectTimer.isActive())
+        return;
+    // One attempt: should it fail, the back-off goes on doubling from where it was.
+    m_reconnectTimer.stop();
+    perform(m_session.reconnect());
 }
 
 } // namespace tarvoni::vlc

@@ -70,6 +70,7 @@ public:
     PlayerState state() const { return m_state; }
     QString streamTitle() const override;
     bool isActive() const override;
+    void reconnectNowIfWaiting() override;
 
     // The volume libVLC reports for the sound now playing, or -1 when there is none.
     int engineVolume() const;

@@ -26,6 +26,7 @@ public:
     void raise() override {}
     void quit() override {}
     void reconnect() override {}
+    void reconnectNowIfWaiting() override {}
 
     NowPlaying now;
 };
