@@ -1,5 +1,6 @@
 #include "stream/relay_request.h"
 
+#include "net/host_name.h"
 #include "stream/answer_head.h"
 
 namespace tarvoni::stream {
@@ -12,21 +13,6 @@ bool isDigits(std::string_view text)
         return false;
     for (const char c : text) {
         if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
-// What a host may be written with in a request: letters, digits, '-', '.', and nothing that
-// could end the line or smuggle another header in.
-bool isHostName(std::string_view text)
-{
-    if (text.empty() || text.size() > 253)
-        return false;
-    for (const char c : text) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_';
-        if (!ok)
             return false;
     }
     return true;
@@ -58,7 +44,7 @@ bool parseRelayRequestLine(std::string_view line, const std::string &key, RelayR
     const size_t colon = authority.rfind(':');
     out->host = std::string(authority.substr(0, colon));
     out->port = colon == std::string_view::npos ? "80" : std::string(authority.substr(colon + 1));
-    if (!isHostName(out->host) || !isDigits(out->port))
+    if (!net::isHostName(out->host) || !isDigits(out->port))
         return false;
     out->target = pathAt == std::string_view::npos ? "/" : std::string(rest.substr(pathAt));
     if (out->target[0] == '?')
