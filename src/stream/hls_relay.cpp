@@ -1,17 +1,17 @@
 #include "stream/hls_relay.h"
 
+#include "net/fetcher.h"
+#include "player/stream_scheme.h"
+#include "stream/answer_head.h"
 #include "stream/hls_playlist.h"
-#include "stream/http_get.h"
+#include "stream/relay_client.h"
 #include "stream/relay_report.h"
 #include "stream/ts_retimer.h"
 
-#include "player/stream_scheme.h"
+#include <QUrl>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <poll.h>
-#include <sys/socket.h>
 
 namespace tarvoni::stream {
 
@@ -22,25 +22,30 @@ using std::chrono::milliseconds;
 
 // A server may take this long for each step of a playlist's or a segment's answer.
 constexpr auto kFetchTime = 10s;
-// A client that takes no bytes for this long is gone.
-constexpr auto kSendTime = 10s;
 // Where a live stream is joined: no later than this many target durations before its end.
 constexpr int kTargetDurationsBehind = 3;
 
-// Whether the client has hung up: it sends nothing after its request, so anything to read is
-// its end.
-bool clientGone(int client, Deadline until = Clock::now())
+// Whether the relay can fetch `address` itself: http or https with a host and no user name.
+bool relayCanFetch(const QString &address)
 {
-    pollfd p{client, POLLIN, 0};
-    int r;
-    do {
-        r = ::poll(&p, 1, millisecondsUntil(until));
-    } while (r < 0 && errno == EINTR);
-    if (r <= 0)
-        return false;
-    char byte;
-    const ssize_t n = ::recv(client, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    return n <= 0;
+    const QUrl url(address);
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty() && url.userInfo().isEmpty() && isStreamAddress(address);
+}
+
+net::Request requestFor(const QString &address)
+{
+    net::Request request;
+    request.url = address.toStdString();
+    request.idleTime = kFetchTime;
+    return request;
+}
+
+bool isSuccess(const std::string &head)
+{
+    AnswerHead parsed;
+    return parseAnswerHead(head, &parsed) && parsed.status >= 200 && parsed.status < 300;
 }
 
 // The first segment to send: the one from which at least three target durations are left.
@@ -63,8 +68,9 @@ qint64 joiningSequence(const HlsPlaylist &playlist)
 
 class HlsStream {
 public:
-    HlsStream(int client, RelayReport &report)
-        : m_client(client)
+    HlsStream(net::Fetcher &fetcher, int client, RelayReport &report)
+        : m_fetcher(fetcher)
+        , m_client(client)
         , m_report(report)
     {
     }
@@ -72,16 +78,18 @@ public:
     // The playlist at `address`; false when it could not be had (or the client went away).
     bool fetchPlaylist(const QString &address, HlsPlaylist *playlist)
     {
-        HttpGet get(m_client);
+        if (!relayCanFetch(address))
+            return false;
         std::string body;
-        if (!get.open(address, Clock::now() + kFetchTime)) {
-            if (!get.refusedAddress().isEmpty())
-                m_report.addRefused(get.refusedAddress());
+        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), &isSuccess,
+                                                     [&body](std::string_view bytes) {
+                                                         body.append(bytes);
+                                                         return body.size() <= size_t(kLongestHlsPlaylist);
+                                                     });
+        if (outcome != net::Outcome::Done)
             return false;
-        }
-        if (!get.readAll(&body, size_t(kLongestHlsPlaylist), Clock::now() + kFetchTime))
-            return false;
-        *playlist = parseHlsPlaylist(QByteArray::fromStdString(body), get.address());
+        *playlist = parseHlsPlaylist(QByteArray::fromStdString(body),
+                                     QString::fromStdString(m_fetcher.effectiveUrl()));
         return true;
     }
 
@@ -97,7 +105,7 @@ public:
                 m_report.addRefused(variant.address);
                 continue;
             }
-            if (!relayCanFetch(variant.address) || !fetchPlaylist(variant.address, media))
+            if (!fetchPlaylist(variant.address, media))
                 continue;
             if (!media->master && media->targetDuration.count() > 0) {
                 *address = variant.address;
@@ -118,40 +126,40 @@ public:
             m_report.addRefused(address);
             return true;
         }
-        HttpGet get(m_client);
-        if (!get.open(address, Clock::now() + kFetchTime)) {
-            if (!get.refusedAddress().isEmpty())
-                m_report.addRefused(get.refusedAddress());
+        if (!relayCanFetch(address))
             return !clientGone(m_client);
-        }
-        if (!m_headSent) {
-            std::string type = get.head().value("Content-Type");
-            if (type.empty() || type.find_first_of("\r\n") != std::string::npos)
-                type = "video/MP2T";
-            const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: " + type
-                + "\r\nCache-Control: no-cache\r\n\r\n";
-            if (!sendAll(m_client, head, Clock::now() + kSendTime))
-                return false;
-            m_headSent = true;
-        }
-        std::string chunk;
-        for (;;) {
-            chunk.clear();
-            const HttpGet::Read read = get.read(&chunk, Clock::now() + kFetchTime);
-            const std::string out = read == HttpGet::Read::Data ? m_retimer.feed(chunk)
-                                                                : m_retimer.endSegment();
-            if (!out.empty() && !sendAll(m_client, out, Clock::now() + kSendTime))
-                return false;
-            switch (read) {
-            case HttpGet::Read::Data:
-                continue;
-            case HttpGet::Read::End:
-                return true;
-            case HttpGet::Read::Failed:
-                // The rest of the segment is lost; the decoder finds its way into the next.
-                return !clientGone(m_client);
+        bool started = false;
+        bool clientLost = false;
+        const auto onHead = [&](const std::string &head) {
+            started = isSuccess(head);
+            if (started && !m_headSent) {
+                AnswerHead parsed;
+                parseAnswerHead(head, &parsed);
+                std::string type = parsed.value("Content-Type");
+                if (type.empty() || type.find_first_of("\r\n") != std::string::npos)
+                    type = "video/MP2T";
+                clientLost = !forward(m_client,
+                                      "HTTP/1.0 200 OK\r\nContent-Type: " + type
+                                          + "\r\nCache-Control: no-cache\r\n\r\n");
+                m_headSent = !clientLost;
             }
+            return started && !clientLost;
+        };
+        const auto onBody = [&](std::string_view bytes) {
+            const std::string out = m_retimer.feed(bytes);
+            clientLost = !out.empty() && !forward(m_client, out);
+            return !clientLost;
+        };
+        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), onHead, onBody);
+        if (clientLost || outcome == net::Outcome::Cancelled)
+            return false;
+        // A segment cut short is lost; the decoder finds its way into the next.
+        if (started) {
+            const std::string out = m_retimer.endSegment();
+            if (!out.empty() && !forward(m_client, out))
+                return false;
         }
+        return !clientGone(m_client);
     }
 
     // Sends the playlist's segments from `*next` on; false once the client is gone.
@@ -182,6 +190,7 @@ public:
     bool headSent() const { return m_headSent; }
 
 private:
+    net::Fetcher &m_fetcher;
     int m_client;
     RelayReport &m_report;
     bool m_headSent = false;
@@ -191,9 +200,10 @@ private:
 
 } // namespace
 
-void relayHls(int client, const QString &address, const QByteArray &body, RelayReport &report)
+void relayHls(net::Fetcher &fetcher, int client, const QString &address, const QByteArray &body,
+              RelayReport &report)
 {
-    HlsStream stream(client, report);
+    HlsStream stream(fetcher, client, report);
     QString mediaAddress = address;
     HlsPlaylist playlist = parseHlsPlaylist(body, address);
     int bandwidth = 0;

@@ -1,12 +1,11 @@
 #include "stream/stream_relay.h"
 
-#include "stream/connection.h"
+#include "net/fetcher.h"
 #include "stream/http_relay.h"
 #include "stream/mmsh_retimer.h"
-#include "stream/relay_pump.h"
+#include "stream/relay_client.h"
 #include "stream/relay_report.h"
 #include "stream/relay_request.h"
-#include "stream/socket.h"
 
 #include <QRandomGenerator>
 #include <QUrl>
@@ -31,7 +30,6 @@ using namespace std::chrono_literals;
 
 // libVLC sends its whole request at once: a client still sending after this is not libVLC.
 constexpr auto kRequestTime = 3s;
-constexpr auto kConnectTime = 10s;
 constexpr size_t kLongestRequest = 16 * 1024;
 // A few players, each with a connection or two: far more than that is someone else.
 constexpr int kMostConnections = 32;
@@ -135,6 +133,7 @@ public:
     }
 
     bool running() const { return m_alive; }
+    int port() const { return m_port; }
     ReportChannels &channels() { return m_channels; }
 
     // "<scheme>://127.0.0.1:<port>/<key>/<route>/<host>:<port><path>" for `url`.
@@ -219,26 +218,31 @@ private:
         std::string extra;
         if (!readRequest(client.fd(), m_key, &request, &extra))
             return;
-        const Deadline deadline = Clock::now() + kConnectTime;
-        Connection server = Connection::open(request.host, request.port, request.route[0] == 's', deadline,
-                                             client.fd());
-        if (!server.valid() || !server.sendAll(request.upstream, deadline)
-            || !server.sendAll(extra, deadline))
-            return;
         const int noDelay = 1;
         ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        net::Fetcher fetcher(client.fd());
+        net::Request upstream;
+        upstream.url = (request.route[0] == 's' ? "https://" : "http://") + request.host + ':' + request.port
+            + request.target;
+        upstream.method = request.method;
+        upstream.http10 = request.http10;
+        upstream.headers = request.headers;
+        // libVLC is handed each redirect, to come back through the relay for its target.
+        upstream.followRedirects = false;
         if (request.route == "m") {
             MmshRetimer retimer;
-            pump(server, client.fd(), [&retimer](std::string_view in, std::string *out) {
-                *out = retimer.feed(in);
-                return !retimer.headTooLong();
-            });
+            const auto retimed = [&retimer, &client](std::string_view in) {
+                const std::string out = retimer.feed(in);
+                return !retimer.headTooLong() && (out.empty() || forward(client.fd(), out));
+            };
+            fetcher.fetch(upstream, retimed, retimed);
         } else {
-            serveHttp(server, client.fd(), request);
+            serveHttp(fetcher, upstream, client.fd(), request);
         }
     }
 
-    void serveHttp(Connection &server, int client, const RelayRequest &request)
+    void serveHttp(net::Fetcher &fetcher, const net::Request &upstream, int client,
+                   const RelayRequest &request)
     {
         std::shared_ptr<RelayReport> report = m_channels.find(request.route);
         if (!report)
@@ -248,7 +252,7 @@ private:
                        + QString::fromStdString(request.host) + QLatin1Char(':')
                        + QString::fromStdString(request.port) + QString::fromStdString(request.target));
         const std::string channel = request.route.substr(1);
-        relayHttp(server, client, url, *report, [this, &channel](const QUrl &target) {
+        relayHttp(fetcher, upstream, client, url, *report, [this, &channel](const QUrl &target) {
             const QString route = httpRoute(target, channel);
             return route.isEmpty() ? QString() : address(QStringLiteral("icyx"), route, target);
         });
@@ -272,9 +276,6 @@ Listener *listener()
 
 QString StreamRelay::relayedAddress(const QString &engineAddress, const std::shared_ptr<RelayReport> &report)
 {
-    // libVLC sends its requests through the user's proxy, loopback included: leave it that way.
-    if (!qEnvironmentVariableIsEmpty("http_proxy"))
-        return engineAddress;
     const QUrl url(engineAddress);
     const bool mms = url.scheme() == QLatin1String("mmsh");
     if (!mms && httpRoute(url, {}).isEmpty())
@@ -297,6 +298,16 @@ QString StreamRelay::originalAddress(const QString &found, const QString &origin
         return found;
     const QString server = relay->original(QUrl(found), QUrl(original));
     return server.isEmpty() ? found : server;
+}
+
+} // namespace tarvoni::stream
+
+namespace tarvoni::stream {
+
+QString StreamRelay::proxyAddress()
+{
+    Listener *relay = listener();
+    return relay ? QStringLiteral("http://127.0.0.1:") + QString::number(relay->port()) : QString();
 }
 
 } // namespace tarvoni::stream

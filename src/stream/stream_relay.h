@@ -16,7 +16,8 @@ class RelayReport;
 //   decoded here, whatever character set they come in, and reported;
 // - an HLS stream is fetched here, playlist and segments, and handed on as one stream (see
 //   relayHls), every address it lists checked first;
-// - https is spoken here (see Connection), so an https stream gets all of the above too;
+// - https is spoken here (through net::Fetcher, under the program's one network policy,
+//   proxies included), so an https stream gets all of the above too;
 // - a redirect to another http or https address is followed through the relay too.
 // Anything else (playlists, errors, other content) passes unchanged.
 //
@@ -29,8 +30,8 @@ class RelayReport;
 class StreamRelay {
 public:
     // The address for libVLC for an "mmsh://", "icyx://", "http://" or "https://" address, or the address
-    // itself when it cannot go through the relay (no relay, a proxy to honour, or an address
-    // the relay cannot carry). What the relay learns of an http stream goes to `report`, for as
+    // itself when it cannot go through the relay (no relay, or an address the relay cannot
+    // carry). What the relay learns of an http stream goes to `report`, for as
     // long as someone else holds it too.
     static QString relayedAddress(const QString &engineAddress,
                                   const std::shared_ptr<RelayReport> &report = {});
@@ -39,6 +40,10 @@ public:
     // for: the server's own, for an address resolved against the relay's; otherwise unchanged.
     // `original` is the address that was relayed.
     static QString originalAddress(const QString &found, const QString &original);
+
+    // "http://127.0.0.1:<port>": the relay as the proxy libVLC is to send its requests for
+    // relayed addresses through, so that no proxy in the environment comes between them.
+    static QString proxyAddress();
 };
 
 } // namespace tarvoni::stream

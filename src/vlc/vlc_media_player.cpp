@@ -251,6 +251,13 @@ void VlcMediaPlayer::attachMedia()
         const int cachingMs = mms ? m_options.mmsNetworkCachingMs : m_options.networkCachingMs;
         const QByteArray caching = ":network-caching=" + QByteArray::number(cachingMs);
         libvlc_media_add_option(e.media.get(), caching.constData());
+        // The engine reaches the relay as its proxy, whatever proxy the environment names:
+        // the relay alone talks to servers, through the environment's proxy where it has one.
+        if (mrl != address) {
+            const QByteArray relay = StreamRelay::proxyAddress().toUtf8();
+            libvlc_media_add_option(e.media.get(), (":http-proxy=" + relay).constData());
+            libvlc_media_add_option(e.media.get(), (":mmsh-proxy=" + relay).constData());
+        }
     }
     if (!e.media) {
         fail({Failure::CannotPlay, 0, {}});

@@ -1,7 +1,7 @@
 // The local relay against clients and servers that do not play fair.
 #include "loopback_servers.h"
 
-#include "stream/socket.h"
+#include "stream/relay_client.h"
 #include "stream/stream_relay.h"
 
 #include <QFile>
@@ -38,15 +38,15 @@ Socket connectTo(int port)
     address.sin_family = AF_INET;
     address.sin_port = htons(quint16(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connectWithin(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address, Clock::now() + 5s)
-        != ConnectResult::Connected)
+    if (!socket.valid()
+        || ::connect(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
         return Socket();
     return socket;
 }
 
 bool send(const Socket &socket, const QByteArray &data)
 {
-    return sendAll(socket.fd(), std::string_view(data.constData(), size_t(data.size())), Clock::now() + 5s);
+    return forward(socket.fd(), std::string_view(data.constData(), size_t(data.size())));
 }
 
 // True when the relay has closed `socket`; what it sent before goes to `received`.
