@@ -266,8 +266,12 @@ size_t Fetcher::onHeaderLine(char *data, size_t size, size_t count, void *self)
     const int status = statusOf(fetcher->m_head);
     const bool followed = fetcher->m_following && status >= 300 && status < 400
         && hasHeader(fetcher->m_head, "Location");
-    if ((status >= 100 && status < 200) || followed)
+    if ((status >= 100 && status < 200) || followed) {
+        // Not this answer's head: the next one's comes.
+        fetcher->m_head.clear();
+        fetcher->m_headComplete = false;
         return length;
+    }
     return fetcher->deliverHead() ? length : 0;
 }
 

@@ -250,6 +250,11 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
     QTest::newRow("https certificate for another host")
         << QStringLiteral("https://localhost:%1/stream").arg(QUrl(m_radio.tlsUrl({})).port())
         << "Untrusted certificate from localhost";
+    const QString otherHost = QStringLiteral("https://localhost:%1/stream")
+                                  .arg(QUrl(m_radio.tlsUrl({})).port());
+    QTest::newRow("redirected to https, certificate for another host")
+        << m_radio.url("/moved?to=" + QString::fromLatin1(QUrl::toPercentEncoding(otherHost)))
+        << "Untrusted certificate from 127.0.0.1";
     QTest::newRow("hls variant no stream")
         << m_radio.url("/hls/master.m3u8?variant=file:///etc/hostname") << "Playlist entry refused: file:";
     QTest::newRow("hls segments no stream")
