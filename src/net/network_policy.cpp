@@ -18,15 +18,12 @@ const char *environment(const char *lower, const char *upper)
 }
 
 // The environment's no_proxy, with the loopback interface always in it.
-const std::string &noProxy()
+std::string noProxy()
 {
-    static const std::string list = [] {
-        std::string hosts = "localhost,127.0.0.1,::1";
-        if (const char *own = environment("no_proxy", "NO_PROXY"))
-            hosts = std::string(own) + ',' + hosts;
-        return hosts;
-    }();
-    return list;
+    std::string hosts = "localhost,127.0.0.1,::1";
+    if (const char *own = environment("no_proxy", "NO_PROXY"))
+        hosts = std::string(own) + ',' + hosts;
+    return hosts;
 }
 
 curl_slist *icyAliases()
@@ -46,7 +43,7 @@ void applyNetworkPolicy(void *easy, std::chrono::milliseconds connectTime)
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy().c_str());
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy().c_str()); // curl keeps its own copy
     curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(connectTime.count()));
     if (const char *authorities = std::getenv("SSL_CERT_FILE"); authorities && *authorities)

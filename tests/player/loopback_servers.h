@@ -27,6 +27,11 @@ public:
     QString certificateFile() const;
     int silentPort() const { return m_silentPort; } // accepts and never answers
     int deadPort() const { return m_deadPort; }     // refuses connections
+    // A forwarding proxy (http and CONNECT) to the server's ports, for any host name (the
+    // certificate is valid for "radio.invalid" too); proxyLog() has the first request line of
+    // each connection it took.
+    int proxyPort() const { return m_proxyPort; }
+    QByteArray proxyLog() const;
 
 private:
     QTemporaryDir m_dir;
@@ -35,6 +40,7 @@ private:
     int m_silentPort = 0;
     int m_deadPort = 0;
     int m_tlsPort = 0;
+    int m_proxyPort = 0;
 };
 
 // Debian's Icecast 2 on 127.0.0.1, run as its own user, fed a tone by ffmpeg at mount /tone.mp3.

@@ -3,9 +3,11 @@
 
 Serves a generated MP3 tone at its real bitrate, with Shoutcast/Icecast (ICY) metadata when
 the client asks for it, plus the misbehaving servers the player must cope with. Listens on
-127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead> TLS <https>" when ready;
-the https port serves the same paths with a certificate for 127.0.0.1 made for the run, in
-<workdir>/tls-cert.pem.
+127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead> TLS <https> PROXY <proxy>"
+when ready; the https port serves the same paths with a certificate for 127.0.0.1 and for the
+name radio.invalid made for the run, in <workdir>/tls-cert.pem. The proxy port is a forwarding
+proxy (absolute-form requests and CONNECT) that takes any host for 127.0.0.1 and notes the
+first request line of each connection in <workdir>/proxy.log.
 
 Paths:
   /stream?burst=S&title=T   tone, S seconds sent at once on connect (default 2), title T
@@ -388,7 +390,8 @@ def tls_server(workdir):
     key = os.path.join(workdir, "tls-key.pem")
     subprocess.run(
         ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
-         "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+         "-days", "2", "-subj", "/CN=127.0.0.1",
+         "-addext", "subjectAltName=IP:127.0.0.1,DNS:radio.invalid",
          "-keyout", key, "-out", cert],
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -399,6 +402,63 @@ def tls_server(workdir):
     server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server.server_address[1]
+
+
+def pipe(source, sink):
+    try:
+        while True:
+            data = source.recv(65536)
+            if not data:
+                break
+            sink.sendall(data)
+    except OSError:
+        pass
+    for sock in (source, sink):
+        try:
+            sock.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+
+def proxy_server(workdir):
+    """A forwarding proxy to this server's ports, whatever host a request names."""
+    log_path = os.path.join(workdir, "proxy.log")
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.bind(("127.0.0.1", 0))
+    sock.listen(64)
+
+    def serve(client):
+        head = b""
+        while b"\r\n\r\n" not in head and len(head) < 65536:
+            data = client.recv(65536)
+            if not data:
+                client.close()
+                return
+            head += data
+        line = head.split(b"\r\n", 1)[0].decode("latin-1")
+        with LOCK, open(log_path, "a") as log:
+            log.write(line + "\n")
+        method, target = line.split(" ")[:2]
+        if method == "CONNECT":
+            port = int(target.rsplit(":", 1)[1])
+        else:
+            port = urllib.parse.urlsplit(target).port or 80
+        upstream = socket.create_connection(("127.0.0.1", port))
+        if method == "CONNECT":
+            client.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+            head = head.split(b"\r\n\r\n", 1)[1]
+        # The server reads absolute-form requests as they are.
+        upstream.sendall(head)
+        threading.Thread(target=pipe, args=(upstream, client), daemon=True).start()
+        pipe(client, upstream)
+
+    def accept():
+        while True:
+            conn, _ = sock.accept()
+            threading.Thread(target=serve, args=(conn,), daemon=True).start()
+
+    threading.Thread(target=accept, daemon=True).start()
+    return sock.getsockname()[1]
 
 
 def main():
@@ -417,8 +477,9 @@ def main():
     PORTS["silent"] = silent_listener()
     PORTS["dead"] = dead_port()
     PORTS["tls"] = tls_server(args.workdir)
-    print("PORT %d SILENT %d DEAD %d TLS %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"], PORTS["tls"]),
-          flush=True)
+    PORTS["proxy"] = proxy_server(args.workdir)
+    print("PORT %d SILENT %d DEAD %d TLS %d PROXY %d"
+          % (PORTS["http"], PORTS["silent"], PORTS["dead"], PORTS["tls"], PORTS["proxy"]), flush=True)
     # Ends with the test: stdin closes when the test process goes away.
     threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
     server.serve_forever()
