@@ -6,12 +6,14 @@
 #include "stream/hls_playlist.h"
 #include "stream/relay_client.h"
 #include "stream/relay_report.h"
+#include "stream/segment_decrypter.h"
 #include "stream/ts_retimer.h"
 
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace tarvoni::stream {
 
@@ -118,9 +120,34 @@ public:
         return false;
     }
 
-    // Sends one segment (or initialisation section) as it arrives. False once the client is
-    // gone; a segment that cannot be had is passed over.
-    bool send(const QString &address)
+    // The AES-128 key at `address`, kept for as long as segments name it; empty when it cannot
+    // be had or is no key.
+    std::string keyAt(const QString &address)
+    {
+        if (address == m_keyAddress)
+            return m_key;
+        if (!isStreamAddress(address)) {
+            m_report.addRefused(address);
+            return {};
+        }
+        if (!relayCanFetch(address))
+            return {};
+        std::string key;
+        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), &isSuccess,
+                                                     [&key](std::string_view bytes) {
+                                                         key.append(bytes);
+                                                         return key.size() <= 16;
+                                                     });
+        if (outcome != net::Outcome::Done || key.size() != 16)
+            return {};
+        m_keyAddress = address;
+        m_key = key;
+        return m_key;
+    }
+
+    // Sends one segment (or initialisation section) as it arrives, decrypted when `segment`
+    // says so. False once the client is gone; a segment that cannot be had is passed over.
+    bool send(const QString &address, const HlsPlaylist::Segment *segment = nullptr)
     {
         if (!isStreamAddress(address)) {
             m_report.addRefused(address);
@@ -128,6 +155,16 @@ public:
         }
         if (!relayCanFetch(address))
             return !clientGone(m_client);
+        std::unique_ptr<SegmentDecrypter> decrypter;
+        if (segment && !segment->key.isEmpty()) {
+            const std::string key = keyAt(segment->key);
+            if (key.empty())
+                return !clientGone(m_client);
+            decrypter = std::make_unique<SegmentDecrypter>(
+                key,
+                segment->iv.isEmpty() ? SegmentDecrypter::sequenceIv(segment->sequence)
+                                      : segment->iv.toStdString());
+        }
         bool started = false;
         bool clientLost = false;
         const auto onHead = [&](const std::string &head) {
@@ -146,7 +183,7 @@ public:
             return started && !clientLost;
         };
         const auto onBody = [&](std::string_view bytes) {
-            const std::string out = m_retimer.feed(bytes);
+            const std::string out = m_retimer.feed(decrypter ? decrypter->feed(bytes) : std::string(bytes));
             clientLost = !out.empty() && !forward(m_client, out);
             return !clientLost;
         };
@@ -155,7 +192,10 @@ public:
             return false;
         // A segment cut short is lost; the decoder finds its way into the next.
         if (started) {
-            const std::string out = m_retimer.endSegment();
+            std::string rest;
+            if (decrypter && outcome == net::Outcome::Done && decrypter->end(&rest))
+                rest = m_retimer.feed(rest);
+            const std::string out = rest + m_retimer.endSegment();
             if (!out.empty() && !forward(m_client, out))
                 return false;
         }
@@ -181,7 +221,7 @@ public:
                 if (!send(segment.map))
                     return false;
             }
-            if (!send(segment.address))
+            if (!send(segment.address, &segment))
                 return false;
         }
         return true;
@@ -195,6 +235,8 @@ private:
     RelayReport &m_report;
     bool m_headSent = false;
     QString m_map;
+    QString m_keyAddress;
+    std::string m_key;
     TsRetimer m_retimer;
 };
 

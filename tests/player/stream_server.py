@@ -30,11 +30,14 @@ Paths:
                             live HLS: AAC in MPEG-TS, 2 s segments, a sliding window of five
                             and no end, as if broadcast I had been on the air for 10 s when first
                             asked for; after S seconds it stops moving; with A every
-                            segment's address is A; segments sent in chunks when asked
+                            segment's address is A; segments sent in chunks when asked; with
+                            aes=1 every segment encrypted with AES-128 (the key at /hls/key, the
+                            IV its sequence number)
   /hls/master.m3u8?id=I&variant=A
                             a master playlist whose one variant is /hls/live.m3u8?id=I (or A),
                             with segments sent in chunks
   /hls/seg/N.ts?chunked=1   segment N, in chunks when asked
+  /hls/seg/N.ts?aes=1       segment N encrypted with AES-128
   /hostile.asx?entry=A&entry=B...
                             an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
@@ -67,6 +70,7 @@ PORTS = {}
 DOWN_UNTIL = {}
 STALLED = set()
 LOCK = threading.Lock()
+HLS_KEY = bytes(range(16))
 
 
 def make_tone(path):
@@ -241,10 +245,23 @@ class Handler(BaseHTTPRequestHandler):
             first, end = hls_window(broadcast, freeze)
             lines = ["#EXTM3U", "#EXT-X-VERSION:3", "#EXT-X-TARGETDURATION:2",
                      "#EXT-X-MEDIA-SEQUENCE:%d" % first]
+            if "aes" in query:
+                lines.append('#EXT-X-KEY:METHOD=AES-128,URI="key"')
             for n in range(first, end):
                 lines.append("#EXTINF:%.6f," % HLS["durations"][n])
-                lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")))
+                lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")
+                                       + ("?aes=1" if "aes" in query else "")))
             return self.send_body(200, "application/vnd.apple.mpegurl", ("\n".join(lines) + "\n").encode())
+        if path == "/hls/key":
+            return self.send_body(200, "application/octet-stream", HLS_KEY)
+        if path.startswith("/hls/seg/") and path.endswith(".ts") and "aes" in query:
+            n = int(path[len("/hls/seg/"):-3])
+            if 0 <= n < len(HLS["segments"]):
+                # AES-128 as a CDN encrypts it: CBC with PKCS#7 padding, the IV the sequence number.
+                encrypted = subprocess.run(
+                    ["openssl", "enc", "-aes-128-cbc", "-K", HLS_KEY.hex(), "-iv", "%032x" % n],
+                    input=HLS["segments"][n], stdout=subprocess.PIPE, check=True).stdout
+                return self.send_body(200, "video/mp2t", encrypted)
         if path.startswith("/hls/seg/") and path.endswith(".ts"):
             n = int(path[len("/hls/seg/"):-3])
             if 0 <= n < len(HLS["segments"]) and "chunked" in query:

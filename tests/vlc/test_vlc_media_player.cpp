@@ -205,6 +205,8 @@ void TestVlcMediaPlayer::playsLiveHlsWithoutPause_data()
     // A sliding window of 2 s segments on a port other than 80: every reload and segment must
     // reach that port, or the sound stops within the three segments joined at.
     QTest::newRow("media playlist") << m_radio.url("/hls/live.m3u8?id=media") << "Playing";
+    QTest::newRow("media playlist, AES-128, IV from the sequence")
+        << m_radio.url("/hls/live.m3u8?id=aes&aes=1") << "Playing";
     QTest::newRow("master playlist over https, variant's bit rate")
         << m_radio.tlsUrl("/hls/master.m3u8?id=master") << "Playing (128 kbps)";
 }
