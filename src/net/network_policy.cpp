@@ -46,6 +46,9 @@ void applyNetworkPolicy(void *easy, std::chrono::milliseconds connectTime)
     curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy().c_str()); // curl keeps its own copy
     curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(connectTime.count()));
+    // The system's authorities are all in its bundle, read at each new connection: not the
+    // directory of the same certificates as well.
+    curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
     if (const char *authorities = std::getenv("SSL_CERT_FILE"); authorities && *authorities)
         curl_easy_setopt(handle, CURLOPT_CAINFO, authorities);
     curl_easy_setopt(handle, CURLOPT_HTTP200ALIASES, icyAliases());
