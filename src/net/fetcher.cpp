@@ -255,8 +255,9 @@ size_t Fetcher::onHeaderLine(char *data, size_t size, size_t count, void *self)
         fetcher->m_headComplete = false;
     }
     if (!line.empty()) {
-        // The body is handed over unchunked, so its head must not say otherwise.
-        if (!startsWithLetters(line, "Transfer-Encoding:"))
+        // curl unchunks an HTTP/1.1 body (not an HTTP/1.0 or ICY one, which has no chunks), so
+        // then its head must not say otherwise.
+        if (!(startsWithLetters(line, "Transfer-Encoding:") && fetcher->m_head.starts_with("HTTP/1.1")))
             fetcher->m_head.append(line).append("\r\n");
         fetcher->m_headTooLong = fetcher->m_head.size() > kLongestAnswerHead;
         return fetcher->m_headTooLong ? 0 : length;

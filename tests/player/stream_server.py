@@ -278,9 +278,12 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def send_chunked(self, kind, body, size=7000):
+        # Chunks are HTTP/1.1's: an HTTP/1.0 answer cannot have them.
+        self.protocol_version = "HTTP/1.1"
         self.send_response(200)
         self.send_header("Content-Type", kind)
         self.send_header("Transfer-Encoding", "chunked")
+        self.send_header("Connection", "close")
         self.end_headers()
         for at in range(0, len(body), size):
             piece = body[at:at + size]
