@@ -32,12 +32,15 @@ Paths:
                             asked for; after S seconds it stops moving; with A every
                             segment's address is A; segments sent in chunks when asked; with
                             aes=1 every segment encrypted with AES-128 (the key at /hls/key, the
-                            IV its sequence number)
+                            IV its sequence number); with reuse=K each connection is kept open
+                            for the next request, and the playlist's and segments' requests and
+                            the connections they came on are counted under K
   /hls/master.m3u8?id=I&variant=A
                             a master playlist whose one variant is /hls/live.m3u8?id=I (or A),
                             with segments sent in chunks
   /hls/seg/N.ts?chunked=1   segment N, in chunks when asked
   /hls/seg/N.ts?aes=1       segment N encrypted with AES-128
+  /reuse?key=K              "<requests> <connections>" counted under K
   /hostile.asx?entry=A&entry=B...
                             an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
@@ -69,6 +72,7 @@ HLS_AVERAGE_BANDWIDTH = 131000
 PORTS = {}
 DOWN_UNTIL = {}
 STALLED = set()
+REUSE = {}  # key: [requests, set of the connections they came on]
 LOCK = threading.Lock()
 HLS_KEY = bytes(range(16))
 
@@ -173,6 +177,17 @@ class Handler(BaseHTTPRequestHandler):
         if path.startswith("/status/"):
             code = int(path.split("/")[2])
             return self.send_body(code, "text/html", b"<html><body>Error %d</body></html>" % code)
+        if path == "/reuse":
+            requests, connections = REUSE.get(query.get("key"), [0, set()])
+            return self.send_body(200, "text/plain", b"%d %d" % (requests, len(connections)))
+        if "reuse" in query:
+            # Kept open for the next request, and counted.
+            with LOCK:
+                counted = REUSE.setdefault(query["reuse"], [0, set()])
+                counted[0] += 1
+                counted[1].add(self.client_address)
+            self.protocol_version = "HTTP/1.1"
+            self.close_connection = False
         if path.startswith("/hls/"):
             return self.hls(path, query)
         if path == "/html":
@@ -250,7 +265,8 @@ class Handler(BaseHTTPRequestHandler):
             for n in range(first, end):
                 lines.append("#EXTINF:%.6f," % HLS["durations"][n])
                 lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")
-                                       + ("?aes=1" if "aes" in query else "")))
+                                       + ("?aes=1" if "aes" in query else "")
+                                       + ("?reuse=" + query["reuse"] if "reuse" in query else "")))
             return self.send_body(200, "application/vnd.apple.mpegurl", ("\n".join(lines) + "\n").encode())
         if path == "/hls/key":
             return self.send_body(200, "application/octet-stream", HLS_KEY)
