@@ -9,12 +9,12 @@ status=0
 # Each folder and the folders it may include from: the ones its library links.
 allowed() {
     case $1 in
-    winapi | player | ads | desktop) echo "" ;;
-    stream) echo "player" ;;
-    vlc) echo "player stream" ;;
+    winapi | net | player | ads | desktop) echo "" ;;
+    stream) echo "net player" ;;
+    vlc) echo "net player stream" ;;
     tray) echo "winapi" ;;
     tray_qt) echo "tray winapi" ;;
-    ad_engine) echo "ads" ;;
+    ad_engine) echo "ads net" ;;
     window) echo "assets player tray winapi" ;;
     app) echo "assets player stream vlc tray tray_qt ads desktop window winapi" ;;
     *) echo "?" ;;

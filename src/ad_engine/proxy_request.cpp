@@ -1,5 +1,7 @@
 #include "ad_engine/proxy_request.h"
 
+#include "net/host_name.h"
+
 #include <QList>
 
 namespace tarvoni {
@@ -32,19 +34,6 @@ bool isLineText(QByteArrayView text)
 bool isVersion(QByteArrayView text)
 {
     return text == "HTTP/1.1" || text == "HTTP/1.0";
-}
-
-bool isHostName(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() > 253)
-        return false;
-    for (const char c : text) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_';
-        if (!ok)
-            return false;
-    }
-    return true;
 }
 
 bool isIpv6Address(QByteArrayView text)
@@ -100,7 +89,8 @@ bool readAuthority(QByteArrayView authority, quint16 defaultPort, ProxyRequest *
         if (port.isEmpty())
             return false;
     }
-    if (bracketed ? !isIpv6Address(host) : !isHostName(host))
+    if (bracketed ? !isIpv6Address(host)
+                  : !net::isHostName(std::string_view(host.data(), size_t(host.size()))))
         return false;
     if (port.isEmpty()) {
         if (defaultPort == 0)

@@ -5,6 +5,7 @@
 #include "desktop/desktop_services.h"
 #include "platform_choice.h"
 #include "player/station_catalogue.h"
+#include "stream/stream_relay.h"
 #include "tray_qt/qt_notification_area.h"
 #include "vlc/create_media_player.h"
 #include "window/design_fonts.h"
@@ -58,7 +59,9 @@ int runApplication(int argc, char *argv[], const ProgramSetup &setup)
     // Made after the window but destroyed after it too: the window's last message, however it
     // goes, removes the icon from the tray area.
     std::optional<QtNotificationArea> tray;
-    Form1 form(catalogue, createMediaPlayer(nullptr, setup.engineArgs).release());
+    // Every stream passes through the relay; stopped, its threads joined, when the program ends.
+    const auto relay = std::make_shared<stream::StreamRelay>();
+    Form1 form(catalogue, createMediaPlayer(nullptr, setup.engineArgs, {}, relay).release());
     startupTrace("window made");
     busConnection.join();
     QApplication::setWindowIcon(form.windowIcon());

@@ -59,6 +59,18 @@ int bitsPerSecond(const QByteArray &text)
     return ok && value > 0 && value < (qint64(1) << 31) ? int(value) : 0;
 }
 
+// An IV attribute: "0x" and 32 hexadecimal digits. An empty array for anything else.
+QByteArray initialisationVector(const QByteArray &text)
+{
+    if (text.size() != 34 || !(text.startsWith("0x") || text.startsWith("0X")))
+        return {};
+    for (const char c : text.mid(2)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return {};
+    }
+    return QByteArray::fromHex(text.mid(2));
+}
+
 QString resolved(const QString &base, const QByteArray &reference)
 {
     const QUrl url = QUrl(base).resolved(QUrl(QString::fromUtf8(reference.trimmed())));
@@ -86,6 +98,8 @@ HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base)
     qint64 sequence = 0;
     milliseconds nextDuration{0};
     QString map;
+    QString key;
+    QByteArray iv;
     bool variantPending = false;
     int variantBandwidth = 0;
     const QList<QByteArray> lines = (body.startsWith("\xef\xbb\xbf") ? body.mid(3) : body).split('\n');
@@ -100,7 +114,7 @@ HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base)
                     playlist.variants.push_back({resolved(base, line), variantBandwidth});
                 variantPending = false;
             } else if (!playlist.master && int(playlist.segments.size()) < kMostHlsEntries) {
-                playlist.segments.push_back({sequence, resolved(base, line), nextDuration, map});
+                playlist.segments.push_back({sequence, resolved(base, line), nextDuration, map, key, iv});
             }
             ++sequence;
             nextDuration = milliseconds(0);
@@ -128,9 +142,18 @@ HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base)
             playlist.ended = true;
         } else if (tag == "#EXT-X-KEY") {
             const QByteArray method = attribute(value, "METHOD");
-            if (!method.isEmpty() && method != "NONE")
+            const QByteArray uri = attribute(value, "URI");
+            const QByteArray ivText = attribute(value, "IV");
+            key.clear();
+            iv = initialisationVector(ivText);
+            if (method == "AES-128" && !uri.trimmed().isEmpty() && (ivText.isNull() || !iv.isEmpty()))
+                key = resolved(base, uri);
+            else if (!method.isEmpty() && method != "NONE")
                 playlist.encrypted = true;
         } else if (tag == "#EXT-X-MAP") {
+            // An initialisation section under a key would need decrypting too.
+            if (!key.isEmpty())
+                playlist.encrypted = true;
             const QByteArray uri = attribute(value, "URI");
             map = uri.isEmpty() ? QString() : resolved(base, uri);
         }

@@ -21,6 +21,10 @@ struct HlsPlaylist {
         QString address;
         std::chrono::milliseconds duration{0};
         QString map; // the initialisation section it needs (EXT-X-MAP), or empty
+        // AES-128: the address of its key, or empty for a segment in the clear; and its
+        // initialisation vector, 16 bytes, or empty when it is the sequence number.
+        QString key;
+        QByteArray iv;
     };
 
     bool master = false;
@@ -28,7 +32,10 @@ struct HlsPlaylist {
     std::chrono::milliseconds targetDuration{0};
     std::vector<Segment> segments; // in order, numbered from EXT-X-MEDIA-SEQUENCE
     bool ended = false;            // EXT-X-ENDLIST: nothing more will be added
-    bool encrypted = false;        // a segment needs a key (EXT-X-KEY other than NONE)
+    // A segment is encrypted in a way the relay cannot undo: EXT-X-KEY other than NONE and
+    // AES-128 with a key's address (and an IV of 16 bytes, when given), or AES-128 before an
+    // initialisation section.
+    bool encrypted = false;
 };
 
 // A playlist never holds more than this many variants or segments; the rest is not read.

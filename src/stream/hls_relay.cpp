@@ -1,17 +1,19 @@
 #include "stream/hls_relay.h"
 
+#include "net/fetcher.h"
+#include "player/stream_scheme.h"
+#include "stream/answer_head.h"
 #include "stream/hls_playlist.h"
-#include "stream/http_get.h"
+#include "stream/relay_client.h"
 #include "stream/relay_report.h"
+#include "stream/segment_decrypter.h"
 #include "stream/ts_retimer.h"
 
-#include "player/stream_scheme.h"
+#include <QUrl>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <poll.h>
-#include <sys/socket.h>
+#include <memory>
 
 namespace tarvoni::stream {
 
@@ -22,25 +24,30 @@ using std::chrono::milliseconds;
 
 // A server may take this long for each step of a playlist's or a segment's answer.
 constexpr auto kFetchTime = 10s;
-// A client that takes no bytes for this long is gone.
-constexpr auto kSendTime = 10s;
 // Where a live stream is joined: no later than this many target durations before its end.
 constexpr int kTargetDurationsBehind = 3;
 
-// Whether the client has hung up: it sends nothing after its request, so anything to read is
-// its end.
-bool clientGone(int client, Deadline until = Clock::now())
+// Whether the relay can fetch `address` itself: http or https with a host and no user name.
+bool relayCanFetch(const QString &address)
 {
-    pollfd p{client, POLLIN, 0};
-    int r;
-    do {
-        r = ::poll(&p, 1, millisecondsUntil(until));
-    } while (r < 0 && errno == EINTR);
-    if (r <= 0)
-        return false;
-    char byte;
-    const ssize_t n = ::recv(client, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    return n <= 0;
+    const QUrl url(address);
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty() && url.userInfo().isEmpty() && isStreamAddress(address);
+}
+
+net::Request requestFor(const QString &address)
+{
+    net::Request request;
+    request.url = address.toStdString();
+    request.idleTime = kFetchTime;
+    return request;
+}
+
+bool isSuccess(const std::string &head)
+{
+    AnswerHead parsed;
+    return parseAnswerHead(head, &parsed) && parsed.status >= 200 && parsed.status < 300;
 }
 
 // The first segment to send: the one from which at least three target durations are left.
@@ -63,8 +70,9 @@ qint64 joiningSequence(const HlsPlaylist &playlist)
 
 class HlsStream {
 public:
-    HlsStream(int client, RelayReport &report)
-        : m_client(client)
+    HlsStream(net::Fetcher &fetcher, int client, RelayReport &report)
+        : m_fetcher(fetcher)
+        , m_client(client)
         , m_report(report)
     {
     }
@@ -72,16 +80,18 @@ public:
     // The playlist at `address`; false when it could not be had (or the client went away).
     bool fetchPlaylist(const QString &address, HlsPlaylist *playlist)
     {
-        HttpGet get(m_client);
+        if (!relayCanFetch(address))
+            return false;
         std::string body;
-        if (!get.open(address, Clock::now() + kFetchTime)) {
-            if (!get.refusedAddress().isEmpty())
-                m_report.addRefused(get.refusedAddress());
+        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), &isSuccess,
+                                                     [&body](std::string_view bytes) {
+                                                         body.append(bytes);
+                                                         return body.size() <= size_t(kLongestHlsPlaylist);
+                                                     });
+        if (outcome != net::Outcome::Done)
             return false;
-        }
-        if (!get.readAll(&body, size_t(kLongestHlsPlaylist), Clock::now() + kFetchTime))
-            return false;
-        *playlist = parseHlsPlaylist(QByteArray::fromStdString(body), get.address());
+        *playlist = parseHlsPlaylist(QByteArray::fromStdString(body),
+                                     QString::fromStdString(m_fetcher.effectiveUrl()));
         return true;
     }
 
@@ -97,7 +107,7 @@ public:
                 m_report.addRefused(variant.address);
                 continue;
             }
-            if (!relayCanFetch(variant.address) || !fetchPlaylist(variant.address, media))
+            if (!fetchPlaylist(variant.address, media))
                 continue;
             if (!media->master && media->targetDuration.count() > 0) {
                 *address = variant.address;
@@ -110,48 +120,86 @@ public:
         return false;
     }
 
-    // Sends one segment (or initialisation section) as it arrives. False once the client is
-    // gone; a segment that cannot be had is passed over.
-    bool send(const QString &address)
+    // The AES-128 key at `address`, kept for as long as segments name it; empty when it cannot
+    // be had or is no key.
+    std::string keyAt(const QString &address)
+    {
+        if (address == m_keyAddress)
+            return m_key;
+        if (!isStreamAddress(address)) {
+            m_report.addRefused(address);
+            return {};
+        }
+        if (!relayCanFetch(address))
+            return {};
+        std::string key;
+        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), &isSuccess,
+                                                     [&key](std::string_view bytes) {
+                                                         key.append(bytes);
+                                                         return key.size() <= 16;
+                                                     });
+        if (outcome != net::Outcome::Done || key.size() != 16)
+            return {};
+        m_keyAddress = address;
+        m_key = key;
+        return m_key;
+    }
+
+    // Sends one segment (or initialisation section) as it arrives, decrypted when `segment`
+    // says so. False once the client is gone; a segment that cannot be had is passed over.
+    bool send(const QString &address, const HlsPlaylist::Segment *segment = nullptr)
     {
         if (!isStreamAddress(address)) {
             m_report.addRefused(address);
             return true;
         }
-        HttpGet get(m_client);
-        if (!get.open(address, Clock::now() + kFetchTime)) {
-            if (!get.refusedAddress().isEmpty())
-                m_report.addRefused(get.refusedAddress());
+        if (!relayCanFetch(address))
             return !clientGone(m_client);
-        }
-        if (!m_headSent) {
-            std::string type = get.head().value("Content-Type");
-            if (type.empty() || type.find_first_of("\r\n") != std::string::npos)
-                type = "video/MP2T";
-            const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: " + type
-                + "\r\nCache-Control: no-cache\r\n\r\n";
-            if (!sendAll(m_client, head, Clock::now() + kSendTime))
-                return false;
-            m_headSent = true;
-        }
-        std::string chunk;
-        for (;;) {
-            chunk.clear();
-            const HttpGet::Read read = get.read(&chunk, Clock::now() + kFetchTime);
-            const std::string out = read == HttpGet::Read::Data ? m_retimer.feed(chunk)
-                                                                : m_retimer.endSegment();
-            if (!out.empty() && !sendAll(m_client, out, Clock::now() + kSendTime))
-                return false;
-            switch (read) {
-            case HttpGet::Read::Data:
-                continue;
-            case HttpGet::Read::End:
-                return true;
-            case HttpGet::Read::Failed:
-                // The rest of the segment is lost; the decoder finds its way into the next.
+        std::unique_ptr<SegmentDecrypter> decrypter;
+        if (segment && !segment->key.isEmpty()) {
+            const std::string key = keyAt(segment->key);
+            if (key.empty())
                 return !clientGone(m_client);
-            }
+            decrypter = std::make_unique<SegmentDecrypter>(
+                key,
+                segment->iv.isEmpty() ? SegmentDecrypter::sequenceIv(segment->sequence)
+                                      : segment->iv.toStdString());
         }
+        bool started = false;
+        bool clientLost = false;
+        const auto onHead = [&](const std::string &head) {
+            started = isSuccess(head);
+            if (started && !m_headSent) {
+                AnswerHead parsed;
+                parseAnswerHead(head, &parsed);
+                std::string type = parsed.value("Content-Type");
+                if (type.empty() || type.find_first_of("\r\n") != std::string::npos)
+                    type = "video/MP2T";
+                clientLost = !forward(m_client,
+                                      "HTTP/1.0 200 OK\r\nContent-Type: " + type
+                                          + "\r\nCache-Control: no-cache\r\n\r\n");
+                m_headSent = !clientLost;
+            }
+            return started && !clientLost;
+        };
+        const auto onBody = [&](std::string_view bytes) {
+            const std::string out = m_retimer.feed(decrypter ? decrypter->feed(bytes) : std::string(bytes));
+            clientLost = !out.empty() && !forward(m_client, out);
+            return !clientLost;
+        };
+        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), onHead, onBody);
+        if (clientLost || outcome == net::Outcome::Cancelled)
+            return false;
+        // A segment cut short is lost; the decoder finds its way into the next.
+        if (started) {
+            std::string rest;
+            if (decrypter && outcome == net::Outcome::Done && decrypter->end(&rest))
+                rest = m_retimer.feed(rest);
+            const std::string out = rest + m_retimer.endSegment();
+            if (!out.empty() && !forward(m_client, out))
+                return false;
+        }
+        return !clientGone(m_client);
     }
 
     // Sends the playlist's segments from `*next` on; false once the client is gone.
@@ -173,7 +221,7 @@ public:
                 if (!send(segment.map))
                     return false;
             }
-            if (!send(segment.address))
+            if (!send(segment.address, &segment))
                 return false;
         }
         return true;
@@ -182,18 +230,22 @@ public:
     bool headSent() const { return m_headSent; }
 
 private:
+    net::Fetcher &m_fetcher;
     int m_client;
     RelayReport &m_report;
     bool m_headSent = false;
     QString m_map;
+    QString m_keyAddress;
+    std::string m_key;
     TsRetimer m_retimer;
 };
 
 } // namespace
 
-void relayHls(int client, const QString &address, const QByteArray &body, RelayReport &report)
+void relayHls(net::Fetcher &fetcher, int client, const QString &address, const QByteArray &body,
+              RelayReport &report)
 {
-    HlsStream stream(client, report);
+    HlsStream stream(fetcher, client, report);
     QString mediaAddress = address;
     HlsPlaylist playlist = parseHlsPlaylist(body, address);
     int bandwidth = 0;

@@ -1,5 +1,6 @@
 #include "stream/relay_request.h"
 
+#include "net/host_name.h"
 #include "stream/answer_head.h"
 
 namespace tarvoni::stream {
@@ -17,21 +18,6 @@ bool isDigits(std::string_view text)
     return true;
 }
 
-// What a host may be written with in a request: letters, digits, '-', '.', and nothing that
-// could end the line or smuggle another header in.
-bool isHostName(std::string_view text)
-{
-    if (text.empty() || text.size() > 253)
-        return false;
-    for (const char c : text) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_';
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool parseRelayRequestLine(std::string_view line, const std::string &key, RelayRequest *out)
@@ -41,7 +27,12 @@ bool parseRelayRequestLine(std::string_view line, const std::string &key, RelayR
     if (targetAt == std::string_view::npos || versionAt <= targetAt)
         return false;
     const std::string_view method = line.substr(0, targetAt);
-    const std::string_view target = line.substr(targetAt + 1, versionAt - targetAt - 1);
+    std::string_view target = line.substr(targetAt + 1, versionAt - targetAt - 1);
+    // The engine sends its requests to the relay as to a proxy: "http://127.0.0.1:<port>/<key>/...".
+    if (target.starts_with("http://")) {
+        const size_t pathAt = target.find('/', 7);
+        target = pathAt == std::string_view::npos ? std::string_view() : target.substr(pathAt);
+    }
     const std::string prefix = "/" + key + "/";
     if (key.empty() || target.substr(0, prefix.size()) != prefix)
         return false;
@@ -58,14 +49,16 @@ bool parseRelayRequestLine(std::string_view line, const std::string &key, RelayR
     const size_t colon = authority.rfind(':');
     out->host = std::string(authority.substr(0, colon));
     out->port = colon == std::string_view::npos ? "80" : std::string(authority.substr(colon + 1));
-    if (!isHostName(out->host) || !isDigits(out->port))
+    if (!net::isHostName(out->host) || !isDigits(out->port))
         return false;
     out->target = pathAt == std::string_view::npos ? "/" : std::string(rest.substr(pathAt));
     if (out->target[0] == '?')
-        out->target.insert(0, "/");
-    const bool http = out->route[0] != 'm';
-    const std::string_view version = http ? std::string_view("HTTP/1.0") : line.substr(versionAt + 1);
-    out->upstream = std::string(method) + ' ' + out->target + ' ' + std::string(version) + "\r\n";
+        out->target = "/" + out->target;
+    if (method.empty() || method.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string_view::npos)
+        return false;
+    out->method = std::string(method);
+    out->http10 = out->route[0] == 'm' && line.substr(versionAt + 1) == "HTTP/1.0";
+    out->headers.clear();
     return true;
 }
 
@@ -75,9 +68,6 @@ bool parseRelayRequest(std::string_view head, const std::string &key, RelayReque
     if (lineEnd == std::string_view::npos || !parseRelayRequestLine(head.substr(0, lineEnd), key, out))
         return false;
     const bool http = out->route[0] != 'm';
-    const std::string_view defaultPort = out->route[0] == 's' ? "443" : "80";
-    const std::string authority = out->port == defaultPort ? out->host : out->host + ':' + out->port;
-    out->upstream += "Host: " + authority + "\r\n";
     for (size_t at = lineEnd + 2; at < head.size();) {
         size_t next = head.find("\r\n", at);
         if (next == std::string_view::npos)
@@ -87,14 +77,15 @@ bool parseRelayRequest(std::string_view head, const std::string &key, RelayReque
         if (header.empty())
             break;
         const std::string_view name = header.substr(0, header.find(':'));
-        if (sameLetters(name, "Host")
+        // A line end or a NUL inside a header would end it early for the server.
+        if (header.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos
+            || sameLetters(name, "Host")
             || (http && (sameLetters(name, "Icy-MetaData") || sameLetters(name, "Connection"))))
             continue;
-        out->upstream.append(header).append("\r\n");
+        out->headers.emplace_back(header);
     }
     if (http)
-        out->upstream += "Icy-MetaData: 1\r\n";
-    out->upstream += "\r\n";
+        out->headers.emplace_back("Icy-MetaData: 1");
     return true;
 }
 

@@ -1,15 +1,11 @@
 #include "stream/stream_probe.h"
 
-#include "stream/connection.h"
+#include "net/fetcher.h"
 #include "stream/hls_playlist.h"
 
 #include <QUrl>
 
 #include <algorithm>
-#include <cerrno>
-#include <memory>
-#include <netdb.h>
-#include <poll.h>
 
 namespace tarvoni::stream {
 
@@ -19,49 +15,30 @@ using namespace std::chrono_literals;
 
 // After the head, whatever of the body follows at once: enough to recognise a playlist.
 constexpr auto kBodyPause = 500ms;
-constexpr qsizetype kLongestAnswer = 65536;
 constexpr qsizetype kLongestBody = 16384;
 
-QByteArray requestFor(const QUrl &url, const QByteArray &host)
+// What a transfer that brought no head says about the server.
+Failure failureOf(net::Outcome outcome)
 {
-    QByteArray path = url.path(QUrl::FullyEncoded).toUtf8();
-    if (path.isEmpty())
-        path = "/";
-    if (url.hasQuery())
-        path += '?' + url.query(QUrl::FullyEncoded).toUtf8();
-    return "GET " + path + " HTTP/1.0\r\nHost: " + host
-        + "\r\nUser-Agent: NSPlayer/12.0\r\n"
-          "Accept: */*\r\nConnection: close\r\n\r\n";
-}
-
-// The start of the answer: the head within `timeout` of each other byte and by `deadline`,
-// then what of the body follows at once.
-// `*closed` tells a server that hung up (or reset) from one that stayed silent.
-QByteArray readAnswerStart(Connection &server, std::chrono::milliseconds timeout, Deadline deadline,
-                           qsizetype *bodyAt, bool *closed)
-{
-    QByteArray answer;
-    char buffer[4096];
-    *bodyAt = -1;
-    *closed = false;
-    while (answer.size() < kLongestAnswer) {
-        const Deadline next = Clock::now() + (*bodyAt < 0 ? timeout : kBodyPause);
-        if (!server.pending() && waitFor(server.fd(), POLLIN, std::min(next, deadline)) <= 0)
-            break;
-        const ssize_t n = server.receive(buffer, sizeof buffer);
-        if (n == Connection::kWouldBlock)
-            continue;
-        if (n <= 0) {
-            *closed = n == 0 || errno == ECONNRESET;
-            break;
-        }
-        answer.append(buffer, n);
-        if (*bodyAt < 0 && answer.contains("\r\n\r\n"))
-            *bodyAt = answer.indexOf("\r\n\r\n") + 4;
-        if (*bodyAt >= 0 && answer.size() - *bodyAt >= kLongestBody)
-            break;
+    switch (outcome) {
+    case net::Outcome::HostNotFound:
+        return Failure::HostNotFound;
+    case net::Outcome::ConnectionRefused:
+        return Failure::ConnectionRefused;
+    case net::Outcome::ConnectionClosed:
+        return Failure::ConnectionClosed;
+    case net::Outcome::UntrustedCertificate:
+        return Failure::UntrustedCertificate;
+    case net::Outcome::NoAnswer:
+    case net::Outcome::Done:
+    case net::Outcome::Stopped:
+        return Failure::NoAnswer;
+    case net::Outcome::Cancelled:
+    case net::Outcome::SchemeRefused:
+    case net::Outcome::Failed:
+        break;
     }
-    return answer;
+    return Failure::CannotPlay;
 }
 
 } // namespace
@@ -89,58 +66,53 @@ FailureReport classifyResponse(const QByteArray &head)
 
 ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeout)
 {
-    const QUrl url(address.trimmed());
-    const QByteArray host = url.host().toUtf8();
-    if (host.isEmpty())
+    QUrl url(address.trimmed());
+    if (url.host().isEmpty())
         return {{Failure::HostNotFound, 0}, {}};
-    const bool secure = url.scheme() == QLatin1String("https");
-    const QByteArray port = QByteArray::number(url.port(secure ? 443 : 80));
+    net::Request request;
+    // MMS over HTTP is HTTP to a server that answers only Windows Media players in full.
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("mmsh"))
+        request.headers = {"User-Agent: NSPlayer/12.0"};
+    if (scheme == QLatin1String("mmsh") || scheme == QLatin1String("icyx"))
+        url.setScheme(QStringLiteral("http"));
+    request.url = url.toString(QUrl::FullyEncoded).toStdString();
+    request.connectTime = timeout;
+    request.idleTime = timeout;
+    request.totalTime = 3 * timeout;
 
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    if (::getaddrinfo(host.constData(), port.constData(), &hints, &found) != 0 || !found)
-        return {{Failure::HostNotFound, 0}, {}};
-    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
-
-    const Deadline deadline = Clock::now() + 3 * timeout;
-    bool refused = false;
-    for (const addrinfo *a = addresses.get(); a; a = a->ai_next) {
-        Socket socket(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
-        if (!socket.valid())
-            continue;
-        const ConnectResult connected = connectWithin(socket.fd(), a->ai_addr, a->ai_addrlen,
-                                                      std::min(Clock::now() + timeout, deadline));
-        if (connected == ConnectResult::Refused)
-            refused = true;
-        if (connected != ConnectResult::Connected)
-            continue;
-
-        Connection server(std::move(socket));
-        bool untrusted = false;
-        if (secure
-            && !server.startTls(host.toStdString(), std::min(Clock::now() + timeout, deadline), -1,
-                                &untrusted))
-            return {{untrusted ? Failure::UntrustedCertificate : Failure::CannotPlay, 0}, {}};
-        const QByteArray request = requestFor(url, host);
-        if (!server.sendAll(std::string_view(request.constData(), size_t(request.size())),
-                            std::min(Clock::now() + timeout, deadline)))
-            return {{Failure::NoAnswer, 0}, {}};
-        qsizetype bodyAt = -1;
-        bool closed = false;
-        const QByteArray answer = readAnswerStart(server, timeout, deadline, &bodyAt, &closed);
-        if (answer.isEmpty())
-            return {{closed ? Failure::ConnectionClosed : Failure::NoAnswer, 0}, {}};
-        ProbeResult result{classifyResponse(answer), {}};
-        // An HLS stream is audio, in segments: whatever kept it from playing, it is no web page.
-        if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio && isHlsPlaylist(answer.mid(bodyAt)))
-            result.failure = {Failure::CannotPlay, 0};
-        else if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio)
-            result.playlistEntries = playlistEntries(answer.mid(bodyAt), address);
-        return result;
+    net::Fetcher fetcher;
+    QByteArray answer;
+    qsizetype bodyAt = -1;
+    const auto onHead = [&](const std::string &head) {
+        answer = QByteArray::fromStdString(head);
+        bodyAt = answer.size();
+        fetcher.setIdleTime(kBodyPause);
+        return true;
+    };
+    const auto onBody = [&](std::string_view bytes) {
+        answer.append(bytes.data(), qsizetype(bytes.size()));
+        return answer.size() - bodyAt < kLongestBody;
+    };
+    const net::Outcome outcome = fetcher.fetch(request, onHead, onBody);
+    if (!fetcher.headSeen()) {
+        // A head cut short still tells what kind of server it was.
+        if (fetcher.headSoFar().empty())
+            return {{failureOf(outcome), 0}, {}};
+        answer = QByteArray::fromStdString(fetcher.headSoFar());
+        bodyAt = -1;
     }
-    return {{refused ? Failure::ConnectionRefused : Failure::NoAnswer, 0}, {}};
+    ProbeResult result{classifyResponse(answer), {}};
+    // An HLS stream is audio, in segments: whatever kept it from playing, it is no web page.
+    if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio && isHlsPlaylist(answer.mid(bodyAt)))
+        result.failure = {Failure::CannotPlay, 0};
+    else if (bodyAt >= 0 && result.failure.kind == Failure::NotAudio) {
+        // Entries are relative to where the answer came from, after redirects.
+        const std::string from = fetcher.effectiveUrl();
+        result.playlistEntries = playlistEntries(
+            answer.mid(bodyAt), from == request.url ? address : QString::fromStdString(from));
+    }
+    return result;
 }
 
 } // namespace tarvoni::stream

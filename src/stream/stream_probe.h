@@ -19,9 +19,10 @@ struct ProbeResult {
     QStringList playlistEntries; // the answer was a playlist libVLC did not take for one
 };
 
-// Finds out in plain terms why an address did not play: resolves the host, connects and sends
-// one GET. Each step waits up to `timeout`, and the whole probe ends after three times
-// `timeout` whatever the server sends (the host name's lookup aside): call it off the UI thread.
+// Finds out in plain terms why an address did not play: asks the server once, through the
+// program's network policy (redirects followed, a certificate refused named so). The
+// connection may take up to `timeout`, the server may go silent for `timeout`, and the whole
+// probe ends after three times `timeout` whatever the server sends: call it off the UI thread.
 ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeout);
 
 } // namespace tarvoni::stream

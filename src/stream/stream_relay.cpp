@@ -1,14 +1,14 @@
 #include "stream/stream_relay.h"
 
-#include "stream/connection.h"
+#include "net/fetcher.h"
 #include "stream/http_relay.h"
 #include "stream/mmsh_retimer.h"
-#include "stream/relay_pump.h"
+#include "stream/relay_client.h"
 #include "stream/relay_report.h"
 #include "stream/relay_request.h"
-#include "stream/socket.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include <atomic>
@@ -22,6 +22,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace tarvoni::stream {
 
@@ -31,7 +32,6 @@ using namespace std::chrono_literals;
 
 // libVLC sends its whole request at once: a client still sending after this is not libVLC.
 constexpr auto kRequestTime = 3s;
-constexpr auto kConnectTime = 10s;
 constexpr size_t kLongestRequest = 16 * 1024;
 // A few players, each with a connection or two: far more than that is someone else.
 constexpr int kMostConnections = 32;
@@ -109,12 +109,15 @@ QString httpRoute(const QUrl &url, const std::string &channel)
     return {};
 }
 
-class Listener {
+} // namespace
+
+class RelayListener {
 public:
-    Listener()
+    RelayListener()
     {
         m_key = QString::number(QRandomGenerator::system()->generate64(), 16).toStdString();
-        Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        Socket &socket = m_listening;
+        socket = Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -127,14 +130,41 @@ public:
         m_port = ntohs(address.sin_port);
         m_alive = true;
         try {
-            std::thread(&Listener::acceptLoop, this, std::move(socket)).detach();
+            m_acceptThread = std::thread(&RelayListener::acceptLoop, this);
         } catch (const std::system_error &) {
-            // No thread, no relay; the socket went away with the thread's arguments.
-            m_alive = false;
+            m_alive = false; // no thread, no relay
         }
     }
 
+    ~RelayListener() { stop(); }
+
+    // Takes no more connections, ends those it serves, and waits for their threads.
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+            m_alive = false;
+            ::shutdown(m_listening.fd(), SHUT_RDWR);
+            for (const auto &[id, active] : m_active) {
+                if (active.fetcher)
+                    active.fetcher->cancel();
+                ::shutdown(active.client, SHUT_RDWR);
+            }
+        }
+        if (m_acceptThread.joinable())
+            m_acceptThread.join();
+        std::map<int, std::thread> threads;
+        {
+            std::lock_guard lock(m_mutex);
+            threads.swap(m_threads);
+        }
+        for (auto &[id, thread] : threads)
+            thread.join();
+    }
+
     bool running() const { return m_alive; }
+    int port() const { return m_port; }
     ReportChannels &channels() { return m_channels; }
 
     // "<scheme>://127.0.0.1:<port>/<key>/<route>/<host>:<port><path>" for `url`.
@@ -178,10 +208,16 @@ public:
     }
 
 private:
-    void acceptLoop(Socket listening)
+    // What stop() must end: a connection's client, and its fetcher once it has one.
+    struct Active {
+        int client = -1;
+        net::Fetcher *fetcher = nullptr;
+    };
+
+    void acceptLoop()
     {
         for (;;) {
-            Socket client(::accept4(listening.fd(), nullptr, nullptr, SOCK_CLOEXEC));
+            Socket client(::accept4(m_listening.fd(), nullptr, nullptr, SOCK_CLOEXEC));
             if (client.valid()) {
                 admit(std::move(client));
                 continue;
@@ -203,42 +239,75 @@ private:
             --m_connections;
             return;
         }
+        std::lock_guard lock(m_mutex);
+        // The threads of connections that have ended, joined before another starts.
+        for (const int id : m_finished) {
+            m_threads[id].join();
+            m_threads.erase(id);
+        }
+        m_finished.clear();
+        if (m_stopping) {
+            --m_connections;
+            return;
+        }
+        const int id = ++m_lastId;
+        m_active[id].client = client.fd();
         try {
-            std::thread([this, client = std::move(client)]() mutable {
-                serve(std::move(client));
-                --m_connections;
-            }).detach();
+            m_threads.emplace(id, std::thread([this, id, client = std::move(client)]() mutable {
+                                  serve(id, std::move(client));
+                                  std::lock_guard ended(m_mutex);
+                                  m_active.erase(id);
+                                  m_finished.push_back(id);
+                                  --m_connections;
+                              }));
         } catch (const std::system_error &) {
+            m_active.erase(id);
             --m_connections;
         }
     }
 
-    void serve(Socket client)
+    // Makes `fetcher` (or none) the one stop() cancels for connection `id`.
+    void setFetcher(int id, net::Fetcher *fetcher)
+    {
+        std::lock_guard lock(m_mutex);
+        m_active[id].fetcher = fetcher;
+        if (fetcher && m_stopping)
+            fetcher->cancel();
+    }
+
+    void serve(int id, Socket client)
     {
         RelayRequest request;
         std::string extra;
         if (!readRequest(client.fd(), m_key, &request, &extra))
             return;
-        const Deadline deadline = Clock::now() + kConnectTime;
-        Connection server = Connection::open(request.host, request.port, request.route[0] == 's', deadline,
-                                             client.fd());
-        if (!server.valid() || !server.sendAll(request.upstream, deadline)
-            || !server.sendAll(extra, deadline))
-            return;
         const int noDelay = 1;
         ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        net::Fetcher fetcher(client.fd());
+        setFetcher(id, &fetcher);
+        const auto forget = qScopeGuard([this, id] { setFetcher(id, nullptr); });
+        net::Request upstream;
+        upstream.url = (request.route[0] == 's' ? "https://" : "http://") + request.host + ':' + request.port
+            + request.target;
+        upstream.method = request.method;
+        upstream.http10 = request.http10;
+        upstream.headers = request.headers;
+        // libVLC is handed each redirect, to come back through the relay for its target.
+        upstream.followRedirects = false;
         if (request.route == "m") {
             MmshRetimer retimer;
-            pump(server, client.fd(), [&retimer](std::string_view in, std::string *out) {
-                *out = retimer.feed(in);
-                return !retimer.headTooLong();
-            });
+            const auto retimed = [&retimer, &client](std::string_view in) {
+                const std::string out = retimer.feed(in);
+                return !retimer.headTooLong() && (out.empty() || forward(client.fd(), out));
+            };
+            fetcher.fetch(upstream, retimed, retimed);
         } else {
-            serveHttp(server, client.fd(), request);
+            serveHttp(fetcher, upstream, client.fd(), request);
         }
     }
 
-    void serveHttp(Connection &server, int client, const RelayRequest &request)
+    void serveHttp(net::Fetcher &fetcher, const net::Request &upstream, int client,
+                   const RelayRequest &request)
     {
         std::shared_ptr<RelayReport> report = m_channels.find(request.route);
         if (!report)
@@ -248,12 +317,20 @@ private:
                        + QString::fromStdString(request.host) + QLatin1Char(':')
                        + QString::fromStdString(request.port) + QString::fromStdString(request.target));
         const std::string channel = request.route.substr(1);
-        relayHttp(server, client, url, *report, [this, &channel](const QUrl &target) {
+        relayHttp(fetcher, upstream, client, url, *report, [this, &channel](const QUrl &target) {
             const QString route = httpRoute(target, channel);
             return route.isEmpty() ? QString() : address(QStringLiteral("icyx"), route, target);
         });
     }
 
+    Socket m_listening;
+    std::thread m_acceptThread;
+    std::mutex m_mutex; // guards what follows, up to m_alive
+    bool m_stopping = false;
+    int m_lastId = 0;
+    std::map<int, Active> m_active;
+    std::map<int, std::thread> m_threads;
+    std::vector<int> m_finished;
     std::atomic<bool> m_alive = false;
     std::atomic<int> m_connections = 0;
     int m_port = 0;
@@ -261,27 +338,40 @@ private:
     ReportChannels m_channels;
 };
 
-Listener *listener()
+StreamRelay::StreamRelay() = default;
+
+StreamRelay::~StreamRelay()
 {
-    // The listener and its threads stay for the program's life: connections may outlive players.
-    static Listener *const listener = new Listener;
-    return listener->running() ? listener : nullptr;
+    stop();
 }
 
-} // namespace
-
-QString StreamRelay::relayedAddress(const QString &engineAddress, const std::shared_ptr<RelayReport> &report)
+void StreamRelay::stop()
 {
-    // libVLC sends its requests through the user's proxy, loopback included: leave it that way.
-    if (!qEnvironmentVariableIsEmpty("http_proxy"))
-        return engineAddress;
+    std::lock_guard lock(m_mutex);
+    m_stopped = true;
+    if (m_listener)
+        m_listener->stop();
+}
+
+RelayListener *StreamRelay::listener() const
+{
+    std::lock_guard lock(m_mutex);
+    // Started at the first address it is asked for, so that the program starts without it.
+    if (!m_listener && !m_stopped)
+        m_listener = std::make_unique<RelayListener>();
+    return m_listener && m_listener->running() ? m_listener.get() : nullptr;
+}
+
+QString StreamRelay::relayedAddress(const QString &engineAddress,
+                                    const std::shared_ptr<RelayReport> &report) const
+{
     const QUrl url(engineAddress);
     const bool mms = url.scheme() == QLatin1String("mmsh");
     if (!mms && httpRoute(url, {}).isEmpty())
         return engineAddress;
     if (url.host().isEmpty() || url.host().contains(QLatin1Char(':')) || !url.userInfo().isEmpty())
         return engineAddress;
-    Listener *relay = listener();
+    RelayListener *relay = listener();
     if (!relay)
         return engineAddress;
     if (mms)
@@ -290,13 +380,19 @@ QString StreamRelay::relayedAddress(const QString &engineAddress, const std::sha
     return relay->address(QStringLiteral("icyx"), httpRoute(url, std::to_string(channel)), url);
 }
 
-QString StreamRelay::originalAddress(const QString &found, const QString &original)
+QString StreamRelay::originalAddress(const QString &found, const QString &original) const
 {
-    Listener *relay = listener();
+    RelayListener *relay = listener();
     if (!relay)
         return found;
     const QString server = relay->original(QUrl(found), QUrl(original));
     return server.isEmpty() ? found : server;
+}
+
+QString StreamRelay::proxyAddress() const
+{
+    RelayListener *relay = listener();
+    return relay ? QStringLiteral("http://127.0.0.1:") + QString::number(relay->port()) : QString();
 }
 
 } // namespace tarvoni::stream

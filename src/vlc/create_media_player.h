@@ -12,8 +12,10 @@ namespace tarvoni {
 // returned plays nothing and its status reads "Playback unavailable: <reason>" (also written
 // to stderr). `extraEngineArgs` go to libVLC as they are (tests pass "--aout=adummy").
 // The caller owns the result; give it a parent only if the parent is to delete it instead.
+// `relay` carries its streams; without one the player makes its own.
 std::unique_ptr<MediaPlayer> createMediaPlayer(QObject *parent = nullptr,
                                                const QStringList &extraEngineArgs = {},
-                                               const vlc::VlcPlayerOptions &options = {});
+                                               const vlc::VlcPlayerOptions &options = {},
+                                               std::shared_ptr<stream::StreamRelay> relay = {});
 
 } // namespace tarvoni

@@ -6,6 +6,8 @@
 #include "engine_reaper.h"
 #include "vlc_entry.h"
 
+#include "net/network_policy.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -47,7 +49,7 @@ Instance newEngine(const std::vector<QByteArray> &args, std::string *error)
                              : std::string("the sound engine did not start; are VLC's plugins installed?");
         return engine;
     }
-    libvlc_set_user_agent(engine.get(), "Tarvoni Radio Player 3.01", "TarvoniRadioPlayer/3.01");
+    libvlc_set_user_agent(engine.get(), net::kUserAgent, "TarvoniRadioPlayer/3.01");
     libvlc_log_set(engine.get(), &onEngineLog, nullptr);
     return engine;
 }

@@ -32,10 +32,11 @@ bool isHttpEntry(const QString &address)
 } // namespace
 
 VlcMediaPlayer::VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options,
-                               QObject *parent)
+                               QObject *parent, std::shared_ptr<stream::StreamRelay> relay)
     : MediaPlayer(parent)
     , m_instance(std::make_unique<Instance>())
     , m_relay(std::make_shared<EventRelay>(this))
+    , m_streamRelay(relay ? std::move(relay) : std::make_shared<StreamRelay>())
     , m_options(options)
     , m_session(SessionOptions{options.firstReconnectWait, options.maxReconnectWait})
 {
@@ -179,7 +180,7 @@ void VlcMediaPlayer::handleEngineEvent(quint64 entryId, EngineEvent event, doubl
         }
         QStringList subItems;
         for (const QString &found : subItemAddresses(e.media.get(), SessionOptions{}.maxEntries))
-            subItems << StreamRelay::originalAddress(found, engineAddress(e.address));
+            subItems << m_streamRelay->originalAddress(found, engineAddress(e.address));
         // An HLS stream that listed only what may not be opened ends as a playlist would.
         subItems << e.report->read().refused;
         endEntry(EntryEnd::NoSound, subItems);
@@ -244,13 +245,20 @@ void VlcMediaPlayer::attachMedia()
     Entry &e = *m_entry;
     e.instance = *m_instance;
     const QString address = engineAddress(e.address);
-    const QString mrl = StreamRelay::relayedAddress(address, e.report);
+    const QString mrl = m_streamRelay->relayedAddress(address, e.report);
     e.media.reset(libvlc_media_new_location(m_instance->get(), mrl.toUtf8().constData()));
     if (e.media) {
         const bool mms = addressScheme(address) == QLatin1String("mmsh:");
         const int cachingMs = mms ? m_options.mmsNetworkCachingMs : m_options.networkCachingMs;
         const QByteArray caching = ":network-caching=" + QByteArray::number(cachingMs);
         libvlc_media_add_option(e.media.get(), caching.constData());
+        // The engine reaches the relay as its proxy, whatever proxy the environment names:
+        // the relay alone talks to servers, through the environment's proxy where it has one.
+        if (mrl != address) {
+            const QByteArray relay = m_streamRelay->proxyAddress().toUtf8();
+            libvlc_media_add_option(e.media.get(), (":http-proxy=" + relay).constData());
+            libvlc_media_add_option(e.media.get(), (":mmsh-proxy=" + relay).constData());
+        }
     }
     if (!e.media) {
         fail({Failure::CannotPlay, 0, {}});

@@ -13,6 +13,10 @@
 
 struct libvlc_event_t;
 
+namespace tarvoni::stream {
+class StreamRelay;
+} // namespace tarvoni::stream
+
 namespace tarvoni::vlc {
 
 class EventRelay;
@@ -56,8 +60,9 @@ class VlcMediaPlayer final : public MediaPlayer {
 public:
     // The engine starts on a thread of its own; what the player is asked meanwhile is done
     // once it is up. When it cannot start, the status says "Playback unavailable: <reason>".
+    // Streams go through `relay`, or through one of the player's own when none is given.
     VlcMediaPlayer(const QStringList &extraEngineArgs, const VlcPlayerOptions &options,
-                   QObject *parent = nullptr);
+                   QObject *parent = nullptr, std::shared_ptr<stream::StreamRelay> relay = {});
     ~VlcMediaPlayer() override;
 
     void setUrl(const QString &url) override;
@@ -111,6 +116,7 @@ private:
 
     std::unique_ptr<Instance> m_instance;
     std::shared_ptr<EventRelay> m_relay;
+    std::shared_ptr<stream::StreamRelay> m_streamRelay;
     VlcPlayerOptions m_options;
     StreamSession m_session;
 

@@ -20,8 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Segments in order, one number each.
     for (size_t i = 1; i < playlist.segments.size(); ++i)
         FUZZ_CHECK(playlist.segments[i].sequence == playlist.segments[i - 1].sequence + 1);
-    for (const HlsPlaylist::Segment &segment : playlist.segments)
+    // A segment's key comes with no IV or one of the cipher's 16 bytes.
+    for (const HlsPlaylist::Segment &segment : playlist.segments) {
         FUZZ_CHECK(segment.duration.count() >= 0);
+        FUZZ_CHECK(segment.iv.isEmpty() || (segment.iv.size() == 16 && !segment.key.isEmpty()));
+    }
     for (const HlsPlaylist::Variant &variant : playlist.variants)
         FUZZ_CHECK(variant.bandwidth >= 0);
     return 0;

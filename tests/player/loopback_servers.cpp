@@ -111,7 +111,7 @@ bool LoopbackRadio::start(QString *error)
         line += m_process.readAllStandardOutput();
     }
     const QList<QByteArray> words = line.trimmed().split(' ');
-    if (words.size() != 8 || words[0] != "PORT") {
+    if (words.size() != 10 || words[0] != "PORT") {
         *error = QStringLiteral("stream_server.py did not start: ") + QString::fromUtf8(line);
         return false;
     }
@@ -119,6 +119,7 @@ bool LoopbackRadio::start(QString *error)
     m_silentPort = words[3].toInt();
     m_deadPort = words[5].toInt();
     m_tlsPort = words[7].toInt();
+    m_proxyPort = words[9].toInt();
     return true;
 }
 
@@ -136,6 +137,12 @@ QString LoopbackRadio::url(const QString &path) const
 QString LoopbackRadio::tlsUrl(const QString &path) const
 {
     return QStringLiteral("https://127.0.0.1:%1%2").arg(m_tlsPort).arg(path);
+}
+
+QByteArray LoopbackRadio::proxyLog() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("proxy.log")));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
 }
 
 QString LoopbackRadio::certificateFile() const

@@ -29,6 +29,11 @@ public:
     int deadPort() const { return m_deadPort; }     // refuses connections
     // Streams dropped with down=hold are served again from now on.
     void bringDroppedStreamsUp();
+    // A forwarding proxy (http and CONNECT) to the server's ports, for any host name (the
+    // certificate is valid for "radio.invalid" too); proxyLog() has the first request line of
+    // each connection it took.
+    int proxyPort() const { return m_proxyPort; }
+    QByteArray proxyLog() const;
 
 private:
     QTemporaryDir m_dir;
@@ -37,6 +42,7 @@ private:
     int m_silentPort = 0;
     int m_deadPort = 0;
     int m_tlsPort = 0;
+    int m_proxyPort = 0;
 };
 
 // Debian's Icecast 2 on 127.0.0.1, run as its own user, fed a tone by ffmpeg at mount /tone.mp3.

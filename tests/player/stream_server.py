@@ -3,9 +3,11 @@
 
 Serves a generated MP3 tone at its real bitrate, with Shoutcast/Icecast (ICY) metadata when
 the client asks for it, plus the misbehaving servers the player must cope with. Listens on
-127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead> TLS <https>" when ready;
-the https port serves the same paths with a certificate for 127.0.0.1 made for the run, in
-<workdir>/tls-cert.pem.
+127.0.0.1 only. Prints one line "PORT <http> SILENT <silent> DEAD <dead> TLS <https> PROXY <proxy>"
+when ready; the https port serves the same paths with a certificate for 127.0.0.1 and for the
+name radio.invalid made for the run, in <workdir>/tls-cert.pem. The proxy port is a forwarding
+proxy (absolute-form requests and CONNECT) that takes any host for 127.0.0.1 and notes the
+first request line of each connection in <workdir>/proxy.log.
 
 Paths:
   /stream?burst=S&title=T   tone, S seconds sent at once on connect (default 2), title T
@@ -29,11 +31,17 @@ Paths:
                             live HLS: AAC in MPEG-TS, 2 s segments, a sliding window of five
                             and no end, as if broadcast I had been on the air for 10 s when first
                             asked for; after S seconds it stops moving; with A every
-                            segment's address is A; segments sent in chunks when asked
+                            segment's address is A; segments sent in chunks when asked; with
+                            aes=1 every segment encrypted with AES-128 (the key at /hls/key, the
+                            IV its sequence number); with reuse=K each connection is kept open
+                            for the next request, and the playlist's and segments' requests and
+                            the connections they came on are counted under K
   /hls/master.m3u8?id=I&variant=A
                             a master playlist whose one variant is /hls/live.m3u8?id=I (or A),
                             with segments sent in chunks
   /hls/seg/N.ts?chunked=1   segment N, in chunks when asked
+  /hls/seg/N.ts?aes=1       segment N encrypted with AES-128
+  /reuse?key=K              "<requests> <connections>" counted under K
   /hostile.asx?entry=A&entry=B...
                             an ASX listing the given entries, in order
   /list.asx /list.pls /list.m3u /deadfirst.asx /dead.asx /noext
@@ -65,7 +73,9 @@ HLS_AVERAGE_BANDWIDTH = 131000
 PORTS = {}
 DOWN_UNTIL = {}
 STALLED = set()
+REUSE = {}  # key: [requests, set of the connections they came on]
 LOCK = threading.Lock()
+HLS_KEY = bytes(range(16))
 
 
 def make_tone(path):
@@ -168,6 +178,17 @@ class Handler(BaseHTTPRequestHandler):
         if path.startswith("/status/"):
             code = int(path.split("/")[2])
             return self.send_body(code, "text/html", b"<html><body>Error %d</body></html>" % code)
+        if path == "/reuse":
+            requests, connections = REUSE.get(query.get("key"), [0, set()])
+            return self.send_body(200, "text/plain", b"%d %d" % (requests, len(connections)))
+        if "reuse" in query:
+            # Kept open for the next request, and counted.
+            with LOCK:
+                counted = REUSE.setdefault(query["reuse"], [0, set()])
+                counted[0] += 1
+                counted[1].add(self.client_address)
+            self.protocol_version = "HTTP/1.1"
+            self.close_connection = False
         if path.startswith("/hls/"):
             return self.hls(path, query)
         if path == "/html":
@@ -240,10 +261,24 @@ class Handler(BaseHTTPRequestHandler):
             first, end = hls_window(broadcast, freeze)
             lines = ["#EXTM3U", "#EXT-X-VERSION:3", "#EXT-X-TARGETDURATION:2",
                      "#EXT-X-MEDIA-SEQUENCE:%d" % first]
+            if "aes" in query:
+                lines.append('#EXT-X-KEY:METHOD=AES-128,URI="key"')
             for n in range(first, end):
                 lines.append("#EXTINF:%.6f," % HLS["durations"][n])
-                lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")))
+                lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")
+                                       + ("?aes=1" if "aes" in query else "")
+                                       + ("?reuse=" + query["reuse"] if "reuse" in query else "")))
             return self.send_body(200, "application/vnd.apple.mpegurl", ("\n".join(lines) + "\n").encode())
+        if path == "/hls/key":
+            return self.send_body(200, "application/octet-stream", HLS_KEY)
+        if path.startswith("/hls/seg/") and path.endswith(".ts") and "aes" in query:
+            n = int(path[len("/hls/seg/"):-3])
+            if 0 <= n < len(HLS["segments"]):
+                # AES-128 as a CDN encrypts it: CBC with PKCS#7 padding, the IV the sequence number.
+                encrypted = subprocess.run(
+                    ["openssl", "enc", "-aes-128-cbc", "-K", HLS_KEY.hex(), "-iv", "%032x" % n],
+                    input=HLS["segments"][n], stdout=subprocess.PIPE, check=True).stdout
+                return self.send_body(200, "video/mp2t", encrypted)
         if path.startswith("/hls/seg/") and path.endswith(".ts"):
             n = int(path[len("/hls/seg/"):-3])
             if 0 <= n < len(HLS["segments"]) and "chunked" in query:
@@ -260,9 +295,12 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def send_chunked(self, kind, body, size=7000):
+        # Chunks are HTTP/1.1's: an HTTP/1.0 answer cannot have them.
+        self.protocol_version = "HTTP/1.1"
         self.send_response(200)
         self.send_header("Content-Type", kind)
         self.send_header("Transfer-Encoding", "chunked")
+        self.send_header("Connection", "close")
         self.end_headers()
         for at in range(0, len(body), size):
             piece = body[at:at + size]
@@ -389,7 +427,8 @@ def tls_server(workdir):
     key = os.path.join(workdir, "tls-key.pem")
     subprocess.run(
         ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
-         "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+         "-days", "2", "-subj", "/CN=127.0.0.1",
+         "-addext", "subjectAltName=IP:127.0.0.1,DNS:radio.invalid",
          "-keyout", key, "-out", cert],
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -415,6 +454,63 @@ def read_commands():
     os._exit(0)
 
 
+def pipe(source, sink):
+    try:
+        while True:
+            data = source.recv(65536)
+            if not data:
+                break
+            sink.sendall(data)
+    except OSError:
+        pass
+    for sock in (source, sink):
+        try:
+            sock.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+
+def proxy_server(workdir):
+    """A forwarding proxy to this server's ports, whatever host a request names."""
+    log_path = os.path.join(workdir, "proxy.log")
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.bind(("127.0.0.1", 0))
+    sock.listen(64)
+
+    def serve(client):
+        head = b""
+        while b"\r\n\r\n" not in head and len(head) < 65536:
+            data = client.recv(65536)
+            if not data:
+                client.close()
+                return
+            head += data
+        line = head.split(b"\r\n", 1)[0].decode("latin-1")
+        with LOCK, open(log_path, "a") as log:
+            log.write(line + "\n")
+        method, target = line.split(" ")[:2]
+        if method == "CONNECT":
+            port = int(target.rsplit(":", 1)[1])
+        else:
+            port = urllib.parse.urlsplit(target).port or 80
+        upstream = socket.create_connection(("127.0.0.1", port))
+        if method == "CONNECT":
+            client.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+            head = head.split(b"\r\n\r\n", 1)[1]
+        # The server reads absolute-form requests as they are.
+        upstream.sendall(head)
+        threading.Thread(target=pipe, args=(upstream, client), daemon=True).start()
+        pipe(client, upstream)
+
+    def accept():
+        while True:
+            conn, _ = sock.accept()
+            threading.Thread(target=serve, args=(conn,), daemon=True).start()
+
+    threading.Thread(target=accept, daemon=True).start()
+    return sock.getsockname()[1]
+
+
 def main():
     global MP3
     parser = argparse.ArgumentParser()
@@ -431,8 +527,9 @@ def main():
     PORTS["silent"] = silent_listener()
     PORTS["dead"] = dead_port()
     PORTS["tls"] = tls_server(args.workdir)
-    print("PORT %d SILENT %d DEAD %d TLS %d" % (PORTS["http"], PORTS["silent"], PORTS["dead"], PORTS["tls"]),
-          flush=True)
+    PORTS["proxy"] = proxy_server(args.workdir)
+    print("PORT %d SILENT %d DEAD %d TLS %d PROXY %d"
+          % (PORTS["http"], PORTS["silent"], PORTS["dead"], PORTS["tls"], PORTS["proxy"]), flush=True)
     threading.Thread(target=read_commands, daemon=True).start()
     server.serve_forever()
 

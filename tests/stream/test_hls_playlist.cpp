@@ -42,13 +42,32 @@ void TestHlsPlaylist::readsMediaPlaylists()
     // Not judged here: the relay refuses it when it comes to fetch it.
     QCOMPARE(playlist.segments[3].address, QStringLiteral("file:///etc/passwd"));
 
+    // AES-128: each segment under the key last named, its IV given or left to its number.
     const HlsPlaylist ended = parseHlsPlaylist(
         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n"
-        "#EXTINF:2,\na.ts\n#EXT-X-ENDLIST\n",
+        "#EXTINF:2,\na.ts\n#EXT-X-KEY:METHOD=AES-128,URI=\"/k2?t=1\",IV=0x000102030405060708090A0B0C0D0E0F\n"
+        "#EXTINF:2,\nb.ts\n#EXT-X-KEY:METHOD=NONE\n#EXTINF:2,\nc.ts\n#EXT-X-ENDLIST\n",
         QStringLiteral("http://a.lk/x.m3u8"));
     QVERIFY(ended.ended);
-    QVERIFY(ended.encrypted);
-    QCOMPARE(ended.segments.front().sequence, 0);
+    QVERIFY(!ended.encrypted);
+    QCOMPARE(ended.segments.size(), size_t(3));
+    QCOMPARE(ended.segments[0].sequence, 0);
+    QCOMPARE(ended.segments[0].key, QStringLiteral("http://a.lk/k"));
+    QVERIFY(ended.segments[0].iv.isEmpty());
+    QCOMPARE(ended.segments[1].key, QStringLiteral("http://a.lk/k2?t=1"));
+    QCOMPARE(ended.segments[1].iv, QByteArray::fromHex("000102030405060708090a0b0c0d0e0f"));
+    QVERIFY(ended.segments[2].key.isEmpty());
+
+    // What the relay cannot decrypt marks the playlist so.
+    for (const QByteArray &key :
+         {QByteArray("METHOD=SAMPLE-AES,URI=\"k\""), QByteArray("METHOD=AES-128"),
+          QByteArray("METHOD=AES-128,URI=\"k\",IV=0x0102"),
+          QByteArray("METHOD=AES-128,URI=\"k\",IV=0xZZ02030405060708090a0b0c0d0e0f10")})
+        QVERIFY2(
+            parseHlsPlaylist("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:" + key + "\n#EXTINF:2,\na.ts\n",
+                             QStringLiteral("http://a.lk/x.m3u8"))
+                .encrypted,
+            key.constData());
 
     // No target duration: no media playlist.
     QVERIFY(parseHlsPlaylist("#EXTM3U\n#EXT-X-TARGETDURATION:nonsense\n#EXTINF:2,\na.ts\n",

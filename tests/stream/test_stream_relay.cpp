@@ -2,7 +2,7 @@
 #include "loopback_servers.h"
 
 #include "patience.h"
-#include "stream/socket.h"
+#include "stream/relay_client.h"
 #include "stream/stream_relay.h"
 
 #include <QFile>
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <netinet/in.h>
 #include <poll.h>
+#include <thread>
 #include <vector>
 
 using tarvoni::testing::kPatienceMs;
@@ -26,10 +27,11 @@ struct RelayedPath {
     QByteArray request;
 };
 
-RelayedPath relayed(int port, const QString &path, const QString &scheme = QStringLiteral("mmsh"))
+RelayedPath relayed(const StreamRelay &relay, int port, const QString &path,
+                    const QString &scheme = QStringLiteral("mmsh"))
 {
     const QUrl url(
-        StreamRelay::relayedAddress(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path)));
+        relay.relayedAddress(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port).arg(path)));
     return {url.port(), url.path(QUrl::FullyEncoded).toUtf8()};
 }
 
@@ -40,15 +42,15 @@ Socket connectTo(int port)
     address.sin_family = AF_INET;
     address.sin_port = htons(quint16(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connectWithin(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address, Clock::now() + 5s)
-        != ConnectResult::Connected)
+    if (!socket.valid()
+        || ::connect(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
         return Socket();
     return socket;
 }
 
 bool send(const Socket &socket, const QByteArray &data)
 {
-    return sendAll(socket.fd(), std::string_view(data.constData(), size_t(data.size())), Clock::now() + 5s);
+    return forward(socket.fd(), std::string_view(data.constData(), size_t(data.size())));
 }
 
 // True when the relay has closed `socket`; what it sent before goes to `received`.
@@ -100,9 +102,11 @@ private slots:
     void holdsNoMoreThanItsShareOfConnections();
     void closesAnEndlessAnswerHead_data();
     void closesAnEndlessAnswerHead();
+    void stopEndsEveryConnection();
 
 private:
     tarvoni::testing::LoopbackRadio m_radio;
+    StreamRelay m_relay;
     RelayedPath m_stream;
 };
 
@@ -110,7 +114,7 @@ void TestStreamRelay::initTestCase()
 {
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
-    m_stream = relayed(m_radio.port(), QStringLiteral("/stream"));
+    m_stream = relayed(m_relay, m_radio.port(), QStringLiteral("/stream"));
     QVERIFY(m_stream.relayPort != m_radio.port());
     QVERIFY(relayServes(m_stream));
 }
@@ -171,12 +175,32 @@ void TestStreamRelay::closesAnEndlessAnswerHead_data()
 void TestStreamRelay::closesAnEndlessAnswerHead()
 {
     QFETCH(QString, scheme);
-    const RelayedPath endless = relayed(m_radio.port(), QStringLiteral("/endless-head"), scheme);
+    const RelayedPath endless = relayed(m_relay, m_radio.port(), QStringLiteral("/endless-head"), scheme);
     const Socket client = connectTo(endless.relayPort);
     QVERIFY(send(client, "GET " + endless.request + " HTTP/1.0\r\nHost: x\r\n\r\n"));
     QByteArray received;
     QTRY_VERIFY_WITH_TIMEOUT(closedByRelay(client, &received), kPatienceMs);
     QCOMPARE(received, QByteArray());
+    QVERIFY(relayServes(m_stream));
+}
+
+void TestStreamRelay::stopEndsEveryConnection()
+{
+    StreamRelay relay;
+    const RelayedPath stream = relayed(relay, m_radio.port(), QStringLiteral("/stream"));
+    // One client with a stream under way, one that has not sent its request yet.
+    const Socket playing = connectTo(stream.relayPort);
+    QVERIFY(send(playing, "GET " + stream.request + " HTTP/1.0\r\nHost: x\r\n\r\n"));
+    QVERIFY(waitFor(playing.fd(), POLLIN, Clock::now() + 10s) > 0);
+    const Socket waiting = connectTo(stream.relayPort);
+    QVERIFY(waiting.valid());
+
+    std::thread stopping([&relay] { relay.stop(); });
+    QTRY_VERIFY_WITH_TIMEOUT(closedByRelay(playing) && closedByRelay(waiting), 10000);
+    stopping.join();
+    // Nothing goes through it any more.
+    const QString address = m_radio.url(QStringLiteral("/stream"));
+    QCOMPARE(relay.relayedAddress(address), address);
     QVERIFY(relayServes(m_stream));
 }
 

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <dlfcn.h>
 #include <sys/inotify.h>
@@ -211,8 +212,12 @@ void TestVlcMediaPlayer::playsLiveHlsWithoutPause_data()
     QTest::addColumn<QString>("status");
 
     // A sliding window of 2 s segments on a port other than 80: every reload and segment must
-    // reach that port, or the sound stops within the three segments joined at.
-    QTest::newRow("media playlist") << m_radio.url("/hls/live.m3u8?id=media") << "Playing";
+    // reach that port, or the sound stops within the three segments joined at. Where the server
+    // keeps connections open, the reloads and segments all come on the first one.
+    QTest::newRow("media playlist, one connection")
+        << m_radio.url("/hls/live.m3u8?id=media&reuse=media") << "Playing";
+    QTest::newRow("media playlist, AES-128, IV from the sequence")
+        << m_radio.url("/hls/live.m3u8?id=aes&aes=1") << "Playing";
     QTest::newRow("master playlist over https, variant's bit rate")
         << m_radio.tlsUrl("/hls/master.m3u8?id=master") << "Playing (128 kbps)";
 }
@@ -233,6 +238,13 @@ void TestVlcMediaPlayer::playsLiveHlsWithoutPause()
              qPrintable(log.texts.join(QLatin1String(" | "))));
     QCOMPARE(log.audioStarts, 0);
     player->stop();
+    const QString reuse = QUrlQuery(QUrl(address)).queryItemValue(QStringLiteral("reuse"));
+    if (!reuse.isEmpty()) {
+        const QList<QByteArray> counted =
+            loopbackGet(m_radio.port(), "/reuse?key=" + reuse.toUtf8()).split('\n').constLast().split(' ');
+        QVERIFY2(counted.size() == 2 && counted[0].toInt() > 5 && counted[1] == "1",
+                 counted.join(' ').constData());
+    }
 }
 
 void TestVlcMediaPlayer::failuresEndInPlainWords_data()
@@ -258,6 +270,11 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
     QTest::newRow("https certificate for another host")
         << QStringLiteral("https://localhost:%1/stream").arg(QUrl(m_radio.tlsUrl({})).port())
         << "Untrusted certificate from localhost";
+    const QString otherHost = QStringLiteral("https://localhost:%1/stream")
+                                  .arg(QUrl(m_radio.tlsUrl({})).port());
+    QTest::newRow("redirected to https, certificate for another host")
+        << m_radio.url("/moved?to=" + QString::fromLatin1(QUrl::toPercentEncoding(otherHost)))
+        << "Untrusted certificate from 127.0.0.1";
     QTest::newRow("hls variant no stream")
         << m_radio.url("/hls/master.m3u8?variant=file:///etc/hostname") << "Playlist entry refused: file:";
     QTest::newRow("hls segments no stream")

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <chrono>
-#include <string>
 #include <string_view>
-#include <sys/socket.h>
 
 namespace tarvoni::stream {
 
 using Clock = std::chrono::steady_clock;
 using Deadline = Clock::time_point;
+
+// The relay's side towards its clients on the loopback interface (the media engine): their
+// sockets, and the bytes sent to them. Every server is reached through net::Fetcher.
 
 // A socket descriptor that is closed when it goes away.
 class Socket {
@@ -40,18 +41,11 @@ int millisecondsUntil(Deadline deadline);
 // poll() on one descriptor until `deadline`, resumed after signals: > 0 when an event came.
 int waitFor(int fd, short events, Deadline deadline);
 
-// Sends everything unless the peer goes away or the socket takes nothing until `deadline`.
-bool sendAll(int fd, std::string_view data, Deadline deadline);
+// Sends all of `data` to the client; false when it goes away or takes no bytes for seconds.
+bool forward(int client, std::string_view data);
 
-enum class ConnectResult { Connected, Refused, NoAnswer, Cancelled };
-
-// Connects `fd` (made non-blocking) to `address` by `deadline`. While it waits, anything
-// arriving on `watchFd` (a client that sends or hangs up) ends the attempt as Cancelled.
-ConnectResult connectWithin(int fd, const sockaddr *address, socklen_t length, Deadline deadline,
-                            int watchFd = -1);
-
-// Resolves `host` and connects to the first of its addresses that answers, by `deadline`. While
-// it waits, anything arriving on `watchFd` ends the attempt. An invalid socket when none did.
-Socket connectToHost(const std::string &host, const std::string &port, Deadline deadline, int watchFd = -1);
+// Whether the client has hung up by `until`: it sends nothing after its request, so anything
+// to read is its end.
+bool clientGone(int client, Deadline until = Clock::now());
 
 } // namespace tarvoni::stream

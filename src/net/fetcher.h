@@ -1,0 +1,103 @@
+#pragma once
+
+#include "net/network_policy.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvoni::net {
+
+// How a transfer ended.
+enum class Outcome {
+    Done,                 // the whole answer came
+    Stopped,              // a handler had enough
+    Cancelled,            // cancel() was called, or the watched client went away
+    HostNotFound,         // the host name did not resolve
+    ConnectionRefused,    // every address refused the connection
+    NoAnswer,             // no connection in time, or the server went silent
+    ConnectionClosed,     // the server hung up (or reset) before its answer's head
+    UntrustedCertificate, // an https server (or one redirected to) whose certificate failed
+    SchemeRefused,        // a redirect to something other than http or https
+    Failed,               // anything else: a head too long, the answer cut short, ...
+};
+
+struct Request {
+    std::string url;
+    std::vector<std::string> headers; // "Name: value", replacing curl's own of that name
+    std::string method;               // empty: GET
+    bool http10 = false;
+    bool followRedirects = true;
+    std::chrono::milliseconds connectTime = kConnectTime;
+    // Nothing at all from the server for this long (once connected) ends it as NoAnswer.
+    std::chrono::milliseconds idleTime{15000};
+    std::chrono::milliseconds totalTime{0}; // zero: as long as it lasts
+};
+
+// Fetches one answer after another on one curl easy handle, in a poll loop on the calling
+// thread: body bytes are handed over as they arrive, and connections and TLS sessions are kept
+// for the next fetch to the same server. cancel() (any thread) or the watched client going
+// away ends a fetch within milliseconds, in a name look-up too.
+class Fetcher {
+public:
+    // Whatever arrives on `watchFd` ends a fetch as Cancelled once it shows that its peer has
+    // gone (bytes it sends meanwhile are read and dropped); -1 watches nothing.
+    explicit Fetcher(int watchFd = -1);
+    ~Fetcher();
+    Fetcher(const Fetcher &) = delete;
+    Fetcher &operator=(const Fetcher &) = delete;
+
+    // The head of the final answer (after redirects), status line to its empty line with each
+    // line ending in CR LF, once it is whole; an empty string for an answer without a head.
+    // False stops the fetch.
+    using HeadHandler = std::function<bool(const std::string &head)>;
+    // The body's bytes as they come, unchunked. False stops the fetch.
+    using BodyHandler = std::function<bool(std::string_view bytes)>;
+
+    Outcome fetch(const Request &request, const HeadHandler &onHead, const BodyHandler &onBody);
+
+    // Sets the idle time of the fetch under way, from a handler.
+    void setIdleTime(std::chrono::milliseconds idle) { m_idleTime = idle; }
+    // Where the last fetch ended up, redirects followed.
+    std::string effectiveUrl() const;
+    // Whether the last fetch's head was handed over.
+    bool headSeen() const { return m_headDelivered; }
+    // The lines of the last answer's head read so far, whole or not.
+    const std::string &headSoFar() const { return m_head; }
+
+    // Ends the fetch under way, and any later one, as Cancelled.
+    void cancel();
+
+private:
+    static size_t onHeaderLine(char *data, size_t size, size_t count, void *self);
+    static size_t onBodyBytes(char *data, size_t size, size_t count, void *self);
+    static int onConnected(void *self, char *, char *, int, int);
+    bool deliverHead();
+    bool clientGone();
+    Outcome outcomeOf(int code) const;
+
+    struct Handles;
+    std::unique_ptr<Handles> m_handles;
+    int m_watchFd;
+    std::atomic<bool> m_cancelled = false;
+
+    // The fetch under way.
+    const HeadHandler *m_onHead = nullptr;
+    const BodyHandler *m_onBody = nullptr;
+    bool m_following = false;
+    std::string m_head;
+    bool m_headComplete = false;
+    bool m_headDelivered = false;
+    bool m_stopped = false;
+    bool m_headTooLong = false;
+    bool m_connected = false;
+    std::chrono::milliseconds m_idleTime{0};
+    std::chrono::steady_clock::time_point m_lastActivity;
+};
+
+} // namespace tarvoni::net
