@@ -6,11 +6,19 @@
 #
 # In the fuzz tree (TARVONI_SANITIZE=fuzz, clang) it is built with libFuzzer and CTest runs it
 # as fuzz_<name> for TARVONI_FUZZ_SECONDS, from its seeds, its regressions and what earlier runs
-# in that tree added (corpus/<name>/ there). What it finds is written to fuzz-finds/ in that
-# tree: fix the fault, then copy the file into regressions/<name>/.
+# on this machine added (TARVONI_FUZZ_CORPUS/<name>/, kept in the user's cache like the compiler
+# cache, so that a fresh clone goes on from where the last run left off and each run adds to
+# what the fuzzing has covered). What it finds is written to fuzz-finds/ in that tree: fix the
+# fault, then copy the file into regressions/<name>/.
 # In every other tree it is built with a driver that reads each seed and regression once, as
 # the test fuzz_<name>_inputs (with _sanitized or _tsan in an instrumented tree).
-set(TARVONI_FUZZ_SECONDS 20 CACHE STRING "How long each fuzz target runs in the fuzz tree's tests")
+set(TARVONI_FUZZ_SECONDS 10 CACHE STRING "How long each fuzz target runs in the fuzz tree's tests")
+if(DEFINED ENV{HOME})
+    set(corpus_home $ENV{HOME}/.cache/tarvoni-radio-player/fuzz-corpus)
+else()
+    set(corpus_home ${PROJECT_BINARY_DIR}/tests/fuzz/corpus)
+endif()
+set(TARVONI_FUZZ_CORPUS ${corpus_home} CACHE PATH "Where the fuzz targets keep what they learn, run to run")
 
 function(tarvoni_add_fuzz_target name)
     cmake_parse_arguments(F "" "" "LIBS" ${ARGN})
@@ -22,7 +30,7 @@ function(tarvoni_add_fuzz_target name)
     if(TARVONI_SANITIZE STREQUAL "fuzz")
         add_executable(${target} fuzz_${name}.cpp)
         target_link_options(${target} PRIVATE -fsanitize=fuzzer)
-        set(corpus ${CMAKE_CURRENT_BINARY_DIR}/corpus/${name})
+        set(corpus ${TARVONI_FUZZ_CORPUS}/${name})
         set(finds ${PROJECT_BINARY_DIR}/fuzz-finds)
         file(MAKE_DIRECTORY ${corpus} ${finds})
         add_test(NAME ${target}
