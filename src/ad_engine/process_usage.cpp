@@ -1,5 +1,6 @@
 #include "process_usage.h"
 
+#include <QDir>
 #include <QFile>
 #include <QList>
 
@@ -35,6 +36,21 @@ std::int64_t statusKilobytes(const QByteArray &status, const QByteArray &name)
     return value.trimmed().split(' ').value(0).toLongLong() * 1024;
 }
 
+// How long the threads of `pid` have waited on a run queue, ready to run: the processor time a
+// busy process wanted and did not get while others had the processor.
+RendererBudget::Duration runQueueWait(qint64 pid)
+{
+    qint64 nanoseconds = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        // "<time on the processor> <time waiting to run> <time slices>", in nanoseconds.
+        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (schedstat.open(QIODevice::ReadOnly))
+            nanoseconds += schedstat.readAll().split(' ').value(1).toLongLong();
+    }
+    return RendererBudget::Duration(nanoseconds / 1000000);
+}
+
 } // namespace
 
 std::optional<RendererBudget::Sample> processUsage(qint64 pid)
@@ -49,7 +65,9 @@ std::optional<RendererBudget::Sample> processUsage(qint64 pid)
     RendererBudget::Sample sample;
     sample.at = std::chrono::duration_cast<RendererBudget::Duration>(
         std::chrono::steady_clock::now().time_since_epoch());
-    sample.cpu = RendererBudget::Duration(ticks * 1000 / ticksPerSecond);
+    // A page that keeps the processor busy on a machine that is busy too gets less of it than
+    // it wants, and might never be seen to take its 15 s: it counts what it waited for too.
+    sample.cpu = RendererBudget::Duration(ticks * 1000 / ticksPerSecond) + runQueueWait(pid);
     sample.memoryBytes = statusKilobytes(status, "RssAnon") + statusKilobytes(status, "RssShmem");
     return sample;
 }

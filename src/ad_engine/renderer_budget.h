@@ -21,7 +21,7 @@ public:
 
     struct Sample {
         Duration at;  // on a steady clock
-        Duration cpu; // the renderer's CPU time so far, user and system
+        Duration cpu; // the renderer's CPU time so far, user and system, and waited for
         std::int64_t memoryBytes = 0;
     };
 
