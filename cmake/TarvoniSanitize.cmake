@@ -2,9 +2,9 @@
 # (scripts/build.sh --sanitize, --tsan or --fuzz makes it):
 #
 # TARVONI_SANITIZE=address  build-sanitize/: AddressSanitizer and UndefinedBehaviorSanitizer over
-#                           the player, stream, engine and tray tests and the fuzz inputs
-# TARVONI_SANITIZE=thread   build-tsan/: ThreadSanitizer over the engine, stream, desktop and tray
-#                           tests
+#                           the player, playlist, stream, engine and tray tests and the fuzz inputs
+# TARVONI_SANITIZE=thread   build-tsan/: ThreadSanitizer over the engine, playlist, stream, desktop
+#                           and tray tests
 # TARVONI_SANITIZE=fuzz     build-fuzz/, compiled by clang: the fuzz targets under libFuzzer, with
 #                           AddressSanitizer and UndefinedBehaviorSanitizer
 # (empty)                   the ordinary tree: its CTest run also runs the tests of those trees
@@ -27,7 +27,7 @@ set(TARVONI_SANITIZE_BUILD_DIRS
 set(supp ${PROJECT_SOURCE_DIR}/tests)
 if(TARVONI_SANITIZE STREQUAL "address")
     # The web engine and everything that links it stay out of this tree.
-    set(TARVONI_SANITIZE_TEST_DIRS player stream vlc tray ad_engine fuzz)
+    set(TARVONI_SANITIZE_TEST_DIRS player playlist stream vlc tray ad_engine fuzz)
     set(TARVONI_TEST_SUFFIX _sanitized)
     set(TARVONI_TEST_LABEL sanitize)
     set(flags -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
@@ -44,7 +44,7 @@ elseif(TARVONI_SANITIZE STREQUAL "thread")
     # The threads: the UI thread, the engine's creation worker and reaper, the relay's and the
     # probe's threads, Qt D-Bus's own thread, and libVLC's.
     # (tests/player/ holds the loopback servers the others use.)
-    set(TARVONI_SANITIZE_TEST_DIRS player stream vlc desktop tray)
+    set(TARVONI_SANITIZE_TEST_DIRS player playlist stream vlc desktop tray)
     set(TARVONI_TEST_SUFFIX _tsan)
     set(TARVONI_TEST_LABEL tsan)
     set(flags -fsanitize=thread -fno-omit-frame-pointer)

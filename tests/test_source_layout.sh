@@ -10,8 +10,9 @@ status=0
 allowed() {
     case $1 in
     winapi | net | player | ads | desktop) echo "" ;;
-    stream) echo "net player" ;;
-    vlc) echo "net player stream" ;;
+    playlist) echo "net player" ;;
+    stream) echo "net player playlist" ;;
+    vlc) echo "net player playlist stream" ;;
     tray) echo "winapi" ;;
     tray_qt) echo "tray winapi" ;;
     ad_engine) echo "ads net" ;;

@@ -2,8 +2,8 @@
 
 #include "net/fetcher.h"
 #include "player/stream_scheme.h"
+#include "playlist/hls_playlist.h"
 #include "stream/answer_head.h"
-#include "stream/hls_playlist.h"
 #include "stream/relay_client.h"
 #include "stream/relay_report.h"
 #include "stream/segment_decrypter.h"
@@ -20,6 +20,9 @@ namespace tarvoni::stream {
 namespace {
 
 using namespace std::chrono_literals;
+using playlist::HlsPlaylist;
+using playlist::kLongestHlsPlaylist;
+using playlist::parseHlsPlaylist;
 using std::chrono::milliseconds;
 
 // A server may take this long for each step of a playlist's or a segment's answer.

@@ -1,8 +1,8 @@
 #include "stream/http_relay.h"
 
 #include "net/fetcher.h"
+#include "playlist/hls_playlist.h"
 #include "stream/answer_head.h"
-#include "stream/hls_playlist.h"
 #include "stream/hls_relay.h"
 #include "stream/icy_metadata.h"
 #include "stream/relay_client.h"
@@ -88,13 +88,16 @@ public:
         m_body.append(bytes);
         const bool startsLikePlaylist = m_body.find("#EXTM3U") < 4;
         if ((m_body.size() >= kPlaylistSniff && !startsLikePlaylist)
-            || m_body.size() > size_t(kLongestHlsPlaylist))
+            || m_body.size() > size_t(playlist::kLongestHlsPlaylist))
             return letGo();
         return true;
     }
 
     // After the answer's end: whether what was held back is an HLS playlist, now relayed.
-    bool holdsHlsPlaylist() const { return m_holding && isHlsPlaylist(QByteArray::fromStdString(m_body)); }
+    bool holdsHlsPlaylist() const
+    {
+        return m_holding && playlist::isHlsPlaylist(QByteArray::fromStdString(m_body));
+    }
     QByteArray heldBody() const { return QByteArray::fromStdString(m_body); }
     // Sends on what was held back.
     bool letGo()

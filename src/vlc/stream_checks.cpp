@@ -6,14 +6,14 @@
 #include "vlc_entry.h"
 
 #include "player/stream_address.h"
-#include "stream/stream_probe.h"
+#include "playlist/stream_probe.h"
 
 #include <algorithm>
 
 namespace tarvoni::vlc {
 
-using stream::ProbeResult;
-using stream::probeStream;
+using playlist::ProbeResult;
+using playlist::probeStream;
 
 void VlcMediaPlayer::probe(const QString &address)
 {

@@ -1,13 +1,13 @@
 // The HLS playlist reader on any text a server may send for a playlist.
 
 #include "fuzz_check.h"
-#include "stream/hls_playlist.h"
+#include "playlist/hls_playlist.h"
 
 #include <QString>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    using namespace tarvoni::stream;
+    using namespace tarvoni::playlist;
     const QByteArray body(reinterpret_cast<const char *>(data), qsizetype(size));
     const HlsPlaylist playlist = parseHlsPlaylist(
         body, QStringLiteral("http://radio.example.lk:5552/live/index.m3u8"));

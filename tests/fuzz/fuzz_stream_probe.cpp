@@ -2,7 +2,7 @@
 // line.
 
 #include "fuzz_check.h"
-#include "stream/stream_probe.h"
+#include "playlist/stream_probe.h"
 
 #include <QByteArray>
 
@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace tarvoni;
     const QByteArray head = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    const FailureReport report = stream::classifyResponse(head);
+    const FailureReport report = playlist::classifyResponse(head);
     FUZZ_CHECK(report.kind == Failure::NotAudio || report.kind == Failure::ServerStatus);
     if (report.kind == Failure::ServerStatus)
         FUZZ_CHECK(report.httpStatus >= 100 && report.httpStatus <= 999 && report.httpStatus / 100 != 2);

@@ -1,7 +1,7 @@
 #include "playlist_check.h"
 
 #include "fuzz_check.h"
-#include "stream/playlist_entry_list.h"
+#include "playlist/playlist_entry_list.h"
 
 #include <QUrl>
 
@@ -19,7 +19,7 @@ QString playlistText(const uint8_t *data, size_t size)
 
 void checkEntries(const QStringList &entries)
 {
-    FUZZ_CHECK(entries.size() <= stream::kMostPlaylistEntries);
+    FUZZ_CHECK(entries.size() <= playlist::kMostPlaylistEntries);
     for (const QString &entry : entries) {
         const QUrl url(entry, QUrl::StrictMode);
         FUZZ_CHECK(!url.scheme().isEmpty());

@@ -1,13 +1,13 @@
-#include "stream/stream_probe.h"
+#include "playlist/stream_probe.h"
 
 #include "net/fetcher.h"
-#include "stream/hls_playlist.h"
+#include "playlist/hls_playlist.h"
 
 #include <QUrl>
 
 #include <algorithm>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 namespace {
 
@@ -115,4 +115,4 @@ ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeou
     return result;
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

@@ -1,8 +1,8 @@
-#include "stream/playlist_entry_list.h"
+#include "playlist/playlist_entry_list.h"
 
 #include <QUrl>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 bool PlaylistEntryList::add(const QString &entry)
 {
@@ -17,4 +17,4 @@ bool PlaylistEntryList::add(const QString &entry)
     return !full();
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

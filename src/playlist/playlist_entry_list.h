@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 // A stream session tries no more entries than this; a playlist is read no further.
 constexpr qsizetype kMostPlaylistEntries = kMostEntriesPerAttempt;
@@ -29,4 +29,4 @@ private:
     QStringList m_entries;
 };
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

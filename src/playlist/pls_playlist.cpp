@@ -1,12 +1,12 @@
-#include "stream/pls_playlist.h"
+#include "playlist/pls_playlist.h"
 
-#include "stream/ini_playlist.h"
+#include "playlist/ini_playlist.h"
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 QStringList plsEntries(const QString &text, const QString &base)
 {
     return iniPlaylistEntries(text, QStringLiteral("File"), base);
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

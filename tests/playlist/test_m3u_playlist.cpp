@@ -1,9 +1,9 @@
 // M3U playlists, with and without their header.
-#include "stream/m3u_playlist.h"
+#include "playlist/m3u_playlist.h"
 
 #include <QTest>
 
-using namespace tarvoni::stream;
+using namespace tarvoni::playlist;
 
 class TestM3uPlaylist : public QObject {
     Q_OBJECT

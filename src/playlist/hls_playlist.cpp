@@ -1,11 +1,11 @@
-#include "stream/hls_playlist.h"
+#include "playlist/hls_playlist.h"
 
 #include <QList>
 #include <QUrl>
 
 #include <cmath>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 namespace {
 
@@ -167,4 +167,4 @@ HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base)
     return playlist;
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

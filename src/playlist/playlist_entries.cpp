@@ -1,11 +1,11 @@
-#include "stream/playlist_entries.h"
+#include "playlist/playlist_entries.h"
 
-#include "stream/asx_playlist.h"
-#include "stream/m3u_playlist.h"
-#include "stream/pls_playlist.h"
-#include "stream/reference_playlist.h"
+#include "playlist/asx_playlist.h"
+#include "playlist/m3u_playlist.h"
+#include "playlist/pls_playlist.h"
+#include "playlist/reference_playlist.h"
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 QStringList playlistEntries(const QByteArray &body, const QString &base)
 {
@@ -22,4 +22,4 @@ QStringList playlistEntries(const QByteArray &body, const QString &base)
     return m3uEntries(text, base);
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

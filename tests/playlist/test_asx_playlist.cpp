@@ -1,9 +1,9 @@
 // ASX playlists as stations' servers write them.
-#include "stream/asx_playlist.h"
+#include "playlist/asx_playlist.h"
 
 #include <QTest>
 
-using namespace tarvoni::stream;
+using namespace tarvoni::playlist;
 
 class TestAsxPlaylist : public QObject {
     Q_OBJECT

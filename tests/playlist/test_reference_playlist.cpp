@@ -1,9 +1,9 @@
 // The "[Reference]" files Windows Media servers answer with.
-#include "stream/reference_playlist.h"
+#include "playlist/reference_playlist.h"
 
 #include <QTest>
 
-using namespace tarvoni::stream;
+using namespace tarvoni::playlist;
 
 class TestReferencePlaylist : public QObject {
     Q_OBJECT

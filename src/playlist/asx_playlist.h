@@ -3,10 +3,10 @@
 #include <QString>
 #include <QStringList>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 // The addresses of an ASX playlist's <ref href="..."> elements, in order, at most
 // kMostPlaylistEntries of them; relative ones resolved against `base`.
 QStringList asxEntries(const QString &text, const QString &base);
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

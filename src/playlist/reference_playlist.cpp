@@ -1,12 +1,12 @@
-#include "stream/reference_playlist.h"
+#include "playlist/reference_playlist.h"
 
-#include "stream/ini_playlist.h"
+#include "playlist/ini_playlist.h"
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 QStringList referenceEntries(const QString &text, const QString &base)
 {
     return iniPlaylistEntries(text, QStringLiteral("Ref"), base);
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

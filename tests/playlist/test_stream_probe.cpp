@@ -2,7 +2,7 @@
 #include "loopback_servers.h"
 
 #include "patience.h"
-#include "stream/stream_probe.h"
+#include "playlist/stream_probe.h"
 
 #include <QTest>
 #include <future>
@@ -10,7 +10,7 @@
 
 using tarvoni::testing::kPatienceMs;
 using namespace tarvoni;
-using namespace tarvoni::stream;
+using namespace tarvoni::playlist;
 using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(tarvoni::FailureReport)

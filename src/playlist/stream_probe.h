@@ -1,14 +1,14 @@
 #pragma once
 
 #include "player/status_text.h"
-#include "stream/playlist_entries.h"
+#include "playlist/playlist_entries.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 // What the start of a server's answer says about the stream, given that libVLC could not
 // play it: an HTTP/ICY error status, or content that is no audio.
@@ -25,4 +25,4 @@ struct ProbeResult {
 // probe ends after three times `timeout` whatever the server sends: call it off the UI thread.
 ProbeResult probeStream(const QString &address, std::chrono::milliseconds timeout);
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

@@ -1,10 +1,10 @@
-#include "stream/asx_playlist.h"
+#include "playlist/asx_playlist.h"
 
-#include "stream/playlist_entry_list.h"
+#include "playlist/playlist_entry_list.h"
 
 #include <QRegularExpression>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 namespace {
 
@@ -34,4 +34,4 @@ QStringList asxEntries(const QString &text, const QString &base)
     return list.entries();
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

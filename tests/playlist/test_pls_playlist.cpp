@@ -1,9 +1,9 @@
 // PLS playlists as Shoutcast and Icecast servers write them.
-#include "stream/pls_playlist.h"
+#include "playlist/pls_playlist.h"
 
 #include <QTest>
 
-using namespace tarvoni::stream;
+using namespace tarvoni::playlist;
 
 class TestPlsPlaylist : public QObject {
     Q_OBJECT

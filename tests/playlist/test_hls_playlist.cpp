@@ -1,9 +1,9 @@
 // HLS playlists as live radio servers write them.
-#include "stream/hls_playlist.h"
+#include "playlist/hls_playlist.h"
 
 #include <QTest>
 
-using namespace tarvoni::stream;
+using namespace tarvoni::playlist;
 using std::chrono::milliseconds;
 
 class TestHlsPlaylist : public QObject {

@@ -1,10 +1,10 @@
-#include "stream/ini_playlist.h"
+#include "playlist/ini_playlist.h"
 
-#include "stream/playlist_entry_list.h"
+#include "playlist/playlist_entry_list.h"
 
 #include <QRegularExpression>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 QStringList iniPlaylistEntries(const QString &text, const QString &key, const QString &base)
 {
@@ -19,4 +19,4 @@ QStringList iniPlaylistEntries(const QString &text, const QString &key, const QS
     return list.entries();
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

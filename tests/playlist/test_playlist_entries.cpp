@@ -1,9 +1,9 @@
 // Playlists recognised by their content, whatever their name or type says.
-#include "stream/playlist_entries.h"
+#include "playlist/playlist_entries.h"
 
 #include <QTest>
 
-using namespace tarvoni::stream;
+using namespace tarvoni::playlist;
 
 class TestPlaylistEntries : public QObject {
     Q_OBJECT

@@ -1,8 +1,8 @@
-#include "stream/m3u_playlist.h"
+#include "playlist/m3u_playlist.h"
 
-#include "stream/playlist_entry_list.h"
+#include "playlist/playlist_entry_list.h"
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 QStringList m3uEntries(const QString &text, const QString &base)
 {
@@ -21,4 +21,4 @@ QStringList m3uEntries(const QString &text, const QString &base)
     return list.entries();
 }
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist

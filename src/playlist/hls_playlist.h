@@ -6,7 +6,7 @@
 #include <chrono>
 #include <vector>
 
-namespace tarvoni::stream {
+namespace tarvoni::playlist {
 
 // An HTTP Live Streaming playlist (RFC 8216) as far as a radio needs it: a master playlist's
 // variants, or a media playlist's segments. Addresses are resolved against the playlist's own
@@ -51,4 +51,4 @@ bool isHlsPlaylist(const QByteArray &body);
 // a variant nor a media playlist with a target duration comes back with neither.
 HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base);
 
-} // namespace tarvoni::stream
+} // namespace tarvoni::playlist
