@@ -7,7 +7,10 @@
 //
 //   bench_player_latency [runs] [name]   (default 15 runs per case; only the cases whose name
 //                                         contains `name`, when given)
+// Run through tests/in_private_network.sh as root, it also plays a dual-stack host whose IPv6
+// drops every packet.
 #include "loopback_servers.h"
+#include "private_network.h"
 
 #include "vlc/create_media_player.h"
 
@@ -195,6 +198,14 @@ int main(int argc, char **argv)
          radio.url(QStringLiteral("/list.pls"))},
         {"asx, first entry dead", radio.url(QStringLiteral("/deadfirst.asx")), {}},
     };
+    // A host whose IPv6 drops every packet: only in a network of the bench's own.
+    testing::BrokenIpv6 brokenIpv6;
+    if (brokenIpv6.start(&error))
+        cases.push_back({"http, no burst, IPv6 dropped",
+                         QStringLiteral("http://dual-stack.test:%1/stream?burst=0").arg(radio.port()),
+                         {}});
+    else
+        std::fprintf(stderr, "broken IPv6 left out: %s\n", qPrintable(error));
     if (haveIcecast)
         cases.push_back(
             {"Icecast (32 KiB burst)", icecast.streamUrl(), radio.url(QStringLiteral("/stream"))});

@@ -4,6 +4,7 @@
 #include "loopback_servers.h"
 #include "patience.h"
 #include "player_test_support.h"
+#include "private_network.h"
 
 #include "desktop/network_watcher.h"
 #include "vlc/vlc_media_player.h"
@@ -16,7 +17,6 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace tarvoni;
@@ -69,18 +69,6 @@ QByteArray withLength(QByteArray bytes, quint32 length)
 bool isPlaying(const MediaPlayer &player)
 {
     return player.status().startsWith(QLatin1String("Playing"));
-}
-
-// Why this process may not take its network down and up again, or empty when it may: only in
-// the namespace of its own that tests/in_private_network.sh made, never in the machine's.
-QString whyNoPrivateNetwork()
-{
-    const QByteArray outer = qgetenv("TARVONI_OUTER_NETWORK");
-    char own[64] = {};
-    const ssize_t length = readlink("/proc/self/ns/net", own, sizeof own - 1);
-    if (geteuid() != 0 || outer.isEmpty() || length <= 0 || outer == QByteArray(own, int(length)))
-        return QStringLiteral("needs a network namespace of its own: run through ctest as root");
-    return {};
 }
 
 bool ip(const QStringList &arguments)

@@ -1,7 +1,10 @@
-// The player on a network whose proxy the environment names: every kind of station still goes
-// through the relay, and the relay through the proxy, unless no_proxy says otherwise.
+// The player on networks that listeners have. Where the environment names a proxy, every kind
+// of station still goes through the relay, and the relay through the proxy, unless no_proxy
+// says otherwise. Where a host's IPv6 address drops every packet, its IPv4 address plays.
 #include "loopback_servers.h"
+#include "patience.h"
 #include "player_test_support.h"
+#include "private_network.h"
 
 #include "vlc/create_media_player.h"
 
@@ -13,26 +16,28 @@
 using namespace tarvoni;
 using namespace tarvoni::testing;
 
-class TestProxiedPlayback : public QObject {
+class TestListenerNetworks : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void playsThroughTheProxy_data();
     void playsThroughTheProxy();
+    void playsFromIpv4WhenIpv6IsDropped_data();
+    void playsFromIpv4WhenIpv6IsDropped();
 
 private:
     LoopbackRadio m_radio;
 };
 
-void TestProxiedPlayback::initTestCase()
+void TestListenerNetworks::initTestCase()
 {
     QString error;
     QVERIFY2(m_radio.start(&error), qPrintable(error));
     qputenv("SSL_CERT_FILE", QFile::encodeName(m_radio.certificateFile()));
 }
 
-void TestProxiedPlayback::playsThroughTheProxy_data()
+void TestListenerNetworks::playsThroughTheProxy_data()
 {
     QTest::addColumn<QString>("variables"); // "name=value" pairs, split by spaces
     QTest::addColumn<QString>("address");   // radio.invalid resolves nowhere but at the proxy
@@ -60,7 +65,7 @@ void TestProxiedPlayback::playsThroughTheProxy_data()
         << "-";
 }
 
-void TestProxiedPlayback::playsThroughTheProxy()
+void TestListenerNetworks::playsThroughTheProxy()
 {
     QFETCH(QString, variables);
     QFETCH(QString, address);
@@ -81,7 +86,7 @@ void TestProxiedPlayback::playsThroughTheProxy()
     auto player = createMediaPlayer(nullptr, {QStringLiteral("--aout=adummy")}, testOptions());
     StatusLog log(player.get());
     player->setUrl(address);
-    QTRY_COMPARE_WITH_TIMEOUT(player->status(), status, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), status, kPatienceMs);
     const QByteArray seen = m_radio.proxyLog().mid(before.size());
     // The engine talks to the relay alone, never through the proxy.
     QVERIFY2(!seen.contains("127.0.0.1"), seen.constData());
@@ -92,5 +97,37 @@ void TestProxiedPlayback::playsThroughTheProxy()
     player->stop();
 }
 
-QTEST_GUILESS_MAIN(TestProxiedPlayback)
-#include "test_proxied_playback.moc"
+void TestListenerNetworks::playsFromIpv4WhenIpv6IsDropped_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("status");
+
+    // The relay and the probe both reach the host; HLS reaches it again for every segment.
+    QTest::newRow("http stream") << "/stream?title=Both%20Ways"
+                                 << "Playing: Both Ways";
+    QTest::newRow("hls") << "/hls/live.m3u8?id=dual"
+                         << "Playing";
+}
+
+void TestListenerNetworks::playsFromIpv4WhenIpv6IsDropped()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, status);
+
+    BrokenIpv6 brokenIpv6;
+    QString error;
+    if (!brokenIpv6.start(&error))
+        QSKIP(qPrintable(error));
+    auto player = createMediaPlayer(nullptr, {QStringLiteral("--aout=adummy")}, testOptions());
+    StatusLog log(player.get());
+    player->setUrl(QStringLiteral("http://dual-stack.test:%1%2").arg(m_radio.port()).arg(path));
+    QTRY_COMPARE_WITH_TIMEOUT(player->status(), status, kPatienceMs);
+    QVERIFY2(brokenIpv6.droppedPackets() > 0, "IPv6 was never tried");
+    // Played at the first try: the dropped address cost a moment, never a failure.
+    QCOMPARE(log.audioStarts, 1);
+    QVERIFY2(!log.contains(QStringLiteral("No answer")), qPrintable(log.texts.join(QLatin1String(" | "))));
+    player->stop();
+}
+
+QTEST_GUILESS_MAIN(TestListenerNetworks)
+#include "test_listener_networks.moc"
