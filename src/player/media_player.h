@@ -35,7 +35,8 @@ public:
     // stopped or given up. Both change only together with the status text.
     virtual bool isActive() const { return false; }
     // The network may have come back: a station waiting to reconnect tries at once instead of
-    // waiting out its back-off. Anything else (playing, connecting, stopped) goes on as it is.
+    // waiting out its back-off; one in the middle of an attempt tries again at once should that
+    // attempt fail. Anything else (playing, connecting, stopped) goes on as it is.
     virtual void reconnectNowIfWaiting() {}
 
 signals:

@@ -3,6 +3,7 @@
 #include "stream_scheme.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tarvoni {
 
@@ -34,6 +35,7 @@ void StreamSession::clear()
     m_queue.clear();
     m_current.clear();
     m_attempt = 0;
+    m_networkBack = false;
 }
 
 SessionAction StreamSession::entryEnded(EntryEnd how, const QStringList &subItems)
@@ -133,6 +135,8 @@ SessionAction StreamSession::scheduleReconnect(bool stalled)
     action.kind = SessionAction::Kind::Reconnect;
     action.wait = std::min<std::chrono::milliseconds>(m_options.firstReconnectWait * (1 << doublings),
                                                       m_options.maxReconnectWait);
+    if (std::exchange(m_networkBack, false))
+        action.wait = {};
     action.attempt = m_attempt;
     action.stalled = stalled;
     return action;

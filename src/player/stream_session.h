@@ -68,7 +68,14 @@ public:
     // What the probe of the entry last handed out found.
     SessionAction probeAnswered(const FailureReport &failure, const QStringList &playlistEntries);
     // The entry last handed out is playing: a later drop starts counting attempts anew.
-    void entryPlaying() { m_attempt = 0; }
+    void entryPlaying()
+    {
+        m_attempt = 0;
+        m_networkBack = false;
+    }
+    // The network may have come back during a reconnect attempt, begun before it did: should
+    // that attempt fail, the next one follows at once (a wait of zero).
+    void networkMayBeBack() { m_networkBack = m_attempt > 0; }
     // Stopped: nothing more to try.
     void clear();
 
@@ -84,7 +91,8 @@ private:
     QString m_station;
     QString m_current;
     std::deque<QString> m_queue;
-    int m_attempt = 0;       // reconnect attempt; 0 while not reconnecting
+    int m_attempt = 0; // reconnect attempt; 0 while not reconnecting
+    bool m_networkBack = false;
     int m_opened = 0;        // entries handed out in this attempt
     int m_openedEntries = 0; // of which playlist entries
     bool m_fromPlaylist = false;

@@ -201,6 +201,10 @@ void VlcMediaPlayer::perform(const SessionAction &action)
         probe(action.address);
         break;
     case SessionAction::Kind::Reconnect: {
+        if (action.wait.count() == 0) {
+            perform(m_session.reconnect());
+            break;
+        }
         m_reconnectTimer.start(action.wait);
         PlayerState waiting;
         waiting.kind = PlayerState::Kind::WaitingToReconnect;
@@ -381,8 +385,10 @@ bool VlcMediaPlayer::isActive() const
 
 void VlcMediaPlayer::reconnectNowIfWaiting()
 {
-    if (!m_reconnectTimer.isActive())
+    if (!m_reconnectTimer.isActive()) {
+        m_session.networkMayBeBack();
         return;
+    }
     // One attempt: should it fail, the back-off goes on doubling from where it was.
     m_reconnectTimer.stop();
     perform(m_session.reconnect());

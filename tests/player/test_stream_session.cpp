@@ -27,8 +27,9 @@ QString described(const SessionAction &action)
     return QStringLiteral("fail: ") + status::failed(action.failure, QStringLiteral("h"));
 }
 
-// One step: "start ADDRESS", "reconnect", "playing", "nosound [ENTRY...]", "notaudio", "lost",
-// "stalled", "probe noanswer|notaudio [ENTRY...]". Each but "playing" gives the next action.
+// One step: "start ADDRESS", "reconnect", "playing", "networkback", "nosound [ENTRY...]",
+// "notaudio", "lost", "stalled", "probe noanswer|notaudio [ENTRY...]". Each but "playing" and
+// "networkback" gives the next action.
 std::optional<SessionAction> step(StreamSession &session, const QString &line)
 {
     QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -39,6 +40,10 @@ std::optional<SessionAction> step(StreamSession &session, const QString &line)
         return session.reconnect();
     if (verb == QLatin1String("playing")) {
         session.entryPlaying();
+        return std::nullopt;
+    }
+    if (verb == QLatin1String("networkback")) {
+        session.networkMayBeBack();
         return std::nullopt;
     }
     if (verb == QLatin1String("nosound"))
@@ -122,6 +127,15 @@ void TestStreamSession::decidesWhatFollows_data()
                        "wait 4000 ms",
                        "open http://s/live (attempt 3)",
                        "wait 1000 ms"};
+    QTest::newRow("network back during an attempt: the next one at once, then the back-off")
+        << QStringList{"start http://s/live", "playing", "networkback", "lost",   "reconnect",
+                       "networkback",         "nosound", "reconnect",   "nosound"}
+        << QStringList{"open http://s/live",
+                       "wait 1000 ms",
+                       "open http://s/live (attempt 1)",
+                       "wait 0 ms",
+                       "open http://s/live (attempt 2)",
+                       "wait 4000 ms"};
     QTest::newRow("a new start forgets the attempts")
         << QStringList{"start http://s/live", "lost", "reconnect", "start http://s/other", "nosound"}
         << QStringList{"open http://s/live", "wait 1000 ms", "open http://s/live (attempt 1)",
