@@ -269,7 +269,9 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
     // BENCH_PROGRAM_LOG=<file>: the program's stderr (with TARVONI_VLC_VERBOSE, the engine's log).
     if (qEnvironmentVariableIsSet("BENCH_PROGRAM_LOG"))
         run.process.setStandardErrorFile(qEnvironmentVariable("BENCH_PROGRAM_LOG"), QIODevice::Append);
-    b.desk.launch(run.process, QStringLiteral(TARVONI_BENCH_PROGRAM), programArgs(b), extra);
+    // BENCH_PROGRAM=<file>: another build of the program, as bench/program/before_and_after.sh runs.
+    const QString program = qEnvironmentVariable("BENCH_PROGRAM", QStringLiteral(TARVONI_BENCH_PROGRAM));
+    b.desk.launch(run.process, program, programArgs(b), extra);
     if (!waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000) || !run.readButtons())
         return false;
     if (figures)
