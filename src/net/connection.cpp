@@ -1,0 +1,127 @@
+#include "net/connection.h"
+
+#include "net/network_policy.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+#include <optional>
+
+namespace tarvoni::net {
+
+namespace {
+
+// The longest a poll waits before looking at the clock again.
+constexpr int kLongestPollMs = 1000;
+
+} // namespace
+
+struct Connection::Handles {
+    CURLM *multi = nullptr;
+    CURL *easy = nullptr;
+    bool added = false;
+
+    Handles()
+    {
+        static std::once_flag once;
+        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+        multi = curl_multi_init();
+        easy = curl_easy_init();
+    }
+    ~Handles()
+    {
+        // Taking a connect-only transfer out of its multi handle closes its connection.
+        if (added)
+            curl_multi_remove_handle(multi, easy);
+        curl_easy_cleanup(easy);
+        curl_multi_cleanup(multi);
+    }
+};
+
+Connection::Connection()
+    : m_handles(std::make_unique<Handles>())
+{
+}
+
+Connection::~Connection()
+{
+    cancel();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void Connection::open(const std::string &host, std::uint16_t port, Kind kind, Opened opened)
+{
+    if (m_worker.joinable())
+        return;
+    m_worker = std::thread(
+        [this, host, port, kind, opened = std::move(opened)] { opened(connect(host, port, kind)); });
+}
+
+void Connection::cancel()
+{
+    m_cancelled = true;
+    curl_multi_wakeup(m_handles->multi);
+}
+
+int Connection::socket()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    return m_socket;
+}
+
+Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind kind)
+{
+    CURL *const easy = m_handles->easy;
+    CURLM *const multi = m_handles->multi;
+    if (!easy || !multi)
+        return Outcome::Failed;
+    applyNetworkPolicy(easy);
+    // Plain http in curl's eyes either way: the owner's client does its own TLS.
+    const bool v6 = host.find(':') != std::string::npos;
+    const std::string url = "http://" + (v6 ? '[' + host + ']' : host) + ':' + std::to_string(port) + '/';
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 1L);
+    // curl picks http_proxy for an http address by itself; a tunnel's is https_proxy's.
+    if (kind == Kind::Tunnel)
+        curl_easy_setopt(easy, CURLOPT_PROXY, httpsProxy().c_str());
+
+    std::optional<Outcome> early;
+    CURLcode result = CURLE_OK;
+    curl_multi_add_handle(multi, easy);
+    m_handles->added = true;
+    for (int running = 1;;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            early = Outcome::Failed;
+            break;
+        }
+        if (running == 0)
+            break;
+        if (m_cancelled) {
+            early = Outcome::Cancelled;
+            break;
+        }
+        if (curl_multi_poll(multi, nullptr, 0, kLongestPollMs, nullptr) != CURLM_OK) {
+            early = Outcome::Failed;
+            break;
+        }
+    }
+    int left = 0;
+    while (CURLMsg *message = curl_multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE)
+            result = message->data.result;
+    }
+    if (early)
+        return *early;
+    if (result != CURLE_OK)
+        return outcomeOfTransfer(result, easy);
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
+        return Outcome::Failed;
+    m_socket = socket;
+    return m_cancelled ? Outcome::Cancelled : Outcome::Done;
+}
+
+} // namespace tarvoni::net
