@@ -1,6 +1,11 @@
 #include "ad_engine/proxy_connection.h"
 
+#include "net/connection.h"
+
 #include <QTcpSocket>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tarvoni {
 
@@ -31,6 +36,7 @@ ProxyConnection::~ProxyConnection()
     m_engine->disconnect(this);
     if (m_server)
         m_server->disconnect(this);
+    m_upstream.reset();
 }
 
 void ProxyConnection::abort()
@@ -76,18 +82,38 @@ void ProxyConnection::startFetch(const ProxyRequest &request)
     m_tunnel = request.kind == ProxyRequest::Kind::Tunnel;
     m_up.prepend(request.upstream);
     m_stage = Stage::Connecting;
+    m_upstream = std::make_unique<net::Connection>();
+    // The worker hands the outcome over to this thread; one that comes after the connection has
+    // gone is dropped with its events.
+    m_upstream->open(
+        request.host.toStdString(), request.port,
+        m_tunnel ? net::Connection::Kind::Tunnel : net::Connection::Kind::Http, [this](net::Outcome outcome) {
+            QMetaObject::invokeMethod(
+                this, [this, outcome] { serverOpened(outcome == net::Outcome::Done); }, Qt::QueuedConnection);
+        });
+}
+
+void ProxyConnection::serverOpened(bool opened)
+{
+    if (m_stage != Stage::Connecting)
+        return;
+    // The socket stays the network layer's to close: Qt is given a copy of its own.
+    const int socket = opened ? ::fcntl(m_upstream->socket(), F_DUPFD_CLOEXEC, 0) : -1;
+    if (socket < 0) {
+        fail(502);
+        return;
+    }
     m_server = new QTcpSocket(this);
     m_server->setReadBufferSize(kReadChunk);
-    connect(m_server, &QTcpSocket::connected, this, &ProxyConnection::serverConnected);
+    if (!m_server->setSocketDescriptor(socket)) {
+        ::close(socket);
+        fail(502);
+        return;
+    }
     connect(m_server, &QTcpSocket::readyRead, this, &ProxyConnection::pumpDown);
     connect(m_server, &QTcpSocket::bytesWritten, this, &ProxyConnection::pumpUp);
     connect(m_server, &QTcpSocket::errorOccurred, this, &ProxyConnection::serverFailed);
     connect(m_server, &QTcpSocket::disconnected, this, &ProxyConnection::serverClosed);
-    m_server->connectToHost(QString::fromLatin1(request.host), request.port);
-}
-
-void ProxyConnection::serverConnected()
-{
     if (m_tunnel) {
         m_engine->write("HTTP/1.1 200 Connection established\r\n\r\n");
         m_stage = Stage::Piping;
@@ -183,8 +209,7 @@ void ProxyConnection::fail(int status)
 {
     const bool answered = m_stage == Stage::Piping || m_stage == Stage::Done;
     m_stage = Stage::Done;
-    if (m_server)
-        m_server->abort();
+    dropServer();
     if (!answered)
         m_engine->write(proxyErrorAnswer(status));
     m_engine->disconnectFromHost();
@@ -193,9 +218,16 @@ void ProxyConnection::fail(int status)
 void ProxyConnection::close()
 {
     m_stage = Stage::Done;
+    dropServer();
+    deleteLater();
+}
+
+void ProxyConnection::dropServer()
+{
     if (m_server)
         m_server->abort();
-    deleteLater();
+    // Cancels an opening under way, and closes the network layer's side of the connection.
+    m_upstream.reset();
 }
 
 } // namespace tarvoni

@@ -6,13 +6,20 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
 class QTcpSocket;
+
+namespace tarvoni::net {
+class Connection;
+}
 
 namespace tarvoni {
 
 // One connection from the web engine to its forwarding proxy. It reads one request, fetches
-// it from its server or opens the tunnel it asks for, and carries the bytes both ways, never
+// it from its server or opens the tunnel it asks for (the connection to the server opened by
+// the network layer, through the environment's proxy, on a worker of its own so that nothing
+// here waits), and carries the bytes both ways, never
 // holding more than a few hundred kilobytes: when one side is slow, the other is not read.
 // It closes the engine's side once the server is done and deletes itself when both are closed.
 class ProxyConnection : public QObject {
@@ -35,7 +42,7 @@ private:
 
     void readEngine();
     void startFetch(const ProxyRequest &request);
-    void serverConnected();
+    void serverOpened(bool opened);
     void serverFailed();
     void serverClosed();
     void pumpUp();
@@ -45,9 +52,11 @@ private:
     // Answers with the proxy's own error when nothing of an answer has gone out yet.
     void fail(int status);
     void close();
+    void dropServer();
 
     QTcpSocket *m_engine = nullptr;
-    QTcpSocket *m_server = nullptr;
+    std::unique_ptr<net::Connection> m_upstream;
+    QTcpSocket *m_server = nullptr; // once m_upstream is open
     Admit m_admit;
     Count m_count;
     Stage m_stage = Stage::RequestHead;
