@@ -15,6 +15,14 @@ namespace {
 constexpr qint64 kReadChunk = 64 * 1024;
 constexpr qint64 kMaxUnwritten = 256 * 1024;
 
+// A request head (and what follows it) with its target replaced by the whole address, as a
+// proxy takes it.
+QByteArray inAbsoluteForm(const QByteArray &request, const QByteArray &url)
+{
+    const qsizetype target = request.indexOf(' ') + 1;
+    return request.first(target) + url + request.sliced(request.indexOf(' ', target));
+}
+
 } // namespace
 
 ProxyConnection::ProxyConnection(QTcpSocket *engine, Admit admit, Count count, QObject *parent)
@@ -80,6 +88,7 @@ void ProxyConnection::readEngine()
 void ProxyConnection::startFetch(const ProxyRequest &request)
 {
     m_tunnel = request.kind == ProxyRequest::Kind::Tunnel;
+    m_url = request.url;
     m_up.prepend(request.upstream);
     m_stage = Stage::Connecting;
     m_upstream = std::make_unique<net::Connection>();
@@ -110,6 +119,8 @@ void ProxyConnection::serverOpened(bool opened)
         fail(502);
         return;
     }
+    if (!m_tunnel && m_upstream->toProxy())
+        m_up = inAbsoluteForm(m_up, m_url);
     connect(m_server, &QTcpSocket::readyRead, this, &ProxyConnection::pumpDown);
     connect(m_server, &QTcpSocket::bytesWritten, this, &ProxyConnection::pumpUp);
     connect(m_server, &QTcpSocket::errorOccurred, this, &ProxyConnection::serverFailed);

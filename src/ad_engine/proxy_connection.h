@@ -64,6 +64,7 @@ private:
     bool m_serverClosed = false;
     QByteArray m_head; // the request head as it comes in, later the server's answer head
     QByteArray m_up;   // what is to go to the server once it is connected
+    QByteArray m_url;  // a forwarded request's address
 };
 
 } // namespace tarvoni

@@ -88,10 +88,36 @@ Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind ki
     if (kind == Kind::Tunnel)
         curl_easy_setopt(easy, CURLOPT_PROXY, httpsProxy().c_str());
 
-    std::optional<Outcome> early;
-    CURLcode result = CURLE_OK;
-    curl_multi_add_handle(multi, easy);
+    int result = CURLE_OK;
+    if (const std::optional<Outcome> early = run(&result))
+        return *early;
+    long proxyAnswer = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &proxyAnswer);
+    if (result != CURLE_OK && kind == Kind::Http && proxyAnswer >= 300) {
+        // A proxy that tunnels only to https's port, as many do: a plain http request is handed
+        // to it whole instead.
+        curl_multi_remove_handle(multi, easy);
+        m_handles->added = false;
+        curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 0L);
+        if (const std::optional<Outcome> early = run(&result))
+            return *early;
+        m_toProxy = true;
+    }
+    if (result != CURLE_OK)
+        return outcomeOfTransfer(result, easy);
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
+        return Outcome::Failed;
+    m_socket = socket;
+    return m_cancelled ? Outcome::Cancelled : Outcome::Done;
+}
+
+std::optional<Outcome> Connection::run(int *result)
+{
+    CURLM *const multi = m_handles->multi;
+    curl_multi_add_handle(multi, m_handles->easy);
     m_handles->added = true;
+    std::optional<Outcome> early;
     for (int running = 1;;) {
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
             early = Outcome::Failed;
@@ -111,17 +137,9 @@ Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind ki
     int left = 0;
     while (CURLMsg *message = curl_multi_info_read(multi, &left)) {
         if (message->msg == CURLMSG_DONE)
-            result = message->data.result;
+            *result = message->data.result;
     }
-    if (early)
-        return *early;
-    if (result != CURLE_OK)
-        return outcomeOfTransfer(result, easy);
-    curl_socket_t socket = CURL_SOCKET_BAD;
-    if (curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
-        return Outcome::Failed;
-    m_socket = socket;
-    return m_cancelled ? Outcome::Cancelled : Outcome::Done;
+    return early;
 }
 
 } // namespace tarvoni::net

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -17,7 +18,9 @@ namespace tarvoni::net {
 // side. Nothing is sent to the server itself.
 //
 // A tunnel is asked for both kinds of connection, so that what the owner sends is the same
-// whether it goes through a proxy or not: the proxy only ever sees the host and port.
+// whether it goes through a proxy or not: the proxy only ever sees the host and port. A proxy
+// that refuses to tunnel plain http is connected to instead, for the owner to send it the
+// request whole (its target in absolute form).
 class Connection {
 public:
     // What the connection carries, which picks the proxy: plain http (http_proxy), or a tunnel
@@ -41,14 +44,19 @@ public:
     // write but not to close; it stays open as long as this object. -1 before. Waits for the
     // worker, whose last act was that call, to end.
     int socket();
+    // Once opened: whether the connection goes to a proxy that takes plain http requests whole.
+    bool toProxy() const { return m_toProxy; }
 
 private:
     Outcome connect(const std::string &host, std::uint16_t port, Kind kind);
+    // Runs the transfer to its end (with curl's result in `result`), or ends it early.
+    std::optional<Outcome> run(int *result);
 
     struct Handles;
     std::unique_ptr<Handles> m_handles;
     std::atomic<bool> m_cancelled = false;
     int m_socket = -1;
+    bool m_toProxy = false;
     std::thread m_worker;
 };
 

@@ -159,26 +159,31 @@ void TestAdTrafficMeter::forwardsLikeAnHttpProxy()
 void TestAdTrafficMeter::reachesServersThroughTheEnvironmentsProxy_data()
 {
     QTest::addColumn<QString>("variables"); // "name=value" pairs; "<proxy>" for the proxy's address
-    QTest::addColumn<QString>("host");      // radio.invalid resolves nowhere but at the proxy
+    QTest::addColumn<QString>("host"); // radio.invalid and plain.invalid resolve nowhere but at the proxy
     QTest::addColumn<bool>("tunnel");
     QTest::addColumn<bool>("served");
-    QTest::addColumn<bool>("proxied"); // whether the proxy took a CONNECT to host and port
+    QTest::addColumn<QString>("logged"); // the requests the proxy took: CONNECT to the host, GET of the page
 
     QTest::newRow("page through http_proxy") << "http_proxy=<proxy>"
-                                             << "radio.invalid" << false << true << true;
+                                             << "radio.invalid" << false << true << "CONNECT";
+    QTest::newRow("page through a proxy that will not tunnel it")
+        << "http_proxy=<proxy>"
+        << "plain.invalid" << false << true << "CONNECT GET";
     QTest::newRow("tunnel through https_proxy") << "https_proxy=<proxy>"
-                                                << "radio.invalid" << true << true << true;
+                                                << "radio.invalid" << true << true << "CONNECT";
     QTest::newRow("tunnel through ALL_PROXY") << "ALL_PROXY=<proxy>"
-                                              << "radio.invalid" << true << true << true;
+                                              << "radio.invalid" << true << true << "CONNECT";
+    QTest::newRow("tunnel refused") << "https_proxy=<proxy>"
+                                    << "plain.invalid" << true << false << "CONNECT";
     QTest::newRow("page not through https_proxy") << "https_proxy=<proxy>"
-                                                  << "radio.invalid" << false << false << false;
+                                                  << "radio.invalid" << false << false << "";
     QTest::newRow("tunnel not through http_proxy") << "http_proxy=<proxy>"
-                                                   << "radio.invalid" << true << false << false;
+                                                   << "radio.invalid" << true << false << "";
     QTest::newRow("no_proxy goes direct")
         << "http_proxy=<proxy> https_proxy=<proxy> no_proxy=example.org,radio.invalid"
-        << "radio.invalid" << false << false << false;
+        << "radio.invalid" << false << false << "";
     QTest::newRow("loopback goes direct") << "http_proxy=<proxy> https_proxy=<proxy>"
-                                          << "127.0.0.1" << true << true << false;
+                                          << "127.0.0.1" << true << true << "";
 }
 
 void TestAdTrafficMeter::reachesServersThroughTheEnvironmentsProxy()
@@ -187,7 +192,7 @@ void TestAdTrafficMeter::reachesServersThroughTheEnvironmentsProxy()
     QFETCH(QString, host);
     QFETCH(bool, tunnel);
     QFETCH(bool, served);
-    QFETCH(bool, proxied);
+    QFETCH(QString, logged);
 
     if (!m_radio) {
         m_radio = std::make_unique<testing::LoopbackRadio>();
@@ -200,12 +205,17 @@ void TestAdTrafficMeter::reachesServersThroughTheEnvironmentsProxy()
 
     QUrl ad = m_server->baseUrl().resolved(QUrl(QStringLiteral("/ad")));
     ad.setHost(host);
+    // The proxy passes a request it takes whole on as it is.
+    m_server->setPage(ad.toEncoded(), {200, kPage});
     const QByteArray answer = exchange(m_meter->port(),
                                        tunnel ? connectTo(ad) + "GET /ad HTTP/1.1\r\n\r\n" : get(ad));
     QVERIFY2(served ? answer.endsWith(kPage) : answer.startsWith("HTTP/1.1 502 "),
              answer.left(200).constData());
-    const QByteArray seen = m_radio->proxyLog().mid(before.size());
-    QCOMPARE(seen, proxied ? "CONNECT " + ad.authority().toLatin1() + " HTTP/1.1\n" : QByteArray());
+    QByteArray expected;
+    for (const QString &request : logged.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        expected += request.toLatin1() + ' '
+            + (request == QLatin1String("GET") ? ad.toEncoded() : ad.authority().toLatin1()) + " HTTP/1.1\n";
+    QCOMPARE(m_radio->proxyLog().mid(before.size()), expected);
 }
 
 void TestAdTrafficMeter::aServerSlowToConnectHoldsUpNothing()
