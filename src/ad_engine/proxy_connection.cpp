@@ -2,6 +2,7 @@
 
 #include "net/connection.h"
 
+#include <QSocketNotifier>
 #include <QTcpSocket>
 
 #include <fcntl.h>
@@ -44,7 +45,7 @@ ProxyConnection::~ProxyConnection()
     m_engine->disconnect(this);
     if (m_server)
         m_server->disconnect(this);
-    m_upstream.reset();
+    dropServer();
 }
 
 void ProxyConnection::abort()
@@ -92,22 +93,24 @@ void ProxyConnection::startFetch(const ProxyRequest &request)
     m_up.prepend(request.upstream);
     m_stage = Stage::Connecting;
     m_upstream = std::make_unique<net::Connection>();
-    // The worker hands the outcome over to this thread; one that comes after the connection has
-    // gone is dropped with its events.
-    m_upstream->open(
-        request.host.toStdString(), request.port,
-        m_tunnel ? net::Connection::Kind::Tunnel : net::Connection::Kind::Http, [this](net::Outcome outcome) {
-            QMetaObject::invokeMethod(
-                this, [this, outcome] { serverOpened(outcome == net::Outcome::Done); }, Qt::QueuedConnection);
-        });
+    if (!m_upstream->open(request.host.toStdString(), request.port,
+                          m_tunnel ? net::Connection::Kind::Tunnel : net::Connection::Kind::Http)) {
+        fail(502);
+        return;
+    }
+    m_opening = new QSocketNotifier(m_upstream->endedFd(), QSocketNotifier::Read, this);
+    connect(m_opening, &QSocketNotifier::activated, this, &ProxyConnection::serverOpened);
 }
 
-void ProxyConnection::serverOpened(bool opened)
+void ProxyConnection::serverOpened()
 {
+    m_opening->setEnabled(false);
     if (m_stage != Stage::Connecting)
         return;
     // The socket stays the network layer's to close: Qt is given a copy of its own.
-    const int socket = opened ? ::fcntl(m_upstream->socket(), F_DUPFD_CLOEXEC, 0) : -1;
+    const int socket = m_upstream->outcome() == net::Outcome::Done
+        ? ::fcntl(m_upstream->socket(), F_DUPFD_CLOEXEC, 0)
+        : -1;
     if (socket < 0) {
         fail(502);
         return;
@@ -235,6 +238,8 @@ void ProxyConnection::close()
 
 void ProxyConnection::dropServer()
 {
+    if (m_opening)
+        m_opening->setEnabled(false);
     if (m_server)
         m_server->abort();
     // Cancels an opening under way, and closes the network layer's side of the connection.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QSocketNotifier;
 class QTcpSocket;
 
 namespace tarvoni::net {
@@ -17,11 +18,11 @@ class Connection;
 namespace tarvoni {
 
 // One connection from the web engine to its forwarding proxy. It reads one request, fetches
-// it from its server or opens the tunnel it asks for (the connection to the server opened by
-// the network layer, through the environment's proxy, on a worker of its own so that nothing
-// here waits), and carries the bytes both ways, never
+// it from its server or opens the tunnel it asks for, and carries the bytes both ways, never
 // holding more than a few hundred kilobytes: when one side is slow, the other is not read.
 // It closes the engine's side once the server is done and deletes itself when both are closed.
+// The connection to the server is the network layer's, opened on a worker of its own (so that
+// nothing here waits) through the proxy the environment names.
 class ProxyConnection : public QObject {
     Q_OBJECT
 
@@ -42,7 +43,7 @@ private:
 
     void readEngine();
     void startFetch(const ProxyRequest &request);
-    void serverOpened(bool opened);
+    void serverOpened();
     void serverFailed();
     void serverClosed();
     void pumpUp();
@@ -56,7 +57,8 @@ private:
 
     QTcpSocket *m_engine = nullptr;
     std::unique_ptr<net::Connection> m_upstream;
-    QTcpSocket *m_server = nullptr; // once m_upstream is open
+    QSocketNotifier *m_opening = nullptr; // while m_upstream is being opened
+    QTcpSocket *m_server = nullptr;       // once m_upstream is open
     Admit m_admit;
     Count m_count;
     Stage m_stage = Stage::RequestHead;

@@ -6,6 +6,9 @@
 
 #include <mutex>
 #include <optional>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace tarvoni::net {
 
@@ -40,6 +43,7 @@ struct Connection::Handles {
 
 Connection::Connection()
     : m_handles(std::make_unique<Handles>())
+    , m_ended(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
 }
 
@@ -48,14 +52,24 @@ Connection::~Connection()
     cancel();
     if (m_worker.joinable())
         m_worker.join();
+    if (m_ended >= 0)
+        ::close(m_ended);
 }
 
-void Connection::open(const std::string &host, std::uint16_t port, Kind kind, Opened opened)
+bool Connection::open(const std::string &host, std::uint16_t port, Kind kind)
 {
-    if (m_worker.joinable())
-        return;
-    m_worker = std::thread(
-        [this, host, port, kind, opened = std::move(opened)] { opened(connect(host, port, kind)); });
+    if (m_worker.joinable() || m_ended < 0)
+        return false;
+    try {
+        m_worker = std::thread([this, host, port, kind] {
+            m_outcome = connect(host, port, kind);
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t written = ::write(m_ended, &one, sizeof one);
+        });
+    } catch (const std::system_error &) {
+        return false; // no thread to be had
+    }
+    return true;
 }
 
 void Connection::cancel()
@@ -64,11 +78,11 @@ void Connection::cancel()
     curl_multi_wakeup(m_handles->multi);
 }
 
-int Connection::socket()
+Outcome Connection::outcome()
 {
     if (m_worker.joinable())
         m_worker.join();
-    return m_socket;
+    return m_outcome;
 }
 
 Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind kind)

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,9 +25,6 @@ public:
     // What the connection carries, which picks the proxy: plain http (http_proxy), or a tunnel
     // a browser asked for, such as https (https_proxy). ALL_PROXY stands in for either.
     enum class Kind { Http, Tunnel };
-    // Called once, on the worker, when the connection is open (Done) or has failed.
-    using Opened = std::function<void(Outcome)>;
-
     Connection();
     // Cancels an opening under way and waits for the worker; closes the connection.
     ~Connection();
@@ -36,15 +32,20 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Starts opening a connection to `host` (a name or an address, an IPv6 one without
-    // brackets) on a worker thread of this object's, once per object.
-    void open(const std::string &host, std::uint16_t port, Kind kind, Opened opened);
+    // brackets) on a worker thread of this object's, once per object. False when it cannot.
+    bool open(const std::string &host, std::uint16_t port, Kind kind);
     // Ends an opening under way as Cancelled; any thread.
     void cancel();
-    // Once `opened` has been called with Done: the connected socket, for the owner to read and
-    // write but not to close; it stays open as long as this object. -1 before. Waits for the
-    // worker, whose last act was that call, to end.
-    int socket();
-    // Once opened: whether the connection goes to a proxy that takes plain http requests whole.
+    // A descriptor that becomes readable once the opening has ended, for the owner's event loop
+    // to watch; this object's, open as long as it is. The owner learns of the end on its own
+    // thread, and nothing is called on the worker's.
+    int endedFd() const { return m_ended; }
+    // How the opening ended (Done: the connection is open); waits for it to end.
+    Outcome outcome();
+    // Once open: the connected socket, for the owner to read and write but not to close; it
+    // stays open as long as this object. And whether it goes to a proxy that takes plain http
+    // requests whole.
+    int socket() const { return m_socket; }
     bool toProxy() const { return m_toProxy; }
 
 private:
@@ -55,6 +56,9 @@ private:
     struct Handles;
     std::unique_ptr<Handles> m_handles;
     std::atomic<bool> m_cancelled = false;
+    int m_ended = -1;
+    // The worker's, until it ends.
+    Outcome m_outcome = Outcome::Cancelled;
     int m_socket = -1;
     bool m_toProxy = false;
     std::thread m_worker;
