@@ -14,7 +14,8 @@ namespace tarvoni::net {
 
 namespace {
 
-// The longest a poll waits before looking at the clock again.
+// The longest a poll waits; curl's own timers (the connect timeout) end it sooner, and so does
+// cancel().
 constexpr int kLongestPollMs = 1000;
 
 } // namespace

@@ -25,6 +25,7 @@ public:
     // What the connection carries, which picks the proxy: plain http (http_proxy), or a tunnel
     // a browser asked for, such as https (https_proxy). ALL_PROXY stands in for either.
     enum class Kind { Http, Tunnel };
+
     Connection();
     // Cancels an opening under way and waits for the worker; closes the connection.
     ~Connection();
