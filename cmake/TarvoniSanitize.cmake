@@ -3,8 +3,8 @@
 #
 # TARVONI_SANITIZE=address  build-sanitize/: AddressSanitizer and UndefinedBehaviorSanitizer over
 #                           the player, playlist, stream, engine and tray tests and the fuzz inputs
-# TARVONI_SANITIZE=thread   build-tsan/: ThreadSanitizer over the engine, playlist, stream, desktop
-#                           and tray tests
+# TARVONI_SANITIZE=thread   build-tsan/: ThreadSanitizer over the engine, playlist, stream, desktop,
+#                           tray and ad proxy tests
 # TARVONI_SANITIZE=fuzz     build-fuzz/, compiled by clang: the fuzz targets under libFuzzer, with
 #                           AddressSanitizer and UndefinedBehaviorSanitizer
 # (empty)                   the ordinary tree: its CTest run also runs the tests of those trees
@@ -42,9 +42,9 @@ if(TARVONI_SANITIZE STREQUAL "address")
         "LSAN_OPTIONS=suppressions=${supp}/sanitizer_leaks.supp:print_suppressions=0")
 elseif(TARVONI_SANITIZE STREQUAL "thread")
     # The threads: the UI thread, the engine's creation worker and reaper, the relay's and the
-    # probe's threads, Qt D-Bus's own thread, and libVLC's.
+    # probe's threads, the ad proxy's connection workers, Qt D-Bus's own thread, and libVLC's.
     # (tests/player/ holds the loopback servers the others use.)
-    set(TARVONI_SANITIZE_TEST_DIRS player playlist stream vlc desktop tray)
+    set(TARVONI_SANITIZE_TEST_DIRS player playlist stream vlc desktop tray ad_engine)
     set(TARVONI_TEST_SUFFIX _tsan)
     set(TARVONI_TEST_LABEL tsan)
     set(flags -fsanitize=thread -fno-omit-frame-pointer)

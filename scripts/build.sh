@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Configures and builds the project in ./build, or one of the instrumented trees beside it,
 # each limited to what it tests; ctest in ./build then runs their tests too.
-#   --sanitize  AddressSanitizer and UBSan: the player, stream, engine and tray tests and the
+#   --sanitize  AddressSanitizer and UBSan: the player, playlist, stream, engine and tray tests and the
 #               fuzz inputs, in ./build-sanitize
-#   --tsan      ThreadSanitizer: the engine, stream, desktop and tray tests, in ./build-tsan
+#   --tsan      ThreadSanitizer: the engine, playlist, stream, desktop, tray and ad proxy tests, in ./build-tsan
 #   --fuzz      libFuzzer under ASan and UBSan, built by clang: the fuzz targets, in ./build-fuzz
 #   --werror    any compiler warning fails the build (scripts/test.sh, and so CI, passes it)
 # Every tree compiles through ccache when it is installed; its cache stays in the user's home.

@@ -1,6 +1,12 @@
 #include "ad_engine/proxy_connection.h"
 
+#include "net/connection.h"
+
+#include <QSocketNotifier>
 #include <QTcpSocket>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tarvoni {
 
@@ -9,6 +15,14 @@ namespace {
 // How much is read from either side at a time, and the most either side is given to write.
 constexpr qint64 kReadChunk = 64 * 1024;
 constexpr qint64 kMaxUnwritten = 256 * 1024;
+
+// A request head (and what follows it) with its target replaced by the whole address, as a
+// proxy takes it.
+QByteArray inAbsoluteForm(const QByteArray &request, const QByteArray &url)
+{
+    const qsizetype target = request.indexOf(' ') + 1;
+    return request.first(target) + url + request.sliced(request.indexOf(' ', target));
+}
 
 } // namespace
 
@@ -31,6 +45,7 @@ ProxyConnection::~ProxyConnection()
     m_engine->disconnect(this);
     if (m_server)
         m_server->disconnect(this);
+    dropServer();
 }
 
 void ProxyConnection::abort()
@@ -74,20 +89,45 @@ void ProxyConnection::readEngine()
 void ProxyConnection::startFetch(const ProxyRequest &request)
 {
     m_tunnel = request.kind == ProxyRequest::Kind::Tunnel;
+    m_url = request.url;
     m_up.prepend(request.upstream);
     m_stage = Stage::Connecting;
+    m_upstream = std::make_unique<net::Connection>();
+    if (!m_upstream->open(request.host.toStdString(), request.port,
+                          m_tunnel ? net::Connection::Kind::Tunnel : net::Connection::Kind::Http)) {
+        fail(502);
+        return;
+    }
+    m_opening = new QSocketNotifier(m_upstream->endedFd(), QSocketNotifier::Read, this);
+    connect(m_opening, &QSocketNotifier::activated, this, &ProxyConnection::serverOpened);
+}
+
+void ProxyConnection::serverOpened()
+{
+    m_opening->setEnabled(false);
+    if (m_stage != Stage::Connecting)
+        return;
+    // The socket stays the network layer's to close: Qt is given a copy of its own.
+    const int socket = m_upstream->outcome() == net::Outcome::Done
+        ? ::fcntl(m_upstream->socket(), F_DUPFD_CLOEXEC, 0)
+        : -1;
+    if (socket < 0) {
+        fail(502);
+        return;
+    }
     m_server = new QTcpSocket(this);
     m_server->setReadBufferSize(kReadChunk);
-    connect(m_server, &QTcpSocket::connected, this, &ProxyConnection::serverConnected);
+    if (!m_server->setSocketDescriptor(socket)) {
+        ::close(socket);
+        fail(502);
+        return;
+    }
+    if (!m_tunnel && m_upstream->toProxy())
+        m_up = inAbsoluteForm(m_up, m_url);
     connect(m_server, &QTcpSocket::readyRead, this, &ProxyConnection::pumpDown);
     connect(m_server, &QTcpSocket::bytesWritten, this, &ProxyConnection::pumpUp);
     connect(m_server, &QTcpSocket::errorOccurred, this, &ProxyConnection::serverFailed);
     connect(m_server, &QTcpSocket::disconnected, this, &ProxyConnection::serverClosed);
-    m_server->connectToHost(QString::fromLatin1(request.host), request.port);
-}
-
-void ProxyConnection::serverConnected()
-{
     if (m_tunnel) {
         m_engine->write("HTTP/1.1 200 Connection established\r\n\r\n");
         m_stage = Stage::Piping;
@@ -183,8 +223,7 @@ void ProxyConnection::fail(int status)
 {
     const bool answered = m_stage == Stage::Piping || m_stage == Stage::Done;
     m_stage = Stage::Done;
-    if (m_server)
-        m_server->abort();
+    dropServer();
     if (!answered)
         m_engine->write(proxyErrorAnswer(status));
     m_engine->disconnectFromHost();
@@ -193,9 +232,18 @@ void ProxyConnection::fail(int status)
 void ProxyConnection::close()
 {
     m_stage = Stage::Done;
+    dropServer();
+    deleteLater();
+}
+
+void ProxyConnection::dropServer()
+{
+    if (m_opening)
+        m_opening->setEnabled(false);
     if (m_server)
         m_server->abort();
-    deleteLater();
+    // Cancels an opening under way, and closes the network layer's side of the connection.
+    m_upstream.reset();
 }
 
 } // namespace tarvoni

@@ -6,8 +6,14 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
+class QSocketNotifier;
 class QTcpSocket;
+
+namespace tarvoni::net {
+class Connection;
+}
 
 namespace tarvoni {
 
@@ -15,6 +21,8 @@ namespace tarvoni {
 // it from its server or opens the tunnel it asks for, and carries the bytes both ways, never
 // holding more than a few hundred kilobytes: when one side is slow, the other is not read.
 // It closes the engine's side once the server is done and deletes itself when both are closed.
+// The connection to the server is the network layer's, opened on a worker of its own (so that
+// nothing here waits) through the proxy the environment names.
 class ProxyConnection : public QObject {
     Q_OBJECT
 
@@ -35,7 +43,7 @@ private:
 
     void readEngine();
     void startFetch(const ProxyRequest &request);
-    void serverConnected();
+    void serverOpened();
     void serverFailed();
     void serverClosed();
     void pumpUp();
@@ -45,9 +53,12 @@ private:
     // Answers with the proxy's own error when nothing of an answer has gone out yet.
     void fail(int status);
     void close();
+    void dropServer();
 
     QTcpSocket *m_engine = nullptr;
-    QTcpSocket *m_server = nullptr;
+    std::unique_ptr<net::Connection> m_upstream;
+    QSocketNotifier *m_opening = nullptr; // while m_upstream is being opened
+    QTcpSocket *m_server = nullptr;       // once m_upstream is open
     Admit m_admit;
     Count m_count;
     Stage m_stage = Stage::RequestHead;
@@ -55,6 +66,7 @@ private:
     bool m_serverClosed = false;
     QByteArray m_head; // the request head as it comes in, later the server's answer head
     QByteArray m_up;   // what is to go to the server once it is connected
+    QByteArray m_url;  // a forwarded request's address
 };
 
 } // namespace tarvoni

@@ -183,33 +183,9 @@ Outcome Fetcher::outcomeOf(int code) const
         return Outcome::Stopped;
     if (m_headTooLong)
         return Outcome::Failed;
-    switch (CURLcode(code)) {
-    case CURLE_OK:
-        return Outcome::Done;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return Outcome::HostNotFound;
-    case CURLE_COULDNT_CONNECT: {
-        long error = 0;
-        curl_easy_getinfo(m_handles->easy, CURLINFO_OS_ERRNO, &error);
-        return error == ECONNREFUSED ? Outcome::ConnectionRefused : Outcome::NoAnswer;
-    }
-    case CURLE_OPERATION_TIMEDOUT:
-        return Outcome::NoAnswer;
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-        return Outcome::UntrustedCertificate;
-    case CURLE_GOT_NOTHING:
-        return Outcome::ConnectionClosed;
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-        return m_headComplete ? Outcome::Failed : Outcome::ConnectionClosed;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return Outcome::SchemeRefused;
-    default:
+    if ((code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR) && m_headComplete)
         return Outcome::Failed;
-    }
+    return outcomeOfTransfer(code, m_handles->easy);
 }
 
 bool Fetcher::deliverHead()

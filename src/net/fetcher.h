@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/network_policy.h"
+#include "net/outcome.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,20 +13,6 @@
 #include <vector>
 
 namespace tarvoni::net {
-
-// How a transfer ended.
-enum class Outcome {
-    Done,                 // the whole answer came
-    Stopped,              // a handler had enough
-    Cancelled,            // cancel() was called, or the watched client went away
-    HostNotFound,         // the host name did not resolve
-    ConnectionRefused,    // every address refused the connection
-    NoAnswer,             // no connection in time, or the server went silent
-    ConnectionClosed,     // the server hung up (or reset) before its answer's head
-    UntrustedCertificate, // an https server (or one redirected to) whose certificate failed
-    SchemeRefused,        // a redirect to something other than http or https
-    Failed,               // anything else: a head too long, the answer cut short, ...
-};
 
 struct Request {
     std::string url;

@@ -35,6 +35,14 @@ curl_slist *icyAliases()
 
 } // namespace
 
+std::string httpsProxy()
+{
+    const char *proxy = environment("https_proxy", "HTTPS_PROXY");
+    if (!proxy)
+        proxy = environment("all_proxy", "ALL_PROXY");
+    return proxy ? proxy : "";
+}
+
 void applyNetworkPolicy(void *easy, std::chrono::milliseconds connectTime)
 {
     CURL *const handle = easy;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 namespace tarvoni::net {
 
@@ -20,5 +21,9 @@ inline constexpr std::size_t kLongestAnswerHead = 16 * 1024;
 // the file SSL_CERT_FILE names; Shoutcast's "ICY 200 OK" and head-less answers taken as
 // answers; and cancelling never waits for a name look-up.
 void applyNetworkPolicy(void *easy, std::chrono::milliseconds connectTime = kConnectTime);
+
+// The proxy the environment names for https addresses as curl reads it (https_proxy or
+// HTTPS_PROXY, else all_proxy or ALL_PROXY); empty for none.
+std::string httpsProxy();
 
 } // namespace tarvoni::net

@@ -3,13 +3,17 @@
 
 #include "ad_engine/ad_traffic_meter.h"
 #include "loopback_http_server.h"
+#include "loopback_servers.h"
+#include "patience.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 using namespace tarvoni;
+using tarvoni::testing::kPatienceMs;
 
 namespace {
 
@@ -40,6 +44,20 @@ QByteArray connectTo(const QUrl &url)
     return "CONNECT " + url.authority().toLatin1() + " HTTP/1.1\r\n\r\n";
 }
 
+// Sets "name=value" pairs, split by spaces, until the returned guard goes.
+auto environmentFor(const QString &variables)
+{
+    QList<QByteArray> names;
+    for (const QString &variable : variables.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        names << variable.section(QLatin1Char('='), 0, 0).toLatin1();
+        qputenv(names.last().constData(), variable.section(QLatin1Char('='), 1).toLatin1());
+    }
+    return qScopeGuard([names] {
+        for (const QByteArray &name : names)
+            qunsetenv(name.constData());
+    });
+}
+
 } // namespace
 
 class TestAdTrafficMeter : public QObject {
@@ -47,9 +65,13 @@ class TestAdTrafficMeter : public QObject {
 
 private slots:
     void init();
+    void cleanupTestCase();
 
     void forwardsLikeAnHttpProxy_data();
     void forwardsLikeAnHttpProxy();
+    void reachesServersThroughTheEnvironmentsProxy_data();
+    void reachesServersThroughTheEnvironmentsProxy();
+    void aServerSlowToConnectHoldsUpNothing();
     void chargesTheBytesToThePanesThatAskedForThem_data();
     void chargesTheBytesToThePanesThatAskedForThem();
     void cutsOffALoadOverTheLimitUntilTheNextLoad();
@@ -57,6 +79,7 @@ private slots:
 private:
     std::unique_ptr<LoopbackHttpServer> m_server;
     std::unique_ptr<AdTrafficMeter> m_meter;
+    std::unique_ptr<testing::LoopbackRadio> m_radio; // for its proxy, once a test needs it
 };
 
 void TestAdTrafficMeter::init()
@@ -66,6 +89,11 @@ void TestAdTrafficMeter::init()
     m_server->setPage("/ad", {200, kPage});
     m_meter = std::make_unique<AdTrafficMeter>(kLimit);
     QVERIFY(m_meter->listen());
+}
+
+void TestAdTrafficMeter::cleanupTestCase()
+{
+    m_radio.reset();
 }
 
 void TestAdTrafficMeter::forwardsLikeAnHttpProxy_data()
@@ -126,6 +154,93 @@ void TestAdTrafficMeter::forwardsLikeAnHttpProxy()
         QVERIFY(seen.contains("\r\nConnection: close\r\n") && !seen.contains("Proxy-Connection"));
         QCOMPARE(seen.count("\r\nHost: "), 1);
     }
+}
+
+void TestAdTrafficMeter::reachesServersThroughTheEnvironmentsProxy_data()
+{
+    QTest::addColumn<QString>("variables"); // "name=value" pairs; "<proxy>" for the proxy's address
+    QTest::addColumn<QString>("host"); // radio.invalid and plain.invalid resolve nowhere but at the proxy
+    QTest::addColumn<bool>("tunnel");
+    QTest::addColumn<bool>("served");
+    QTest::addColumn<QString>("logged"); // the requests the proxy took: CONNECT to the host, GET of the page
+
+    QTest::newRow("page through http_proxy") << "http_proxy=<proxy>"
+                                             << "radio.invalid" << false << true << "CONNECT";
+    QTest::newRow("page through a proxy that will not tunnel it")
+        << "http_proxy=<proxy>"
+        << "plain.invalid" << false << true << "CONNECT GET";
+    QTest::newRow("tunnel through https_proxy") << "https_proxy=<proxy>"
+                                                << "radio.invalid" << true << true << "CONNECT";
+    QTest::newRow("tunnel through ALL_PROXY") << "ALL_PROXY=<proxy>"
+                                              << "radio.invalid" << true << true << "CONNECT";
+    QTest::newRow("tunnel refused") << "https_proxy=<proxy>"
+                                    << "plain.invalid" << true << false << "CONNECT";
+    QTest::newRow("page not through https_proxy") << "https_proxy=<proxy>"
+                                                  << "radio.invalid" << false << false << "";
+    QTest::newRow("tunnel not through http_proxy") << "http_proxy=<proxy>"
+                                                   << "radio.invalid" << true << false << "";
+    QTest::newRow("no_proxy goes direct")
+        << "http_proxy=<proxy> https_proxy=<proxy> no_proxy=example.org,radio.invalid"
+        << "radio.invalid" << false << false << "";
+    QTest::newRow("loopback goes direct") << "http_proxy=<proxy> https_proxy=<proxy>"
+                                          << "127.0.0.1" << true << true << "";
+}
+
+void TestAdTrafficMeter::reachesServersThroughTheEnvironmentsProxy()
+{
+    QFETCH(QString, variables);
+    QFETCH(QString, host);
+    QFETCH(bool, tunnel);
+    QFETCH(bool, served);
+    QFETCH(QString, logged);
+
+    if (!m_radio) {
+        m_radio = std::make_unique<testing::LoopbackRadio>();
+        QString error;
+        QVERIFY2(m_radio->start(&error), qPrintable(error));
+    }
+    const auto unset = environmentFor(variables.replace(
+        QLatin1String("<proxy>"), QStringLiteral("http://127.0.0.1:%1").arg(m_radio->proxyPort())));
+    const QByteArray before = m_radio->proxyLog();
+
+    QUrl ad = m_server->baseUrl().resolved(QUrl(QStringLiteral("/ad")));
+    ad.setHost(host);
+    // The proxy passes a request it takes whole on as it is.
+    m_server->setPage(ad.toEncoded(), {200, kPage});
+    const QByteArray answer = exchange(m_meter->port(),
+                                       tunnel ? connectTo(ad) + "GET /ad HTTP/1.1\r\n\r\n" : get(ad));
+    QVERIFY2(served ? answer.endsWith(kPage) : answer.startsWith("HTTP/1.1 502 "),
+             answer.left(200).constData());
+    QByteArray expected;
+    for (const QString &request : logged.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        expected += request.toLatin1() + ' '
+            + (request == QLatin1String("GET") ? ad.toEncoded() : ad.authority().toLatin1()) + " HTTP/1.1\n";
+    QCOMPARE(m_radio->proxyLog().mid(before.size()), expected);
+}
+
+void TestAdTrafficMeter::aServerSlowToConnectHoldsUpNothing()
+{
+    // A proxy that takes the connection and never answers its CONNECT.
+    QTcpServer silentProxy;
+    QVERIFY(silentProxy.listen(QHostAddress::LocalHost));
+    const auto unset = environmentFor(
+        QStringLiteral("https_proxy=http://127.0.0.1:%1").arg(silentProxy.serverPort()));
+    QTcpSocket engine;
+    engine.connectToHost(QHostAddress::LocalHost, m_meter->port());
+    engine.write("CONNECT ads.invalid:443 HTTP/1.1\r\n\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(silentProxy.hasPendingConnections(), kPatienceMs);
+    QTcpSocket *upstream = silentProxy.nextPendingConnection();
+    QByteArray asked;
+    QTRY_VERIFY_WITH_TIMEOUT((asked += upstream->readAll()).contains("\r\n\r\n"), kPatienceMs);
+    QVERIFY2(asked.startsWith("CONNECT ads.invalid:443 HTTP/1.1\r\n"), asked.constData());
+
+    // Meanwhile the proxy serves the other connections.
+    QVERIFY(exchange(m_meter->port(), get(m_server->baseUrl().resolved(QUrl(QStringLiteral("/ad")))))
+                .endsWith(kPage));
+
+    // The engine giving up on the connection closes the one to the server at once.
+    engine.abort();
+    QTRY_VERIFY_WITH_TIMEOUT(upstream->state() == QAbstractSocket::UnconnectedState, kPatienceMs);
 }
 
 void TestAdTrafficMeter::chargesTheBytesToThePanesThatAskedForThem_data()

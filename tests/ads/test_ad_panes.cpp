@@ -4,6 +4,7 @@
 #include "ads/ad_pane.h"
 #include "ads/ad_panes.h"
 #include "loopback_http_server.h"
+#include "loopback_servers.h"
 #include "patience.h"
 #include "private_pulse_server.h"
 #include "ui_watchdog.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
@@ -101,6 +103,7 @@ private slots:
     void bothPagesLoadOnceAtTheirSizesWithoutScrollBars();
     void failedLoadKeepsTheQuietPanel_data();
     void failedLoadKeepsTheQuietPanel();
+    void pageComesThroughTheEnvironmentsProxy();
     void clickedLinkOpensInTheBrowser_data();
     void clickedLinkOpensInTheBrowser();
     void pageGetsNothingFromTheDesktop_data();
@@ -258,6 +261,28 @@ void TestAdPanes::failedLoadKeepsTheQuietPanel()
     const QImage image = pane->grab().toImage();
     QCOMPARE(image.pixelColor(10, 10), QColor(40, 70, 140));
     QVERIFY(image.pixelColor(0, 0) != QColor(40, 70, 140));
+}
+
+void TestAdPanes::pageComesThroughTheEnvironmentsProxy()
+{
+    // A network whose servers only the proxy the environment names can reach: radio.invalid
+    // resolves nowhere but there.
+    testing::LoopbackRadio radio;
+    QString error;
+    QVERIFY2(radio.start(&error), qPrintable(error));
+    qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(radio.proxyPort()));
+    const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+    m_server->setPage("/3-1/1.php", {200, htmlPage("ad")});
+    QUrl base = m_server->baseUrl();
+    base.setHost(QStringLiteral("radio.invalid"));
+
+    bool ok = false;
+    QVERIFY(showPanes(base, "Scriptlet1", &ok));
+    QVERIFY(ok);
+    QCOMPARE(m_server->requestCount("/3-1/1.php"), 1);
+    const QByteArray log = radio.proxyLog();
+    QVERIFY2(log.contains("CONNECT radio.invalid:" + QByteArray::number(base.port()) + " HTTP/1.1\n"),
+             log.constData());
 }
 
 void TestAdPanes::clickedLinkOpensInTheBrowser_data()

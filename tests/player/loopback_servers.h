@@ -31,7 +31,8 @@ public:
     void bringDroppedStreamsUp();
     // A forwarding proxy (http and CONNECT) to the server's ports, for any host name (the
     // certificate is valid for "radio.invalid" too); proxyLog() has the first request line of
-    // each connection it took.
+    // each connection it took. It refuses to tunnel to the host "plain.invalid", as a proxy
+    // that tunnels only to https's port would refuse plain http.
     int proxyPort() const { return m_proxyPort; }
     QByteArray proxyLog() const;
 

@@ -7,7 +7,8 @@ the client asks for it, plus the misbehaving servers the player must cope with. 
 when ready; the https port serves the same paths with a certificate for 127.0.0.1 and for the
 name radio.invalid made for the run, in <workdir>/tls-cert.pem. The proxy port is a forwarding
 proxy (absolute-form requests and CONNECT) that takes any host for 127.0.0.1 and notes the
-first request line of each connection in <workdir>/proxy.log.
+first request line of each connection in <workdir>/proxy.log; like a proxy that tunnels only to
+https's port, it refuses a CONNECT to the host plain.invalid (403).
 
 Paths:
   /stream?burst=S&title=T   tone, S seconds sent at once on connect (default 2), title T
@@ -489,6 +490,10 @@ def proxy_server(workdir):
         with LOCK, open(log_path, "a") as log:
             log.write(line + "\n")
         method, target = line.split(" ")[:2]
+        if method == "CONNECT" and target.startswith("plain.invalid:"):
+            client.sendall(b"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n")
+            client.close()
+            return
         if method == "CONNECT":
             port = int(target.rsplit(":", 1)[1])
         else:
