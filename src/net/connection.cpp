@@ -1,10 +1,10 @@
 #include "net/connection.h"
 
+#include "net/curl_start.h"
 #include "net/network_policy.h"
 
 #include <curl/curl.h>
 
-#include <mutex>
 #include <optional>
 #include <sys/eventfd.h>
 #include <system_error>
@@ -27,8 +27,7 @@ struct Connection::Handles {
 
     Handles()
     {
-        static std::once_flag once;
-        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+        startCurl();
         multi = curl_multi_init();
         easy = curl_easy_init();
     }

@@ -1,10 +1,11 @@
 #include "net/fetcher.h"
 
+#include "net/curl_start.h"
+
 #include <curl/curl.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 #include <sys/socket.h>
 
 namespace tarvoni::net {
@@ -56,8 +57,7 @@ struct Fetcher::Handles {
 
     Handles()
     {
-        static std::once_flag once;
-        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+        startCurl();
         multi = curl_multi_init();
         easy = curl_easy_init();
     }
