@@ -20,8 +20,9 @@ constexpr unsigned kPayloadStart = 0x40;
 constexpr unsigned kHasAdaptation = 2;
 constexpr unsigned kHasPayload = 1;
 constexpr unsigned kPcrFlag = 0x10;
-constexpr size_t kPcrAt = 6;     // after the header and the adaptation field's length and flags
-constexpr size_t kPcrLength = 7; // the flags byte and the six bytes of a PCR
+constexpr size_t kPcrAt = 6;          // after the header and the adaptation field's length and flags
+constexpr size_t kPcrLength = 7;      // the flags byte and the six bytes of a PCR
+constexpr unsigned kNullPid = 0x1fff; // stuffing: no continuity counter
 constexpr unsigned kPtsFlag = 0x80;
 constexpr unsigned kDtsFlag = 0x40;
 
@@ -202,6 +203,8 @@ void TsRetimer::restartClock()
     m_aligning = true;
     m_firstPcr.reset();
     m_firstPes.reset();
+    for (auto &[pid, counter] : m_counters)
+        counter.placed = false;
 }
 
 std::string TsRetimer::packet(std::string_view bytes)
@@ -315,6 +318,24 @@ void TsRetimer::retime(std::string &stream, size_t at)
             setTimestampAt(stream, at + pes->at + 14, wrapped(timestampAt(packet, pes->at + 14) + m_shift));
     }
     follow(packet);
+    count(stream, at);
+}
+
+void TsRetimer::count(std::string &stream, size_t at)
+{
+    const unsigned pid = pidOf(std::string_view(stream).substr(at, kPacket));
+    if (pid == kNullPid)
+        return;
+    const unsigned header = byteAt(stream, at + 3);
+    const auto [known, added] = m_counters.try_emplace(pid);
+    Counter &counter = known->second;
+    // A packet without payload repeats the counter of the one before; one with payload, the
+    // next.
+    if (!added && !counter.placed)
+        counter.shift = (counter.last + (header >> 4 & kHasPayload) - (header & 0xf)) & 0xf;
+    counter.placed = true;
+    counter.last = (header + counter.shift) & 0xf;
+    stream[at + 3] = char((header & 0xf0) | counter.last);
 }
 
 void TsRetimer::follow(std::string_view packet)

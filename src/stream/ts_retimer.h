@@ -20,11 +20,13 @@ namespace tarvoni::stream {
 // PCR) to every PCR, so that the sound is due as soon as it comes.
 //
 // Where the playlist says a segment's timestamps start again (after an advertisement break, or
-// an encoder started anew), libVLC would take the jump for a broken clock: it empties its
-// decoders and buffers again, a silence of a few hundred milliseconds. The retimer moves that
-// segment's and the following ones' PTS, DTS and PCR so that its first sound follows the sound
-// before it without a gap; the lead is found again in that segment. Only timestamps change: no
-// byte is added or lost.
+// an encoder started anew), libVLC would take the jump for a late clock: it buffers again and
+// drops the sound it finds too late, and after a few such jumps stops for seconds. Nor does it
+// take the packets' continuity counters starting again lightly: it drops what its decoder held
+// and plays well over 100 ms of silence. The retimer moves that segment's and the following
+// ones' PTS, DTS and PCR so that its first sound follows the sound before it without a gap (the
+// lead is found again in that segment), and its continuity counters so that each stream's go on
+// from the last one sent. Only those fields change: no byte is added or lost.
 //
 // Packets are held back from the start until that lead is known, and from a restart until its
 // first sound (at most 128 KB of them). A stream that does not start as a transport stream
@@ -70,6 +72,7 @@ private:
     int64_t soundEnd(unsigned pid) const;        // where the stream's timeline goes on, or -1
     void retime(std::string &stream, size_t at); // the packet at `at`
     void follow(std::string_view packet);        // notes its PES in the tracks
+    void count(std::string &stream, size_t at);  // its continuity counter
 
     State m_state = State::Finding;
     bool m_segmentLost = false; // the current segment passes unchanged to its end
@@ -81,6 +84,14 @@ private:
     int64_t m_lead = 0;
     int64_t m_shift = 0; // added to every timestamp since the last restart
     std::map<unsigned, Track> m_tracks;
+    // Each PID's last continuity counter sent and what is added to those that come, found anew
+    // at its first packet after a restart.
+    struct Counter {
+        unsigned last = 0;
+        unsigned shift = 0;
+        bool placed = true;
+    };
+    std::map<unsigned, Counter> m_counters;
 };
 
 } // namespace tarvoni::stream

@@ -15,12 +15,12 @@ constexpr int64_t kLead = 63000; // FFmpeg's 0.7 s, at 90 kHz
 
 constexpr int64_t kFrame = 1920; // an AAC frame of 1024 samples at 48 kHz
 
-// One 188-byte packet of PID 256: with a PCR when `pcr` is given, starting a sound PES with
-// that PTS when `pts` is given and then `frames` AAC frames (ADTS), the rest filled with
-// payload.
-std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {}, int frames = 0)
+// One 188-byte packet of PID 256 with continuity counter `cc`: with a PCR when `pcr` is given,
+// starting a sound PES with that PTS when `pts` is given and then `frames` AAC frames (ADTS),
+// the rest filled with payload.
+std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {}, int frames = 0, int cc = 0)
 {
-    std::string p{'\x47', char(pts ? 0x41 : 0x01), '\x00', char(pcr ? 0x30 : 0x10)};
+    std::string p{'\x47', char(pts ? 0x41 : 0x01), '\x00', char((pcr ? 0x30 : 0x10) | cc)};
     if (pcr) {
         const int64_t b = *pcr;
         p += {'\x07',
@@ -92,7 +92,8 @@ private slots:
     }
 
     // After a discontinuity the sound goes on where it was: right after the last PES's AAC
-    // frames, or one step on from it when they cannot be counted; the lead is found anew.
+    // frames, or one step on from it when they cannot be counted; the lead is found anew, and
+    // the continuity counters go on too.
     void goesOnAcrossARestart_data()
     {
         QTest::addColumn<int64_t>("start");   // the first segment's first PCR
@@ -114,12 +115,14 @@ private slots:
         QFETCH(int64_t, lead);
         QFETCH(int, frames);
         const auto at = [](int64_t time) { return time % kWrap; };
-        const std::string first = packet(start, at(start + kLead))
-            + packet({}, at(start + kLead + 3600), frames);
-        const std::string second = packet(restart, at(restart + lead)) + packet(at(restart + 9000));
+        const std::string first = packet(start, at(start + kLead), 0, 0)
+            + packet({}, at(start + kLead + 3600), frames, 1);
+        const std::string second = packet(restart, at(restart + lead), 0, 7)
+            + packet(at(restart + 9000), {}, 0, 8);
         const int64_t end = at(start + kLead + 3600 + (frames > 0 ? frames * kFrame : 3600));
-        const std::string expected = packet(at(start + kLead), at(start + kLead))
-            + packet({}, at(start + kLead + 3600), frames) + packet(at(end), end) + packet(at(end + 9000));
+        const std::string expected = packet(at(start + kLead), at(start + kLead), 0, 0)
+            + packet({}, at(start + kLead + 3600), frames, 1) + packet(at(end), end, 0, 2)
+            + packet(at(end + 9000), {}, 0, 3);
         TsRetimer retimer;
         QCOMPARE(relay(retimer, {first, second}, 61, 1), expected);
     }
