@@ -36,9 +36,9 @@ Paths:
                             IV its sequence number); with reuse=K each connection is kept open
                             for the next request, and the playlist's and segments' requests and
                             the connections they came on are counted under K; with restart=N
-                            the timestamps start again every N segments, each restart marked by
-                            #EXT-X-DISCONTINUITY, as when an encoder is started anew (not
-                            marked with unmarked=1)
+                            the timestamps and continuity counters start again every N segments,
+                            each restart marked by #EXT-X-DISCONTINUITY, as when an encoder is
+                            started anew (not marked with unmarked=1)
   /hls/master.m3u8?id=I&variant=A
                             a master playlist whose one variant is /hls/live.m3u8?id=I (or A),
                             with segments sent in chunks
@@ -156,11 +156,16 @@ def ts_timestamps(data, shift=None):
 
 
 def restarted(n, every):
-    """Segment n as it is when the timestamps start again every `every` segments."""
+    """Segment n as it is when the encoder starts again every `every` segments: its timestamps
+    go back to the start, and its packets' continuity counters jump."""
     first = n // every * every
     if first == 0:
         return HLS["segments"][n]
-    return ts_timestamps(HLS["segments"][n], ts_timestamps(HLS["segments"][0]) - ts_timestamps(HLS["segments"][first]))
+    out = bytearray(ts_timestamps(HLS["segments"][n],
+                                  ts_timestamps(HLS["segments"][0]) - ts_timestamps(HLS["segments"][first])))
+    for at in range(0, len(out) - 187, 188):
+        out[at + 3] = (out[at + 3] & 0xf0) | (out[at + 3] + 7 * (n // every)) & 0x0f
+    return bytes(out)
 
 
 def hls_window(broadcast, freeze):
