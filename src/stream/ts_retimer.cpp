@@ -105,8 +105,8 @@ std::optional<PesStart> pesStart(std::string_view packet)
     pes.at = payloadAt(packet);
     if (pes.at + 14 > kPacket || packet.substr(pes.at, 3) != std::string_view("\0\0\1", 3))
         return {};
-    // Only these have the header's flags: padding, private stream 2, ECM, EMM, DSM-CC, H.222.1
-    // type E and the directory do not.
+    // Padding, private stream 2, ECM, EMM, DSM-CC, H.222.1 type E and the directory have no
+    // header flags and no timestamps.
     const unsigned stream = byteAt(packet, pes.at + 3);
     if (stream == 0xbc || stream == 0xbe || stream == 0xbf || stream == 0xf0 || stream == 0xf1
         || stream == 0xf2 || stream == 0xf8 || stream == 0xff)

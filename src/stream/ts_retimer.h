@@ -30,8 +30,8 @@ namespace tarvoni::stream {
 //
 // Packets are held back from the start until that lead is known, and from a restart until its
 // first sound (at most 128 KB of them). A stream that does not start as a transport stream
-// passes unchanged; a segment that loses its packets' rhythm passes unchanged from there to its
-// end.
+// passes unchanged, one without a lead keeps its PCRs until a restart, and a segment that loses
+// its packets' rhythm passes unchanged from there to its end.
 class TsRetimer {
 public:
     // The bytes to hand on for `input`, the next bytes of the current segment. Bytes that end
@@ -42,7 +42,8 @@ public:
     // came. The next segment starts on a packet's first byte again.
     std::string endSegment();
 
-    // The next segment's timestamps start again, unrelated to those before it.
+    // The next segment's timestamps and continuity counters start again, unrelated to those
+    // before it: the playlist marks a discontinuity, or the relay skipped segments.
     void restartClock();
 
     // Whether the lead is known and every PCR is moved by it.
@@ -56,6 +57,13 @@ private:
         int64_t pts = 0;
         int64_t step = 0;
         std::string payload;
+    };
+    // One PID's last continuity counter sent, and what is added to those that come: found anew
+    // at its first packet after a restart.
+    struct Counter {
+        unsigned last = 0;
+        unsigned shift = 0;
+        bool placed = true;
     };
 
     // The current segment passes unchanged from here on.
@@ -84,14 +92,7 @@ private:
     int64_t m_lead = 0;
     int64_t m_shift = 0; // added to every timestamp since the last restart
     std::map<unsigned, Track> m_tracks;
-    // Each PID's last continuity counter sent and what is added to those that come, found anew
-    // at its first packet after a restart.
-    struct Counter {
-        unsigned last = 0;
-        unsigned shift = 0;
-        bool placed = true;
-    };
-    std::map<unsigned, Counter> m_counters;
+    std::map<unsigned, Counter> m_counters; // by PID
 };
 
 } // namespace tarvoni::stream

@@ -16,9 +16,10 @@ constexpr int64_t kLead = 63000; // FFmpeg's 0.7 s, at 90 kHz
 constexpr int64_t kFrame = 1920; // an AAC frame of 1024 samples at 48 kHz
 
 // One 188-byte packet of PID 256 with continuity counter `cc`: with a PCR when `pcr` is given,
-// starting a sound PES with that PTS when `pts` is given and then `frames` AAC frames (ADTS),
-// the rest filled with payload.
-std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {}, int frames = 0, int cc = 0)
+// starting a sound PES with that PTS (and DTS) when `pts` is given and then `frames` AAC frames
+// (ADTS), the rest filled with payload.
+std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {}, int frames = 0, int cc = 0,
+                   std::optional<int64_t> dts = {})
 {
     std::string p{'\x47', char(pts ? 0x41 : 0x01), '\x00', char((pcr ? 0x30 : 0x10) | cc)};
     if (pcr) {
@@ -32,11 +33,17 @@ std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {}, 
               char((b & 1) << 7 | 0x7e),
               '\x00'};
     }
-    if (pts) {
-        const int64_t t = *pts;
-        p += std::string("\0\0\1\xc0\0\0\x80\x80\x05", 9);
-        p += {char(0x21 | ((t >> 29) & 0x0e)), char(t >> 22), char(((t >> 14) & 0xfe) | 1), char(t >> 7),
+    const auto stamp = [&p](int prefix, int64_t t) {
+        p += {char(prefix | ((t >> 29) & 0x0e)), char(t >> 22), char(((t >> 14) & 0xfe) | 1), char(t >> 7),
               char(((t << 1) & 0xfe) | 1)};
+    };
+    if (pts && dts) {
+        p += std::string("\0\0\1\xc0\0\0\x80\xc0\x0a", 9);
+        stamp(0x31, *pts);
+        stamp(0x11, *dts);
+    } else if (pts) {
+        p += std::string("\0\0\1\xc0\0\0\x80\x80\x05", 9);
+        stamp(0x21, *pts);
     }
     for (int i = 0; i < frames; ++i) // 24 bytes each, stereo
         p += std::string("\xff\xf1\x4c\x80\x03\x1f\xfc", 7) + std::string(17, '\0');
@@ -117,12 +124,12 @@ private slots:
         const auto at = [](int64_t time) { return time % kWrap; };
         const std::string first = packet(start, at(start + kLead), 0, 0)
             + packet({}, at(start + kLead + 3600), frames, 1);
-        const std::string second = packet(restart, at(restart + lead), 0, 7)
+        const std::string second = packet(restart, at(restart + lead), 0, 7, at(restart + lead - 900))
             + packet(at(restart + 9000), {}, 0, 8);
         const int64_t end = at(start + kLead + 3600 + (frames > 0 ? frames * kFrame : 3600));
         const std::string expected = packet(at(start + kLead), at(start + kLead), 0, 0)
-            + packet({}, at(start + kLead + 3600), frames, 1) + packet(at(end), end, 0, 2)
-            + packet(at(end + 9000), {}, 0, 3);
+            + packet({}, at(start + kLead + 3600), frames, 1)
+            + packet(at(end), end, 0, 2, at(end + kWrap - 900)) + packet(at(end + 9000), {}, 0, 3);
         TsRetimer retimer;
         QCOMPARE(relay(retimer, {first, second}, 61, 1), expected);
     }
