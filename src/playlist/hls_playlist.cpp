@@ -100,6 +100,7 @@ HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base)
     QString map;
     QString key;
     QByteArray iv;
+    bool discontinuity = false;
     bool variantPending = false;
     int variantBandwidth = 0;
     const QList<QByteArray> lines = (body.startsWith("\xef\xbb\xbf") ? body.mid(3) : body).split('\n');
@@ -114,10 +115,12 @@ HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base)
                     playlist.variants.push_back({resolved(base, line), variantBandwidth});
                 variantPending = false;
             } else if (!playlist.master && int(playlist.segments.size()) < kMostHlsEntries) {
-                playlist.segments.push_back({sequence, resolved(base, line), nextDuration, map, key, iv});
+                playlist.segments.push_back(
+                    {sequence, resolved(base, line), nextDuration, map, key, iv, discontinuity});
             }
             ++sequence;
             nextDuration = milliseconds(0);
+            discontinuity = false;
             continue;
         }
         const qsizetype colon = line.indexOf(':');
@@ -138,6 +141,8 @@ HlsPlaylist parseHlsPlaylist(const QByteArray &body, const QString &base)
                 sequence = first;
         } else if (tag == "#EXTINF") {
             nextDuration = seconds(value.left(value.indexOf(',')));
+        } else if (tag == "#EXT-X-DISCONTINUITY") {
+            discontinuity = true;
         } else if (tag == "#EXT-X-ENDLIST") {
             playlist.ended = true;
         } else if (tag == "#EXT-X-KEY") {

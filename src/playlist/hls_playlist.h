@@ -25,6 +25,9 @@ struct HlsPlaylist {
         // initialisation vector, 16 bytes, or empty when it is the sequence number.
         QString key;
         QByteArray iv;
+        // Its timestamps start again, unrelated to those of the segment before it
+        // (EXT-X-DISCONTINUITY): an advertisement break, an encoder started again.
+        bool discontinuity = false;
     };
 
     bool master = false;

@@ -211,8 +211,11 @@ public:
         *moved = false;
         if (playlist.segments.empty())
             return true;
-        // A server that started its numbering again, or left this client behind: join anew.
-        if (*next > playlist.segments.back().sequence + 1 || *next < playlist.segments.front().sequence)
+        // A server that started its numbering again, or left this client behind: join anew,
+        // the timestamps going on from those sent.
+        bool restart = *next > playlist.segments.back().sequence + 1
+            || *next < playlist.segments.front().sequence;
+        if (restart)
             *next = joiningSequence(playlist);
         for (const HlsPlaylist::Segment &segment : playlist.segments) {
             if (segment.sequence < *next)
@@ -224,6 +227,9 @@ public:
                 if (!send(segment.map))
                     return false;
             }
+            if (segment.discontinuity || restart)
+                m_retimer.restartClock();
+            restart = false;
             if (!send(segment.address, &segment))
                 return false;
         }

@@ -14,6 +14,9 @@ std::string relay(std::string_view stream, size_t segment, size_t piece)
     std::string out;
     for (size_t start = 0; start < stream.size(); start += segment) {
         const std::string_view one = stream.substr(start, segment);
+        // Every other segment's timestamps start again.
+        if ((start / segment) % 2 == 1)
+            retimer.restartClock();
         for (size_t at = 0; at < one.size(); at += piece)
             out += retimer.feed(one.substr(at, piece));
         out += retimer.endSegment();

@@ -36,12 +36,16 @@ Paths:
                             aes=1 every segment encrypted with AES-128 (the key at /hls/key, the
                             IV its sequence number); with reuse=K each connection is kept open
                             for the next request, and the playlist's and segments' requests and
-                            the connections they came on are counted under K
+                            the connections they came on are counted under K; with restart=N
+                            the timestamps and continuity counters start again every N segments,
+                            each restart marked by #EXT-X-DISCONTINUITY, as when an encoder is
+                            started anew (not marked with unmarked=1)
   /hls/master.m3u8?id=I&variant=A
                             a master playlist whose one variant is /hls/live.m3u8?id=I (or A),
                             with segments sent in chunks
   /hls/seg/N.ts?chunked=1   segment N, in chunks when asked
   /hls/seg/N.ts?aes=1       segment N encrypted with AES-128
+  /hls/seg/N.ts?restart=R   segment N with the timestamps it has when they start again every R
   /reuse?key=K              "<requests> <connections>" counted under K
   /hostile.asx?entry=A&entry=B...
                             an ASX listing the given entries, in order
@@ -115,6 +119,54 @@ def make_hls(cache):
     for n in range(len(HLS["durations"])):
         with open(os.path.join(folder, "%d.ts" % n), "rb") as f:
             HLS["segments"].append(f.read())
+
+
+def ts_timestamps(data, shift=None):
+    """The first PTS in the MPEG-TS `data`, or with `shift`: `data` with every PCR, PTS and DTS
+    moved by that many 90 kHz ticks."""
+    out = bytearray(data)
+    wrap = 1 << 33
+
+    def timestamp(at, moved=None):
+        value = ((out[at] >> 1) & 7) << 30 | out[at + 1] << 22 | (out[at + 2] >> 1) << 15 \
+            | out[at + 3] << 7 | out[at + 4] >> 1
+        if moved is None:
+            return value
+        value = (value + moved) % wrap
+        out[at:at + 5] = bytes([(out[at] & 0xf1) | (value >> 29 & 0x0e), value >> 22 & 0xff,
+                                (out[at + 2] & 1) | (value >> 14 & 0xfe), value >> 7 & 0xff,
+                                (out[at + 4] & 1) | (value << 1 & 0xfe)])
+        return value
+
+    for at in range(0, len(out) - 187, 188):
+        control = out[at + 3] >> 4
+        if shift is not None and control & 2 and out[at + 4] >= 7 and out[at + 5] & 0x10:
+            base = int.from_bytes(out[at + 6:at + 11], "big") >> 7
+            base = (base + shift) % wrap
+            out[at + 6:at + 10] = (base >> 1).to_bytes(4, "big")
+            out[at + 10] = (out[at + 10] & 0x7f) | (base & 1) << 7
+        pes = at + 4 + (1 + out[at + 4] if control & 2 else 0)
+        if out[at + 1] & 0x40 and control & 1 and pes + 19 <= at + 188 and out[pes:pes + 3] == b"\0\0\1" \
+                and out[pes + 7] & 0x80:
+            if shift is None:
+                return timestamp(pes + 9)
+            timestamp(pes + 9, shift)
+            if out[pes + 7] & 0x40:
+                timestamp(pes + 14, shift)
+    return bytes(out)
+
+
+def restarted(n, every):
+    """Segment n as it is when the encoder starts again every `every` segments: its timestamps
+    go back to the start, and its packets' continuity counters jump."""
+    first = n // every * every
+    if first == 0:
+        return HLS["segments"][n]
+    out = bytearray(ts_timestamps(HLS["segments"][n],
+                                  ts_timestamps(HLS["segments"][0]) - ts_timestamps(HLS["segments"][first])))
+    for at in range(0, len(out) - 187, 188):
+        out[at + 3] = (out[at + 3] & 0xf0) | (out[at + 3] + 7 * (n // every)) & 0x0f
+    return bytes(out)
 
 
 def hls_window(broadcast, freeze):
@@ -264,28 +316,29 @@ class Handler(BaseHTTPRequestHandler):
                      "#EXT-X-MEDIA-SEQUENCE:%d" % first]
             if "aes" in query:
                 lines.append('#EXT-X-KEY:METHOD=AES-128,URI="key"')
+            every = int(query.get("restart", 0))
+            options = "&".join("%s=%s" % (name, urllib.parse.quote(query[name]))
+                               for name in ("chunked", "aes", "reuse", "restart") if name in query)
             for n in range(first, end):
+                if every and n % every == 0 and n > 0 and "unmarked" not in query:
+                    lines.append("#EXT-X-DISCONTINUITY")
                 lines.append("#EXTINF:%.6f," % HLS["durations"][n])
-                lines.append(query.get("segment", "seg/%d.ts" % n + ("?chunked=1" if "chunked" in query else "")
-                                       + ("?aes=1" if "aes" in query else "")
-                                       + ("?reuse=" + query["reuse"] if "reuse" in query else "")))
+                lines.append(query.get("segment", "seg/%d.ts" % n + ("?" + options if options else "")))
             return self.send_body(200, "application/vnd.apple.mpegurl", ("\n".join(lines) + "\n").encode())
         if path == "/hls/key":
             return self.send_body(200, "application/octet-stream", HLS_KEY)
-        if path.startswith("/hls/seg/") and path.endswith(".ts") and "aes" in query:
-            n = int(path[len("/hls/seg/"):-3])
-            if 0 <= n < len(HLS["segments"]):
-                # AES-128 as a CDN encrypts it: CBC with PKCS#7 padding, the IV the sequence number.
-                encrypted = subprocess.run(
-                    ["openssl", "enc", "-aes-128-cbc", "-K", HLS_KEY.hex(), "-iv", "%032x" % n],
-                    input=HLS["segments"][n], stdout=subprocess.PIPE, check=True).stdout
-                return self.send_body(200, "video/mp2t", encrypted)
         if path.startswith("/hls/seg/") and path.endswith(".ts"):
             n = int(path[len("/hls/seg/"):-3])
-            if 0 <= n < len(HLS["segments"]) and "chunked" in query:
-                return self.send_chunked("video/mp2t", HLS["segments"][n])
             if 0 <= n < len(HLS["segments"]):
-                return self.send_body(200, "video/mp2t", HLS["segments"][n])
+                body = restarted(n, int(query["restart"])) if "restart" in query else HLS["segments"][n]
+                if "aes" in query:
+                    # AES-128 as a CDN encrypts it: CBC with PKCS#7 padding, the IV the sequence number.
+                    body = subprocess.run(
+                        ["openssl", "enc", "-aes-128-cbc", "-K", HLS_KEY.hex(), "-iv", "%032x" % n],
+                        input=body, stdout=subprocess.PIPE, check=True).stdout
+                if "chunked" in query:
+                    return self.send_chunked("video/mp2t", body)
+                return self.send_body(200, "video/mp2t", body)
         self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
 
     def send_body(self, code, kind, body):

@@ -37,6 +37,9 @@ void TestHlsPlaylist::readsMediaPlaylists()
     QCOMPARE(first.duration, milliseconds(5960));
     QCOMPARE(first.map, QStringLiteral("http://radio.lk:5552/live/init.mp4"));
     QCOMPARE(playlist.segments[1].address, QStringLiteral("http://radio.lk:5552/abs/1042.m4s"));
+    // The timestamps start again at the segment after the tag, and only there.
+    QVERIFY(!first.discontinuity && playlist.segments[1].discontinuity
+            && !playlist.segments[2].discontinuity);
     QCOMPARE(playlist.segments[2].sequence, 1043);
     QCOMPARE(playlist.segments[2].address, QStringLiteral("http://cdn.lk:8080/1043.m4s?t=1"));
     // Not judged here: the relay refuses it when it comes to fetch it.

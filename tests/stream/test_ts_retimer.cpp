@@ -13,11 +13,15 @@ namespace {
 constexpr int64_t kWrap = int64_t(1) << 33;
 constexpr int64_t kLead = 63000; // FFmpeg's 0.7 s, at 90 kHz
 
-// One 188-byte packet of PID 256: with a PCR when `pcr` is given, starting a sound PES with
-// that PTS when `pts` is given, the rest filled with payload.
-std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {})
+constexpr int64_t kFrame = 1920; // an AAC frame of 1024 samples at 48 kHz
+
+// One 188-byte packet of PID 256 with continuity counter `cc`: with a PCR when `pcr` is given,
+// starting a sound PES with that PTS (and DTS) when `pts` is given and then `frames` AAC frames
+// (ADTS), the rest filled with payload.
+std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {}, int frames = 0, int cc = 0,
+                   std::optional<int64_t> dts = {})
 {
-    std::string p{'\x47', char(pts ? 0x41 : 0x01), '\x00', char(pcr ? 0x30 : 0x10)};
+    std::string p{'\x47', char(pts ? 0x41 : 0x01), '\x00', char((pcr ? 0x30 : 0x10) | cc)};
     if (pcr) {
         const int64_t b = *pcr;
         p += {'\x07',
@@ -29,21 +33,33 @@ std::string packet(std::optional<int64_t> pcr, std::optional<int64_t> pts = {})
               char((b & 1) << 7 | 0x7e),
               '\x00'};
     }
-    if (pts) {
-        const int64_t t = *pts;
-        p += std::string("\0\0\1\xc0\0\0\x80\x80\x05", 9);
-        p += {char(0x21 | ((t >> 29) & 0x0e)), char(t >> 22), char(((t >> 14) & 0xfe) | 1), char(t >> 7),
+    const auto stamp = [&p](int prefix, int64_t t) {
+        p += {char(prefix | ((t >> 29) & 0x0e)), char(t >> 22), char(((t >> 14) & 0xfe) | 1), char(t >> 7),
               char(((t << 1) & 0xfe) | 1)};
+    };
+    if (pts && dts) {
+        p += std::string("\0\0\1\xc0\0\0\x80\xc0\x0a", 9);
+        stamp(0x31, *pts);
+        stamp(0x11, *dts);
+    } else if (pts) {
+        p += std::string("\0\0\1\xc0\0\0\x80\x80\x05", 9);
+        stamp(0x21, *pts);
     }
+    for (int i = 0; i < frames; ++i) // 24 bytes each, stereo
+        p += std::string("\xff\xf1\x4c\x80\x03\x1f\xfc", 7) + std::string(17, '\0');
     p.resize(188, '\xaa');
     return p;
 }
 
-// Feeds each segment in pieces of `piece` bytes and ends it.
-std::string relay(TsRetimer &retimer, const std::vector<std::string> &segments, size_t piece)
+// Feeds each segment in pieces of `piece` bytes and ends it; the clock restarts before the
+// segment numbered `restart`.
+std::string relay(TsRetimer &retimer, const std::vector<std::string> &segments, size_t piece,
+                  size_t restart = 0)
 {
     std::string out;
     for (const std::string &segment : segments) {
+        if (restart > 0 && &segment == &segments[restart])
+            retimer.restartClock();
         for (size_t at = 0; at < segment.size(); at += piece)
             out += retimer.feed(std::string_view(segment).substr(at, piece));
         out += retimer.endSegment();
@@ -80,6 +96,42 @@ private slots:
             + packet({}, start + 180000 + kLead);
         QCOMPARE(relay(retimer, {first, second}, size_t(piece)), expected);
         QVERIFY(retimer.retiming());
+    }
+
+    // After a discontinuity the sound goes on where it was: right after the last PES's AAC
+    // frames, or one step on from it when they cannot be counted; the lead is found anew, and
+    // the continuity counters go on too.
+    void goesOnAcrossARestart_data()
+    {
+        QTest::addColumn<int64_t>("start");   // the first segment's first PCR
+        QTest::addColumn<int64_t>("restart"); // the second one's
+        QTest::addColumn<int64_t>("lead");    // the second one's
+        QTest::addColumn<int>("frames");      // in the last PES before the restart
+        QTest::newRow("back to the start") << int64_t(900000) << int64_t(1000) << kLead << 3;
+        QTest::newRow("minutes on, another lead")
+            << int64_t(900000) << int64_t(90000 * 600) << 2 * kLead << 3;
+        QTest::newRow("over 33 bits, not AAC") << kWrap - 5000 << int64_t(1000) << kLead << 0;
+        QTest::newRow("back over 33 bits") << int64_t(1000) << kWrap - 2000 << kLead << 2;
+        // Timestamps that went on anyway stay as they are.
+        QTest::newRow("no jump") << int64_t(900000) << 900000 + 3600 + 3 * kFrame << kLead << 3;
+    }
+    void goesOnAcrossARestart()
+    {
+        QFETCH(int64_t, start);
+        QFETCH(int64_t, restart);
+        QFETCH(int64_t, lead);
+        QFETCH(int, frames);
+        const auto at = [](int64_t time) { return time % kWrap; };
+        const std::string first = packet(start, at(start + kLead), 0, 0)
+            + packet({}, at(start + kLead + 3600), frames, 1);
+        const std::string second = packet(restart, at(restart + lead), 0, 7, at(restart + lead - 900))
+            + packet(at(restart + 9000), {}, 0, 8);
+        const int64_t end = at(start + kLead + 3600 + (frames > 0 ? frames * kFrame : 3600));
+        const std::string expected = packet(at(start + kLead), at(start + kLead), 0, 0)
+            + packet({}, at(start + kLead + 3600), frames, 1)
+            + packet(at(end), end, 0, 2, at(end + kWrap - 900)) + packet(at(end + 9000), {}, 0, 3);
+        TsRetimer retimer;
+        QCOMPARE(relay(retimer, {first, second}, 61, 1), expected);
     }
 
     void leavesAStreamWithoutALeadAlone_data()

@@ -218,6 +218,8 @@ void TestVlcMediaPlayer::playsLiveHlsWithoutPause_data()
         << m_radio.url("/hls/live.m3u8?id=media&reuse=media") << "Playing";
     QTest::newRow("media playlist, AES-128, IV from the sequence")
         << m_radio.url("/hls/live.m3u8?id=aes&aes=1") << "Playing";
+    // The timestamps start again every two segments, after #EXT-X-DISCONTINUITY.
+    QTest::newRow("timestamps restarted") << m_radio.url("/hls/live.m3u8?id=restart&restart=2") << "Playing";
     QTest::newRow("master playlist over https, variant's bit rate")
         << m_radio.tlsUrl("/hls/master.m3u8?id=master") << "Playing (128 kbps)";
 }
