@@ -28,12 +28,11 @@ constexpr std::array<unsigned char, 16> kStreamPropertiesGuid{0x91, 0x07, 0xdc, 
 constexpr uint32_t kReaderTickMs = 100;
 // The reader's clock starts this far ahead of the first frame, and libVLC plays what is due
 // where its clock starts as soon as it begins: the first frame is then due this much later, a
-// margin for the packets to come. Less, and libVLC's audio output, which starts a little ahead
-// of time, soon finds itself early and stops for the difference.
+// margin for the packets to come. With 100, playing began later, not sooner.
 constexpr uint32_t kFirstFrameLeadMs = 150;
-// libVLC begins to play once its clock has moved on past its network caching for mms (200 ms)
-// from its first tick: at the fourth tick from where the clock starts.
-constexpr uint32_t kBeginsAfterMs = 4 * kReaderTickMs;
+// libVLC begins to play once its clock has moved on past its network caching for mms (100 ms)
+// from its first tick: at the third tick from where the clock starts.
+constexpr uint32_t kBeginsAfterMs = 3 * kReaderTickMs;
 // The packet size declared to the reader: room for any packet's header, and so small that the
 // empty packet after each real one costs next to nothing.
 constexpr size_t kFramedPacketSize = 32;
@@ -332,9 +331,9 @@ bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
     const uint64_t firstFrame = packet.whole ? packet.payloads.front().presentationMs : 0;
     if (m_splitPending) {
         m_splitPending = false;
-        // The clock starts a little before the first frame. A packet whose frames span a tick
-        // and a half or more (a server's packet of a quarter second) then moves it on far
-        // enough for libVLC to begin with that packet alone, as soon as it has arrived, however the
+        // The clock starts a little before the first frame. A packet whose frames span half a
+        // tick or more (a server's packet of a quarter second) then moves it on far enough for
+        // libVLC to begin with that packet alone, as soon as it has arrived, however the
         // server's packets were gathered into reads on the way; a shorter one leaves the
         // rest to the second packet, which is sent no earlier than libVLC begins.
         const uint64_t start = std::min<uint64_t>(retimed, firstFrame);

@@ -28,7 +28,7 @@ namespace tarvoni::stream {
 // libVLC begins to play once its clock has moved on past its network caching, and only a packet
 // with payloads moves it. The first packet after a header is sent as two: its first payload
 // alone 150 ms before that payload's presentation time, where the reader's clock starts, and
-// the rest a tick past the last. A first packet whose frames span a tick and a half or more (a
+// the rest a tick past the last. A first packet whose frames span half a tick or more (a
 // server's packet of a quarter second) is then played as soon as it has arrived, whatever the
 // server sends next and however its packets were gathered into reads on the way, its first
 // frame due 150 ms after playing begins: a margin for the packets to come. The second packet is
