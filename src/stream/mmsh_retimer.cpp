@@ -26,13 +26,6 @@ constexpr std::array<unsigned char, 16> kStreamPropertiesGuid{0x91, 0x07, 0xdc, 
                                                               0x8e, 0xe6, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
 // libVLC's ASF reader moves its clock on in steps of this.
 constexpr uint32_t kReaderTickMs = 100;
-// The reader's clock starts this far ahead of the first frame, and libVLC plays what is due
-// where its clock starts as soon as it begins: the first frame is then due this much later, a
-// margin for the packets to come. With 100, playing began later, not sooner.
-constexpr uint32_t kFirstFrameLeadMs = 150;
-// libVLC begins to play once its clock has moved on past its network caching for mms (100 ms)
-// from its first tick: at the third tick from where the clock starts.
-constexpr uint32_t kBeginsAfterMs = 3 * kReaderTickMs;
 // The packet size declared to the reader: room for any packet's header, and so small that the
 // empty packet after each real one costs next to nothing.
 constexpr size_t kFramedPacketSize = 32;
@@ -179,14 +172,14 @@ std::string dataChunk(const std::string &like, uint32_t sequence, const std::str
     return chunk;
 }
 
-// The reader starts its clock at the first packet's send time and moves it on only as far as a
-// later send time, which only a packet with payloads gives: the first packet goes as two, its
-// first frame alone at `firstSendTime`, where the clock is to start, the rest at `sendTime`.
-// Empty when it cannot be split.
+// The reader starts its clock at the first packet's send time and hands on nothing before a
+// second one has arrived: the first packet goes as two, its first frame alone two ticks of the
+// reader's clock earlier than the rest, so that what it brought plays at once. Empty when it
+// cannot be split.
 std::vector<std::string> splitFirstPacket(const std::string &chunk, const DataPacket &packet,
-                                          uint32_t firstSendTime)
+                                          uint32_t sendTime)
 {
-    if (packet.payloadFlagsAt == 0 || packet.payloads.size() < 2)
+    if (packet.payloadFlagsAt == 0 || packet.payloads.size() < 2 || sendTime < 2 * kReaderTickMs)
         return {};
     const size_t headEnd = packet.payloads.front().begin;
     const size_t firstEnd = packet.payloads.front().end;
@@ -210,7 +203,7 @@ std::vector<std::string> splitFirstPacket(const std::string &chunk, const DataPa
     const unsigned lengthType = flags & ~kPayloadCount;
     first[flagsAt] = char(lengthType | 1);
     rest[flagsAt] = char(lengthType | ((packet.payloads.size() - 1) & kPayloadCount));
-    writeLe(first, packet.sendTimeAt - kChunkHead, 4, firstSendTime);
+    writeLe(first, packet.sendTimeAt - kChunkHead, 4, sendTime - 2 * kReaderTickMs);
     return {first, rest};
 }
 
@@ -328,19 +321,16 @@ bool MmshRetimer::retimeDataPacket(std::string &chunk, std::string &out)
     writeLe(chunk, packet.sendTimeAt, 4, retimed);
 
     std::vector<std::string> packets;
-    const uint64_t firstFrame = packet.whole ? packet.payloads.front().presentationMs : 0;
     if (m_splitPending) {
         m_splitPending = false;
-        // The clock starts a little before the first frame. A packet whose frames span half a
-        // tick or more (a server's packet of a quarter second) then moves it on far enough for
-        // libVLC to begin with that packet alone, as soon as it has arrived, however the
-        // server's packets were gathered into reads on the way; a shorter one leaves the
-        // rest to the second packet, which is sent no earlier than libVLC begins.
-        const uint64_t start = std::min<uint64_t>(retimed, firstFrame);
-        if (inOrder && start >= kFirstFrameLeadMs)
-            packets = splitFirstPacket(chunk, packet, uint32_t(start - kFirstFrameLeadMs));
-        if (packets.size() == 2)
-            m_secondSendTime = uint32_t(start - kFirstFrameLeadMs + kBeginsAfterMs);
+        if (inOrder)
+            packets = splitFirstPacket(chunk, packet, retimed);
+        if (packets.size() == 2) {
+            // libVLC begins only once its clock has moved on two ticks past the first packet:
+            // the second, which holds as many frames as the first, but may be sent a frame or
+            // two short of that, is sent no earlier.
+            m_secondSendTime = retimed + 2 * kReaderTickMs;
+        }
     }
     if (packets.empty()) {
         if (m_packetSize == 0) {

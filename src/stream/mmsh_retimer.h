@@ -18,22 +18,18 @@ namespace tarvoni::stream {
 // The reader also holds back what a packet brought until a later packet's send time has passed
 // it. In a stream of one audio or video stream, each packet's send time is moved on to a tick of
 // the reader's clock past its last payload's presentation time (all that packet still waits
-// for): what a packet brought is then handed on as soon as it is read, not a packet later.
+// for), and the first packet after a header is sent as two, its first payload alone two ticks
+// of the reader's clock earlier: what the first packet brought is then handed on as soon as it
+// is read, not a packet later.
 //
 // And libVLC's MMS access finishes reading a packet only once the next chunk has arrived. The
 // header declares packets of 32 bytes, each packet is given its length and padding explicitly
 // (padded to the stream's own size as libVLC would have padded it) and is followed, in the same
 // chunk, by an empty packet of 32 bytes, on which the access waits instead.
 //
-// libVLC begins to play once its clock has moved on past its network caching, and only a packet
-// with payloads moves it. The first packet after a header is sent as two: its first payload
-// alone 150 ms before that payload's presentation time, where the reader's clock starts, and
-// the rest a tick past the last. A first packet whose frames span half a tick or more (a
-// server's packet of a quarter second) is then played as soon as it has arrived, whatever the
-// server sends next and however its packets were gathered into reads on the way, its first
-// frame due 150 ms after playing begins: a margin for the packets to come. The second packet is
-// never due before libVLC would begin with it, so that a short first packet never waits for a
-// third.
+// libVLC begins to play once its clock has moved on two ticks past the first packet: the second
+// packet, which may be due a frame or two short of that, is sent no earlier, so that playing
+// never waits for a third.
 //
 // Everything else passes unchanged, and an answer that is not a stream of MMS chunks passes
 // untouched. An answer whose head has not ended within 16 KB is no answer: nothing of it is

@@ -31,11 +31,10 @@ struct VlcPlayerOptions {
     int networkCachingMs = 500;
     // The same for MMS over HTTP. Such a server sends the stream a packet (a quarter second or
     // so) at a time in real time, and the relay has libVLC play each as soon as it has arrived.
-    // libVLC's clock moves in tenths of a second, and the relay has a server's first packet move
-    // it on two tenths or more: under that, playing begins with the first packet. libVLC also
-    // keeps what it plays this far behind the packets' arrival: at 200, playing begun with the
-    // first packet fell behind that, and stopped for a moment at each packet's end for seconds.
-    int mmsNetworkCachingMs = 100;
+    // libVLC's clock moves in tenths of a second: the first packet moves it one tenth, which
+    // must not be enough, and the second three, which must be more than enough. At 300 the
+    // second fell short and playing waited for a third, a quarter second later.
+    int mmsNetworkCachingMs = 200;
     // A connection that shows no progress for this long ends as "no answer".
     std::chrono::milliseconds connectTimeout{10000};
     // A playing stream that delivers nothing for this long is reconnected.

@@ -189,15 +189,13 @@ void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait_data()
         << quint64(2000) << 1000u << QList<quint32>{2500} << 232u << true << QList<quint32>{2600, 2832};
     QTest::newRow("no preroll") << quint64(0) << 1000u << QList<quint32>{2500} << 232u << false
                                 << QList<quint32>{1000, 1232};
-    // The first packet goes as two, its first frame alone 150 ms ahead of its own presentation,
-    // where the reader's clock starts, the rest a tick past its last frame: libVLC
-    // begins with that packet alone. Each packet is due a reader tick past its last frame.
+    // The first packet goes as two, its first frame alone two reader ticks ahead of the rest;
+    // each packet is due a reader tick past its last frame.
     QTest::newRow("several frames a packet") << quint64(2000) << 5000u << QList<quint32>{5000, 5046, 5093}
-                                             << 232u << false << QList<quint32>{4850, 5193, 5425};
-    // A first packet too short for libVLC to begin with: the second is never due before
-    // libVLC's clock has moved on far enough to begin with it.
-    QTest::newRow("second packet due early") << quint64(2000) << 5000u << QList<quint32>{5000, 5023} << 23u
-                                             << false << QList<quint32>{4850, 5123, 5150};
+                                             << 232u << false << QList<quint32>{4993, 5193, 5425};
+    // The second packet is never due before libVLC's clock can move on two ticks past the first.
+    QTest::newRow("second packet due early") << quint64(2000) << 5000u << QList<quint32>{5000, 5046, 5093}
+                                             << 140u << false << QList<quint32>{4993, 5193, 5393};
 }
 
 void TestMmshRetimer::mmsStreamsLoseTheirPrerollWait()
