@@ -26,7 +26,7 @@ for ((i = 1; i <= starts; i++)); do
     for build in before now; do
         program=$PWD/build/bench_tarvoni_program
         [ $build = before ] && program=$before/build/bench_tarvoni_program
-        log=$(BENCH_PROGRAM=$program build/bench/program/bench_program --starts 1 --no-references \
+        log=$(build/bench/program/bench_program --program "$program" --starts 1 --no-references \
             --as-root --only "http with a path" "$@" 2>&1 >/dev/null)
         click=$(sed -n 's/^  first click \([0-9.]*\) ms$/\1/p' <<<"$log")
         memory=$(sed -n 's/^  PSS \([0-9.]*\) MB.*/\1/p' <<<"$log" | head -1)

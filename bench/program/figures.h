@@ -52,10 +52,10 @@ double medianOf(const std::vector<T> &runs, F value)
     return median(values);
 }
 
-// The median of one kind's figures of every click of every run.
+// One kind's figures of every click of every run.
 template <typename T>
-double medianOfClicks(const std::vector<T> &runs, std::map<QString, std::vector<double>> T::*figures,
-                      const QString &label)
+std::vector<double> clicksOf(const std::vector<T> &runs, std::map<QString, std::vector<double>> T::*figures,
+                             const QString &label)
 {
     std::vector<double> values;
     for (const T &run : runs) {
@@ -63,7 +63,32 @@ double medianOfClicks(const std::vector<T> &runs, std::map<QString, std::vector<
         if (it != (run.*figures).end())
             values.insert(values.end(), it->second.begin(), it->second.end());
     }
-    return median(values);
+    return values;
+}
+
+template <typename T>
+double medianOfClicks(const std::vector<T> &runs, std::map<QString, std::vector<double>> T::*figures,
+                      const QString &label)
+{
+    return median(clicksOf(runs, figures, label));
+}
+
+// The largest of `values` and how many of them (not heard counts as one) are over three times
+// their median: "max 310 ms, 0 of 20 over 3× the median".
+inline QString spread(const std::vector<double> &values)
+{
+    const double middle = median(values);
+    double largest = kNone;
+    int over = 0;
+    for (double v : values) {
+        if (!std::isnan(v))
+            largest = std::isnan(largest) ? v : std::max(largest, v);
+        over += std::isnan(v) || v > 3 * middle ? 1 : 0;
+    }
+    return QStringLiteral("max %1, %2 of %3 over 3× the median")
+        .arg(figure(largest, "ms"))
+        .arg(over)
+        .arg(values.size());
 }
 
 } // namespace bench

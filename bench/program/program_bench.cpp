@@ -5,7 +5,7 @@
 //   bench_program [--starts N] [--listen S] [--cpu S] [--settle MS] [--as-root]
 //                 [--no-references] [--engine-flags "<switches>"] [--env NAME=VALUE]...
 //                 [--soak MINUTES [--switch S]] [--only TEXT] [--stream-port PORT] [--window-only]
-//                 [--clicks N]
+//                 [--clicks N] [--mms-trace] [--program PATH]
 //
 // --starts N       fresh starts of each program; figures are their medians (default 3)
 // --listen S       seconds each station plays after it is heard; the gaps in that sound are
@@ -27,12 +27,17 @@
 // With --listen, the reference players' gaps are counted too, and every gap is listed with
 // its time after the sound was first heard.
 // --window-only    instead: only start to window mapped, the program's and the bare window's
+// --program PATH   the program to measure instead of the build's bench_tarvoni_program (a copy
+//                  kept from before a change, to compare in the same session)
+// --mms-trace      after each mms click, where its start spent its time: the relay's milestones
+//                  and the engine's lines on starting to play (the engine's log is on meanwhile)
 
 #include "desk.h"
 #include "event_wait.h"
 #include "figures.h"
 #include "loopback_http_server.h"
 #include "loopback_servers.h"
+#include "mms_trace.h"
 #include "process_tree.h"
 #include "request_log.h"
 #include "sound_capture.h"
@@ -66,6 +71,8 @@ using bench::waitUntil;
 
 constexpr int kStreamPort = 8704;         // the port of the "port only" station in the catalogue
 constexpr int kPlayingBeforePssMs = 3000; // how long a program plays before its memory is taken
+// A front gathers what the server sends for this long before it writes it on.
+constexpr int kFrontGatherMs = 60;
 constexpr const char *kAdPages[] = {"/3-1/1.php", "/3-1/2.php"}; // the ad server's, as the panes ask
 
 struct Options {
@@ -77,12 +84,14 @@ struct Options {
     bool references = true;
     int soakMinutes = 0;
     bool windowOnly = false;
+    bool mmsTrace = false;
     int switchSeconds = 30;
     int clicks = 1;
     QString engineFlags;
     QString only;
     int streamPort = kStreamPort;
     QStringList environment; // NAME=VALUE
+    QString program = QStringLiteral(TARVONI_BENCH_PROGRAM);
 };
 
 struct Bench {
@@ -131,10 +140,17 @@ struct ProgramRun {
     QString window;
     QHash<QString, QPoint> buttons;
     QByteArray status;
+    bench::MmsTrace trace;
 
     ProgramRun()
     {
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [this] { read(); });
+        QObject::connect(&process, &QProcess::readyReadStandardError, &process, [this] {
+            process.setReadChannel(QProcess::StandardError);
+            while (process.canReadLine())
+                trace.take(process.readLine().trimmed());
+            process.setReadChannel(QProcess::StandardOutput);
+        });
     }
 
     void read()
@@ -247,6 +263,8 @@ double clickStation(Bench &b, ProgramRun &run, const Kind &kind, bench::SoundCap
         if (kind.hls && wrong)
             *wrong += checkHlsRequests(b, clicked - 200000000, nowNs());
     }
+    if (b.options.mmsTrace)
+        run.trace.print(clicked);
     return heard;
 }
 
@@ -269,9 +287,11 @@ bool startProgram(Bench &b, ProgramRun &run, StartFigures *figures)
     // BENCH_PROGRAM_LOG=<file>: the program's stderr (with TARVONI_VLC_VERBOSE, the engine's log).
     if (qEnvironmentVariableIsSet("BENCH_PROGRAM_LOG"))
         run.process.setStandardErrorFile(qEnvironmentVariable("BENCH_PROGRAM_LOG"), QIODevice::Append);
-    // BENCH_PROGRAM=<file>: another build of the program, as bench/program/before_and_after.sh runs.
-    const QString program = qEnvironmentVariable("BENCH_PROGRAM", QStringLiteral(TARVONI_BENCH_PROGRAM));
-    b.desk.launch(run.process, program, programArgs(b), extra);
+    if (b.options.mmsTrace) {
+        extra.insert(QStringLiteral("TARVONI_MMS_TRACE"), QStringLiteral("1"));
+        extra.insert(QStringLiteral("TARVONI_VLC_VERBOSE"), QStringLiteral("1"));
+    }
+    b.desk.launch(run.process, b.options.program, programArgs(b), extra);
     if (!waitUntil([&] { return b.desk.mappedNs() >= 0; }, 30000) || !run.readButtons())
         return false;
     if (figures)
@@ -620,7 +640,8 @@ void printTable(const Bench &b, const std::vector<StartFigures> &ours,
             const double goal = medianOfClicks(mpv->second, &ReferenceFigures::requestToHeardMs, label) + 50;
             if (!std::isnan(goal) && !std::isnan(later))
                 row(QStringLiteral("  aim: mpv from its request + 50 ms"), figure(goal, "ms"),
-                    {later <= goal ? QStringLiteral("met") : QStringLiteral("missed")});
+                    {later <= goal ? QStringLiteral("met") : QStringLiteral("missed"),
+                     bench::spread(bench::clicksOf(ours, &StartFigures::laterMs, label))});
         }
     }
     const double pss = medianOf(ours, [](const StartFigures &f) { return f.pssMb; });
@@ -731,6 +752,10 @@ Options parseOptions(const QStringList &args)
             o.asRoot = true;
         else if (arg == QLatin1String("--window-only"))
             o.windowOnly = true;
+        else if (arg == QLatin1String("--program"))
+            o.program = args.value(++i);
+        else if (arg == QLatin1String("--mms-trace"))
+            o.mmsTrace = true;
         else if (arg == QLatin1String("--no-references"))
             o.references = false;
     }
@@ -761,17 +786,25 @@ bool setUpKinds(Bench &b, const QString &workDir)
         ? 20
         : b.options.starts * b.options.clicks * (3 * b.options.listenSeconds + 60) + 120;
     QString error;
-    if (needs("sirasa")
-        && (!b.mms.start(&error, toneSeconds) || !b.mmsRequests.start(QUrl(b.mms.mmsUrl()).port()))) {
+    if (needs("sirasa") && !b.mms.start(&error, toneSeconds)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
     }
-    // Real MMS servers broadcast all day: a listener joins a broadcast long under way.
+    // Real MMS servers broadcast all day: a listener joins a broadcast long under way, through
+    // a front of the station's own at times.
     const qint64 onAirFor = 60000000000LL;
-    if (needs("ravsfm")
+    const bool front = needs("yfm");
+    if ((needs("ravsfm") || front)
         && (!b.mmsOnAir.start(&error, toneSeconds)
-            || !b.onAirRequests.start(QUrl(b.mmsOnAir.mmsUrl()).port()))) {
+            || (needs("ravsfm") && !b.onAirRequests.start(QUrl(b.mmsOnAir.mmsUrl()).port())))) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    if (front)
+        b.mmsRequests.addFront("YFM", QUrl(b.mmsOnAir.mmsUrl()).port(), kFrontGatherMs);
+    if ((needs("sirasa") || front)
+        && !b.mmsRequests.start(needs("sirasa") ? QUrl(b.mms.mmsUrl()).port() : 0)) {
+        std::fprintf(stderr, "the MMS servers' request log did not start\n");
         return false;
     }
     const qint64 onAirSince = nowNs();
@@ -779,16 +812,17 @@ bool setUpKinds(Bench &b, const QString &workDir)
          bench::makeKinds({b.options.streamPort, b.mmsRequests.port(), b.onAirRequests.port()})) {
         if (!wanted(kind))
             continue;
-        const bench::RequestLog *requests = isStation(kind, "sirasa") ? &b.mmsRequests
-            : isStation(kind, "ravsfm")                               ? &b.onAirRequests
-                                                                      : nullptr;
+        const bench::RequestLog *requests = isStation(kind, "sirasa") || isStation(kind, "yfm")
+            ? &b.mmsRequests
+            : isStation(kind, "ravsfm") ? &b.onAirRequests
+                                        : nullptr;
         if (requests)
             kind.firstRequestAfter = [requests](qint64 fromNs) {
                 return requests->firstRequestAfter(fromNs);
             };
         else
             kind.firstRequestAfter = [&b](qint64 fromNs) { return b.streams.firstRequestAfter(fromNs); };
-        if (isStation(kind, "ravsfm"))
+        if (isStation(kind, "ravsfm") || isStation(kind, "yfm"))
             kind.onAirNs = onAirSince + onAirFor;
         b.kinds.push_back(kind);
     }
@@ -798,7 +832,7 @@ bool setUpKinds(Bench &b, const QString &workDir)
     }
     // The stream server serves the http stations (and logs their requests) on a fixed port.
     const bool http = std::any_of(b.kinds.begin(), b.kinds.end(), [&](const Kind &kind) {
-        return !isStation(kind, "sirasa") && !isStation(kind, "ravsfm");
+        return !isStation(kind, "sirasa") && !isStation(kind, "ravsfm") && !isStation(kind, "yfm");
     });
     if (http && !b.options.windowOnly && !b.streams.start(workDir, b.options.streamPort)) {
         std::fprintf(stderr, "the stream server did not start on port %d\n", b.options.streamPort);

@@ -1,5 +1,6 @@
 #include "request_log.h"
 
+#include "coalescing_front.h"
 #include "event_wait.h"
 
 #include <algorithm>
@@ -98,30 +99,57 @@ void RequestLog::acceptLoop()
     }
 }
 
+void RequestLog::addFront(const QByteArray &pathPart, int serverPort, int gatherMs)
+{
+    m_frontPath = pathPart;
+    m_frontPort = serverPort;
+    m_frontGatherMs = gatherMs;
+}
+
 void RequestLog::pass(int client)
 {
-    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = loopback(m_serverPort);
-    if (server >= 0 && ::connect(server, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+    // The request decides the server: its first bytes are read before the server is reached.
+    char buffer[16384];
+    pollfd first[2]{{client, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    const ssize_t requested = ::poll(first, 2, -1) > 0 && !first[1].revents
+        ? ::recv(client, buffer, sizeof buffer, 0)
+        : -1;
+    if (requested > 0) {
+        const qint64 at = nowNs();
+        std::lock_guard lock(m_mutex);
+        m_requests.insert(std::upper_bound(m_requests.begin(), m_requests.end(), at), at);
+    }
+    const QByteArray request(buffer, qsizetype(std::max<ssize_t>(requested, 0)));
+    const bool fronted = !m_frontPath.isEmpty() && request.left(request.indexOf('\n')).contains(m_frontPath);
+    CoalescingFront front(m_frontGatherMs);
+    const int server = requested > 0 ? ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+    const sockaddr_in address = loopback(fronted ? m_frontPort : m_serverPort);
+    if (server >= 0 && ::connect(server, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0
+        && sendAll(server, buffer, requested)) {
         noDelay(server);
         noDelay(client);
-        bool requested = false;
-        char buffer[16384];
+        const auto toClient = [client](const char *data, size_t size) {
+            return sendAll(client, data, ssize_t(size));
+        };
         for (;;) {
             pollfd p[3]{{client, POLLIN, 0}, {server, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-            if (::poll(p, 3, -1) < 0 || p[2].revents)
+            const int ready = ::poll(p, 3, front.msUntilDue());
+            if (ready < 0 || p[2].revents)
                 break;
+            if (ready == 0 || front.msUntilDue() == 0) {
+                if (!front.flush(toClient))
+                    break;
+                continue;
+            }
             const int from = p[0].revents ? client : server;
             const ssize_t n = ::recv(from, buffer, sizeof buffer, 0);
-            if (n <= 0)
+            if (n <= 0) {
+                front.flush(toClient); // what the server sent before it hung up
                 break;
-            if (from == client && !requested) {
-                requested = true;
-                const qint64 at = nowNs();
-                std::lock_guard lock(m_mutex);
-                m_requests.insert(std::upper_bound(m_requests.begin(), m_requests.end(), at), at);
             }
-            if (!sendAll(from == client ? server : client, buffer, n))
+            if (from == server && fronted)
+                front.take(buffer, size_t(n));
+            else if (!sendAll(from == client ? server : client, buffer, n))
                 break;
         }
     }

@@ -39,6 +39,11 @@ std::vector<Kind> makeKinds(const KindServers &servers)
              mmsUrl(servers.mmsPort)),
         kind("mms joined mid-stream (on the air 60 s)", "ravsfm", "ravsfm", mmsHost(servers.onAirPort),
              mmsUrl(servers.onAirPort)),
+        // The same broadcast through a front that coalesces and splits its packets, as a
+        // station's own front on port 80 may: Y FM shares Sirasa's host, and the port in front of
+        // it sends the requests for Y FM's path there.
+        kind("mms through a coalescing front", "yfm", "G2", mmsHost(servers.mmsPort),
+             mmsUrl(servers.mmsPort) + QStringLiteral("?x=/YFM")),
     };
 }
 

@@ -24,7 +24,7 @@ struct Kind {
 // The servers the kinds of station are played from, all on 127.0.0.1.
 struct KindServers {
     int streamPort = 0; // tests/player/stream_server.py
-    int mmsPort = 0;    // VLC's MMS server, started with the bench
+    int mmsPort = 0;    // VLC's MMS server, started with the bench; Y FM's path through a front
     int onAirPort = 0;  // another, on the air for a minute before its first listener
 };
 

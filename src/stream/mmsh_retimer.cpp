@@ -114,6 +114,8 @@ std::string MmshRetimer::feed(std::string_view input)
             break;
         std::string chunk = m_pending.substr(0, total);
         m_pending.erase(0, total);
+        m_headersRead += type == kHeaderChunk ? 1 : 0;
+        m_packetsRead += type == kDataChunk ? 1 : 0;
         if (type == kHeaderChunk && rest == 8)
             retimeHeader(chunk);
         else if (type == kDataChunk && rest == 8 && retimeDataPacket(chunk, out))

@@ -47,6 +47,9 @@ public:
     uint64_t declaredPrerollMs() const { return m_prerollMs; }
     // How far packets' send times are moved, in milliseconds.
     uint32_t sendTimeShiftMs() const { return m_shiftMs; }
+    // Header and data chunks read whole so far.
+    int headersRead() const { return m_headersRead; }
+    int packetsRead() const { return m_packetsRead; }
 
 private:
     enum class State { Head, Chunks, PassThrough, HeadTooLong };
@@ -66,6 +69,8 @@ private:
     uint32_t m_sequenceShift = 0;  // chunks added so far, for the sequence numbers that follow
     size_t m_packetSize = 0;       // the stream's own packet size, while packets are framed anew
     uint32_t m_secondSendTime = 0; // the least send time of the second packet, while to come
+    int m_headersRead = 0;
+    int m_packetsRead = 0;
 };
 
 } // namespace tarvoni::stream

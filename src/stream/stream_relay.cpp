@@ -2,7 +2,7 @@
 
 #include "net/fetcher.h"
 #include "stream/http_relay.h"
-#include "stream/mmsh_retimer.h"
+#include "stream/mmsh_relay.h"
 #include "stream/relay_client.h"
 #include "stream/relay_report.h"
 #include "stream/relay_request.h"
@@ -294,16 +294,10 @@ private:
         upstream.headers = request.headers;
         // libVLC is handed each redirect, to come back through the relay for its target.
         upstream.followRedirects = false;
-        if (request.route == "m") {
-            MmshRetimer retimer;
-            const auto retimed = [&retimer, &client](std::string_view in) {
-                const std::string out = retimer.feed(in);
-                return !retimer.headTooLong() && (out.empty() || forward(client.fd(), out));
-            };
-            fetcher.fetch(upstream, retimed, retimed);
-        } else {
+        if (request.route == "m")
+            relayMmsh(fetcher, upstream, client.fd());
+        else
             serveHttp(fetcher, upstream, client.fd(), request);
-        }
     }
 
     void serveHttp(net::Fetcher &fetcher, const net::Request &upstream, int client,
