@@ -1,9 +1,7 @@
 #include "net/connection.h"
 
-#include "net/curl_start.h"
+#include "net/curl_transfer.h"
 #include "net/network_policy.h"
-
-#include <curl/curl.h>
 
 #include <optional>
 #include <sys/eventfd.h>
@@ -20,29 +18,8 @@ constexpr int kLongestPollMs = 1000;
 
 } // namespace
 
-struct Connection::Handles {
-    CURLM *multi = nullptr;
-    CURL *easy = nullptr;
-    bool added = false;
-
-    Handles()
-    {
-        startCurl();
-        multi = curl_multi_init();
-        easy = curl_easy_init();
-    }
-    ~Handles()
-    {
-        // Taking a connect-only transfer out of its multi handle closes its connection.
-        if (added)
-            curl_multi_remove_handle(multi, easy);
-        curl_easy_cleanup(easy);
-        curl_multi_cleanup(multi);
-    }
-};
-
 Connection::Connection()
-    : m_handles(std::make_unique<Handles>())
+    : m_transfer(std::make_unique<CurlTransfer>())
     , m_ended(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
 }
@@ -75,7 +52,7 @@ bool Connection::open(const std::string &host, std::uint16_t port, Kind kind)
 void Connection::cancel()
 {
     m_cancelled = true;
-    curl_multi_wakeup(m_handles->multi);
+    curl_multi_wakeup(m_transfer->multi);
 }
 
 Outcome Connection::outcome()
@@ -87,9 +64,8 @@ Outcome Connection::outcome()
 
 Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind kind)
 {
-    CURL *const easy = m_handles->easy;
-    CURLM *const multi = m_handles->multi;
-    if (!easy || !multi)
+    CURL *const easy = m_transfer->easy;
+    if (!easy || !m_transfer->multi)
         return Outcome::Failed;
     applyNetworkPolicy(easy);
     // Plain http in curl's eyes either way: the owner's client does its own TLS.
@@ -102,7 +78,18 @@ Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind ki
     if (kind == Kind::Tunnel)
         curl_easy_setopt(easy, CURLOPT_PROXY, httpsProxy().c_str());
 
-    int result = CURLE_OK;
+    // The handle stays on its multi handle while the connection is open.
+    const auto run = [this](CURLcode *result) {
+        return m_transfer->run(
+            m_cancelled,
+            [this]() -> std::optional<Outcome> {
+                if (curl_multi_poll(m_transfer->multi, nullptr, 0, kLongestPollMs, nullptr) != CURLM_OK)
+                    return Outcome::Failed;
+                return std::nullopt;
+            },
+            result);
+    };
+    CURLcode result = CURLE_OK;
     if (const std::optional<Outcome> early = run(&result))
         return *early;
     long proxyAnswer = 0;
@@ -110,8 +97,7 @@ Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind ki
     if (result != CURLE_OK && kind == Kind::Http && proxyAnswer >= 300) {
         // A proxy that tunnels only to https's port, as many do: a plain http request is handed
         // to it whole instead.
-        curl_multi_remove_handle(multi, easy);
-        m_handles->added = false;
+        m_transfer->remove();
         curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 0L);
         if (const std::optional<Outcome> early = run(&result))
             return *early;
@@ -124,36 +110,6 @@ Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind ki
         return Outcome::Failed;
     m_socket = socket;
     return m_cancelled ? Outcome::Cancelled : Outcome::Done;
-}
-
-std::optional<Outcome> Connection::run(int *result)
-{
-    CURLM *const multi = m_handles->multi;
-    curl_multi_add_handle(multi, m_handles->easy);
-    m_handles->added = true;
-    std::optional<Outcome> early;
-    for (int running = 1;;) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            early = Outcome::Failed;
-            break;
-        }
-        if (running == 0)
-            break;
-        if (m_cancelled) {
-            early = Outcome::Cancelled;
-            break;
-        }
-        if (curl_multi_poll(multi, nullptr, 0, kLongestPollMs, nullptr) != CURLM_OK) {
-            early = Outcome::Failed;
-            break;
-        }
-    }
-    int left = 0;
-    while (CURLMsg *message = curl_multi_info_read(multi, &left)) {
-        if (message->msg == CURLMSG_DONE)
-            *result = message->data.result;
-    }
-    return early;
 }
 
 } // namespace tarvoni::net

@@ -11,6 +11,8 @@
 
 namespace tarvoni::net {
 
+struct CurlTransfer;
+
 // A connection to a server that curl opens under the network policy, for its owner to carry
 // the bytes over itself: through the proxy the environment names for it, with the proxy's
 // CONNECT (curl speaks to the proxy), or direct, trying a dual-stack host's addresses side by
@@ -51,11 +53,8 @@ public:
 
 private:
     Outcome connect(const std::string &host, std::uint16_t port, Kind kind);
-    // Runs the transfer to its end (with curl's result in `result`), or ends it early.
-    std::optional<Outcome> run(int *result);
 
-    struct Handles;
-    std::unique_ptr<Handles> m_handles;
+    std::unique_ptr<CurlTransfer> m_transfer;
     std::atomic<bool> m_cancelled = false;
     int m_ended = -1;
     // The worker's, until it ends.

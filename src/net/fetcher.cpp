@@ -1,8 +1,6 @@
 #include "net/fetcher.h"
 
-#include "net/curl_start.h"
-
-#include <curl/curl.h>
+#include "net/curl_transfer.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -51,25 +49,8 @@ bool hasHeader(std::string_view head, std::string_view name)
 
 } // namespace
 
-struct Fetcher::Handles {
-    CURLM *multi = nullptr;
-    CURL *easy = nullptr;
-
-    Handles()
-    {
-        startCurl();
-        multi = curl_multi_init();
-        easy = curl_easy_init();
-    }
-    ~Handles()
-    {
-        curl_easy_cleanup(easy);
-        curl_multi_cleanup(multi);
-    }
-};
-
 Fetcher::Fetcher(int watchFd)
-    : m_handles(std::make_unique<Handles>())
+    : m_transfer(std::make_unique<CurlTransfer>())
     , m_watchFd(watchFd)
 {
 }
@@ -79,21 +60,20 @@ Fetcher::~Fetcher() = default;
 void Fetcher::cancel()
 {
     m_cancelled = true;
-    curl_multi_wakeup(m_handles->multi);
+    curl_multi_wakeup(m_transfer->multi);
 }
 
 std::string Fetcher::effectiveUrl() const
 {
     char *url = nullptr;
-    curl_easy_getinfo(m_handles->easy, CURLINFO_EFFECTIVE_URL, &url);
+    curl_easy_getinfo(m_transfer->easy, CURLINFO_EFFECTIVE_URL, &url);
     return url ? url : "";
 }
 
 Outcome Fetcher::fetch(const Request &request, const HeadHandler &onHead, const BodyHandler &onBody)
 {
-    CURL *const easy = m_handles->easy;
-    CURLM *const multi = m_handles->multi;
-    if (!easy || !multi)
+    CURL *const easy = m_transfer->easy;
+    if (!easy || !m_transfer->multi)
         return Outcome::Failed;
     // A reset keeps the connections, the TLS sessions and the name cache.
     curl_easy_reset(easy);
@@ -125,48 +105,10 @@ Outcome Fetcher::fetch(const Request &request, const HeadHandler &onHead, const 
     m_idleTime = request.idleTime;
     m_lastActivity = Clock::now();
 
-    std::optional<Outcome> early;
     CURLcode result = CURLE_OK;
-    curl_multi_add_handle(multi, easy);
-    for (int running = 1;;) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            early = Outcome::Failed;
-            break;
-        }
-        if (running == 0)
-            break;
-        if (m_cancelled) {
-            early = Outcome::Cancelled;
-            break;
-        }
-        milliseconds wait = kLongestPoll;
-        if (m_connected) {
-            const auto left = std::chrono::duration_cast<milliseconds>(m_lastActivity + m_idleTime
-                                                                       - Clock::now());
-            if (left.count() <= 0) {
-                early = Outcome::NoAnswer;
-                break;
-            }
-            wait = std::min(wait, left);
-        }
-        curl_waitfd watch{m_watchFd, CURL_WAIT_POLLIN, 0};
-        const unsigned watched = m_watchFd >= 0 ? 1 : 0;
-        if (curl_multi_poll(multi, watched ? &watch : nullptr, watched, int(wait.count()), nullptr)
-            != CURLM_OK) {
-            early = Outcome::Failed;
-            break;
-        }
-        if (watch.revents && clientGone()) {
-            early = Outcome::Cancelled;
-            break;
-        }
-    }
-    int left = 0;
-    while (CURLMsg *message = curl_multi_info_read(multi, &left)) {
-        if (message->msg == CURLMSG_DONE)
-            result = message->data.result;
-    }
-    curl_multi_remove_handle(multi, easy);
+    const std::optional<Outcome> early = m_transfer->run(
+        m_cancelled, [this] { return waitOnce(); }, &result);
+    m_transfer->remove();
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
     curl_slist_free_all(headers);
     if (early)
@@ -185,7 +127,27 @@ Outcome Fetcher::outcomeOf(int code) const
         return Outcome::Failed;
     if ((code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR) && m_headComplete)
         return Outcome::Failed;
-    return outcomeOfTransfer(code, m_handles->easy);
+    return outcomeOfTransfer(code, m_transfer->easy);
+}
+
+std::optional<Outcome> Fetcher::waitOnce()
+{
+    milliseconds wait = kLongestPoll;
+    if (m_connected) {
+        const auto left = std::chrono::duration_cast<milliseconds>(m_lastActivity + m_idleTime
+                                                                   - Clock::now());
+        if (left.count() <= 0)
+            return Outcome::NoAnswer;
+        wait = std::min(wait, left);
+    }
+    curl_waitfd watch{m_watchFd, CURL_WAIT_POLLIN, 0};
+    const unsigned watched = m_watchFd >= 0 ? 1 : 0;
+    if (curl_multi_poll(m_transfer->multi, watched ? &watch : nullptr, watched, int(wait.count()), nullptr)
+        != CURLM_OK)
+        return Outcome::Failed;
+    if (watch.revents && clientGone())
+        return Outcome::Cancelled;
+    return std::nullopt;
 }
 
 bool Fetcher::deliverHead()

@@ -14,6 +14,8 @@
 
 namespace tarvoni::net {
 
+struct CurlTransfer;
+
 struct Request {
     std::string url;
     std::vector<std::string> headers; // "Name: value", replacing curl's own of that name
@@ -67,9 +69,11 @@ private:
     bool deliverHead();
     bool clientGone();
     Outcome outcomeOf(int code) const;
+    // One wait between the transfer's steps: for its sockets, the watched client, or the idle
+    // time to run out (NoAnswer).
+    std::optional<Outcome> waitOnce();
 
-    struct Handles;
-    std::unique_ptr<Handles> m_handles;
+    std::unique_ptr<CurlTransfer> m_transfer;
     int m_watchFd;
     std::atomic<bool> m_cancelled = false;
 
