@@ -80,17 +80,27 @@ public:
     {
     }
 
+    // Fetches `address`, noting as refused where it was redirected to when that is no stream
+    // address: the user is told of it as of a playlist entry naming it.
+    net::Outcome fetch(const QString &address, const net::Fetcher::HeadHandler &onHead,
+                       const net::Fetcher::BodyHandler &onBody)
+    {
+        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), onHead, onBody);
+        if (outcome == net::Outcome::SchemeRefused)
+            m_report.addRefused(QString::fromStdString(m_fetcher.effectiveUrl()));
+        return outcome;
+    }
+
     // The playlist at `address`; false when it could not be had (or the client went away).
     bool fetchPlaylist(const QString &address, HlsPlaylist *playlist)
     {
         if (!relayCanFetch(address))
             return false;
         std::string body;
-        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), &isSuccess,
-                                                     [&body](std::string_view bytes) {
-                                                         body.append(bytes);
-                                                         return body.size() <= size_t(kLongestHlsPlaylist);
-                                                     });
+        const net::Outcome outcome = fetch(address, &isSuccess, [&body](std::string_view bytes) {
+            body.append(bytes);
+            return body.size() <= size_t(kLongestHlsPlaylist);
+        });
         if (outcome != net::Outcome::Done)
             return false;
         *playlist = parseHlsPlaylist(QByteArray::fromStdString(body),
@@ -136,11 +146,10 @@ public:
         if (!relayCanFetch(address))
             return {};
         std::string key;
-        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), &isSuccess,
-                                                     [&key](std::string_view bytes) {
-                                                         key.append(bytes);
-                                                         return key.size() <= 16;
-                                                     });
+        const net::Outcome outcome = fetch(address, &isSuccess, [&key](std::string_view bytes) {
+            key.append(bytes);
+            return key.size() <= 16;
+        });
         if (outcome != net::Outcome::Done || key.size() != 16)
             return {};
         m_keyAddress = address;
@@ -190,7 +199,7 @@ public:
             clientLost = !out.empty() && !forward(m_client, out);
             return !clientLost;
         };
-        const net::Outcome outcome = m_fetcher.fetch(requestFor(address), onHead, onBody);
+        const net::Outcome outcome = fetch(address, onHead, onBody);
         if (clientLost || outcome == net::Outcome::Cancelled)
             return false;
         // A segment cut short is lost; the decoder finds its way into the next.

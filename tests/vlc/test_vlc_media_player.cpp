@@ -281,6 +281,10 @@ void TestVlcMediaPlayer::failuresEndInPlainWords_data()
         << m_radio.url("/hls/master.m3u8?variant=file:///etc/hostname") << "Playlist entry refused: file:";
     QTest::newRow("hls segments no stream")
         << m_radio.url("/hls/live.m3u8?segment=file:///etc/hostname") << "Playlist entry refused: file:";
+    const QString movedToFile = m_radio.url("/moved?to=file%3A%2F%2F%2Fetc%2Fhostname");
+    QTest::newRow("hls segments redirected to no stream")
+        << m_radio.url("/hls/live.m3u8?segment=" + QString::fromLatin1(QUrl::toPercentEncoding(movedToFile)))
+        << "Playlist entry refused: file:";
 }
 
 void TestVlcMediaPlayer::failuresEndInPlainWords()
