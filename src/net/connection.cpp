@@ -51,8 +51,7 @@ bool Connection::open(const std::string &host, std::uint16_t port, Kind kind)
 
 void Connection::cancel()
 {
-    m_cancelled = true;
-    curl_multi_wakeup(m_transfer->multi);
+    m_transfer->cancel();
 }
 
 Outcome Connection::outcome()
@@ -81,7 +80,6 @@ Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind ki
     // The handle stays on its multi handle while the connection is open.
     const auto run = [this](CURLcode *result) {
         return m_transfer->run(
-            m_cancelled,
             [this]() -> std::optional<Outcome> {
                 if (curl_multi_poll(m_transfer->multi, nullptr, 0, kLongestPollMs, nullptr) != CURLM_OK)
                     return Outcome::Failed;
@@ -109,7 +107,7 @@ Outcome Connection::connect(const std::string &host, std::uint16_t port, Kind ki
     if (curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
         return Outcome::Failed;
     m_socket = socket;
-    return m_cancelled ? Outcome::Cancelled : Outcome::Done;
+    return m_transfer->cancelled() ? Outcome::Cancelled : Outcome::Done;
 }
 
 } // namespace tarvoni::net

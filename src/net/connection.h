@@ -2,7 +2,6 @@
 
 #include "net/outcome.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -55,7 +54,6 @@ private:
     Outcome connect(const std::string &host, std::uint16_t port, Kind kind);
 
     std::unique_ptr<CurlTransfer> m_transfer;
-    std::atomic<bool> m_cancelled = false;
     int m_ended = -1;
     // The worker's, until it ends.
     Outcome m_outcome = Outcome::Cancelled;

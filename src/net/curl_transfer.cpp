@@ -40,8 +40,7 @@ CurlTransfer::~CurlTransfer()
     curl_multi_cleanup(multi);
 }
 
-std::optional<Outcome> CurlTransfer::run(const std::atomic<bool> &cancelled, const Wait &wait,
-                                         CURLcode *result)
+std::optional<Outcome> CurlTransfer::run(const Wait &wait, CURLcode *result)
 {
     curl_multi_add_handle(multi, easy);
     m_added = true;
@@ -53,7 +52,7 @@ std::optional<Outcome> CurlTransfer::run(const std::atomic<bool> &cancelled, con
         }
         if (running == 0)
             break;
-        if (cancelled) {
+        if (m_cancelled) {
             early = Outcome::Cancelled;
             break;
         }
@@ -66,6 +65,12 @@ std::optional<Outcome> CurlTransfer::run(const std::atomic<bool> &cancelled, con
             *result = message->data.result;
     }
     return early;
+}
+
+void CurlTransfer::cancel()
+{
+    m_cancelled = true;
+    curl_multi_wakeup(multi);
 }
 
 void CurlTransfer::remove()

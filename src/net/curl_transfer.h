@@ -25,16 +25,20 @@ struct CurlTransfer {
     using Wait = std::function<std::optional<Outcome>()>;
 
     // Puts the easy handle on the multi handle and drives its transfer until it ends (curl's
-    // result in `result`), `cancelled` turns true (Cancelled), or `wait` gives an outcome. The
+    // result in `result`), cancel() is called (Cancelled), or `wait` gives an outcome. The
     // handle stays on until remove().
-    std::optional<Outcome> run(const std::atomic<bool> &cancelled, const Wait &wait, CURLcode *result);
+    std::optional<Outcome> run(const Wait &wait, CURLcode *result);
     void remove();
+    // Ends the transfer under way, and any later one, as Cancelled; any thread.
+    void cancel();
+    bool cancelled() const { return m_cancelled; }
 
     CURLM *multi = nullptr;
     CURL *easy = nullptr;
 
 private:
     bool m_added = false;
+    std::atomic<bool> m_cancelled = false;
 };
 
 } // namespace tarvoni::net

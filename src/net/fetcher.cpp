@@ -59,8 +59,7 @@ Fetcher::~Fetcher() = default;
 
 void Fetcher::cancel()
 {
-    m_cancelled = true;
-    curl_multi_wakeup(m_transfer->multi);
+    m_transfer->cancel();
 }
 
 std::string Fetcher::effectiveUrl() const
@@ -106,8 +105,7 @@ Outcome Fetcher::fetch(const Request &request, const HeadHandler &onHead, const 
     m_lastActivity = Clock::now();
 
     CURLcode result = CURLE_OK;
-    const std::optional<Outcome> early = m_transfer->run(
-        m_cancelled, [this] { return waitOnce(); }, &result);
+    const std::optional<Outcome> early = m_transfer->run([this] { return waitOnce(); }, &result);
     m_transfer->remove();
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
     curl_slist_free_all(headers);

@@ -3,7 +3,6 @@
 #include "net/network_policy.h"
 #include "net/outcome.h"
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -75,7 +74,6 @@ private:
 
     std::unique_ptr<CurlTransfer> m_transfer;
     int m_watchFd;
-    std::atomic<bool> m_cancelled = false;
 
     // The fetch under way.
     const HeadHandler *m_onHead = nullptr;
