@@ -1,7 +1,10 @@
 #include "stream/relay_client.h"
 
+#include "stream/relay_request.h"
+
 #include <cerrno>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +16,9 @@ using namespace std::chrono_literals;
 
 // A client that takes no bytes for this long is gone.
 constexpr auto kSendTime = 10s;
+// libVLC sends its whole request at once: a client still sending after this is not libVLC.
+constexpr auto kRequestTime = 3s;
+constexpr size_t kLongestRequest = 16 * 1024;
 
 } // namespace
 
@@ -80,6 +86,32 @@ bool clientGone(int client, Deadline until)
         return false;
     char byte;
     return ::recv(client, &byte, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
+}
+
+bool readRequest(int client, const std::string &key, RelayRequest *request, std::string *extra)
+{
+    const Deadline deadline = Clock::now() + kRequestTime;
+    std::string in;
+    bool lineRead = false;
+    char buffer[4096];
+    size_t end;
+    while ((end = in.find("\r\n\r\n")) == std::string::npos) {
+        if (in.size() > kLongestRequest || waitFor(client, POLLIN, deadline) <= 0)
+            return false;
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return false;
+        in.append(buffer, size_t(n));
+        // Whoever does not know the key is sent away as soon as the request line shows it.
+        const size_t lineEnd = in.find("\r\n");
+        if (!lineRead && lineEnd != std::string::npos) {
+            if (!parseRelayRequestLine(std::string_view(in).substr(0, lineEnd), key, request))
+                return false;
+            lineRead = true;
+        }
+    }
+    *extra = in.substr(end + 4);
+    return parseRelayRequest(std::string_view(in).substr(0, end + 4), key, request);
 }
 
 } // namespace tarvoni::stream

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 #include <string_view>
 
 namespace tarvoni::stream {
@@ -47,5 +48,11 @@ bool forward(int client, std::string_view data);
 // Whether the client has hung up by `until`: it sends nothing after its request, so anything
 // to read is its end.
 bool clientGone(int client, Deadline until = Clock::now());
+
+struct RelayRequest;
+
+// Reads libVLC's request, for the relay's `key`, and what came after its head into `extra`.
+// False for anything else, and for a request that is not complete within a few seconds.
+bool readRequest(int client, const std::string &key, RelayRequest *request, std::string *extra);
 
 } // namespace tarvoni::stream

@@ -1,5 +1,7 @@
 #include "stream/relay_report.h"
 
+#include <cstdlib>
+
 namespace tarvoni::stream {
 
 namespace {
@@ -34,6 +36,24 @@ RelayReport::Reading RelayReport::read() const
 {
     std::lock_guard lock(m_mutex);
     return m_reading;
+}
+
+int ReportChannels::add(const std::shared_ptr<RelayReport> &report)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_reports.begin(); it != m_reports.end();)
+        it = it->second.expired() ? m_reports.erase(it) : std::next(it);
+    const int channel = ++m_last;
+    m_reports.emplace(channel, report);
+    return channel;
+}
+
+std::shared_ptr<RelayReport> ReportChannels::find(const std::string &route)
+{
+    const int channel = std::atoi(route.c_str() + 1);
+    std::lock_guard lock(m_mutex);
+    const auto it = m_reports.find(channel);
+    return it == m_reports.end() ? nullptr : it->second.lock();
 }
 
 } // namespace tarvoni::stream

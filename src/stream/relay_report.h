@@ -4,7 +4,10 @@
 #include <QStringList>
 
 #include <chrono>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <string>
 
 namespace tarvoni::stream {
 
@@ -30,6 +33,21 @@ public:
 private:
     mutable std::mutex m_mutex;
     Reading m_reading;
+};
+
+// The reports of the http streams being relayed, by channel number. The relay keeps them only
+// while their players do.
+class ReportChannels {
+public:
+    // The new channel's number.
+    int add(const std::shared_ptr<RelayReport> &report);
+    // The report for a route ("h<channel>" or "s<channel>"), if it is still kept.
+    std::shared_ptr<RelayReport> find(const std::string &route);
+
+private:
+    std::mutex m_mutex;
+    int m_last = 0;
+    std::map<int, std::weak_ptr<RelayReport>> m_reports;
 };
 
 } // namespace tarvoni::stream

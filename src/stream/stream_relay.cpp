@@ -17,7 +17,6 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -30,69 +29,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// libVLC sends its whole request at once: a client still sending after this is not libVLC.
-constexpr auto kRequestTime = 3s;
-constexpr size_t kLongestRequest = 16 * 1024;
 // A few players, each with a connection or two: far more than that is someone else.
 constexpr int kMostConnections = 32;
 // While the program has no descriptors left, accepting again at once would only spin.
 constexpr auto kOutOfDescriptorsPause = 200ms;
-
-// The reports of the http streams being relayed, by channel number. The relay keeps them only
-// while their players do.
-class ReportChannels {
-public:
-    int add(const std::shared_ptr<RelayReport> &report)
-    {
-        std::lock_guard lock(m_mutex);
-        for (auto it = m_reports.begin(); it != m_reports.end();)
-            it = it->second.expired() ? m_reports.erase(it) : std::next(it);
-        const int channel = ++m_last;
-        m_reports.emplace(channel, report);
-        return channel;
-    }
-
-    std::shared_ptr<RelayReport> find(const std::string &route)
-    {
-        const int channel = std::atoi(route.c_str() + 1);
-        std::lock_guard lock(m_mutex);
-        const auto it = m_reports.find(channel);
-        return it == m_reports.end() ? nullptr : it->second.lock();
-    }
-
-private:
-    std::mutex m_mutex;
-    int m_last = 0;
-    std::map<int, std::weak_ptr<RelayReport>> m_reports;
-};
-
-// Reads libVLC's request. False for anything else, and for a request that is not complete
-// within kRequestTime.
-bool readRequest(int client, const std::string &key, RelayRequest *request, std::string *extra)
-{
-    const Deadline deadline = Clock::now() + kRequestTime;
-    std::string in;
-    bool lineRead = false;
-    char buffer[4096];
-    size_t end;
-    while ((end = in.find("\r\n\r\n")) == std::string::npos) {
-        if (in.size() > kLongestRequest || waitFor(client, POLLIN, deadline) <= 0)
-            return false;
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            return false;
-        in.append(buffer, size_t(n));
-        // Whoever does not know the key is sent away as soon as the request line shows it.
-        const size_t lineEnd = in.find("\r\n");
-        if (!lineRead && lineEnd != std::string::npos) {
-            if (!parseRelayRequestLine(std::string_view(in).substr(0, lineEnd), key, request))
-                return false;
-            lineRead = true;
-        }
-    }
-    *extra = in.substr(end + 4);
-    return parseRelayRequest(std::string_view(in).substr(0, end + 4), key, request);
-}
 
 // The route for an http or https address to take through the relay, reporting to `channel`,
 // or an empty string when the relay cannot carry it.
