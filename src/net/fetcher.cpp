@@ -62,6 +62,12 @@ void Fetcher::cancel()
     m_transfer->cancel();
 }
 
+void Fetcher::watch(int fd)
+{
+    m_watchFd = fd;
+    curl_multi_wakeup(m_transfer->multi);
+}
+
 std::string Fetcher::effectiveUrl() const
 {
     char *url = nullptr;
@@ -138,12 +144,13 @@ std::optional<Outcome> Fetcher::waitOnce()
             return Outcome::NoAnswer;
         wait = std::min(wait, left);
     }
-    curl_waitfd watch{m_watchFd, CURL_WAIT_POLLIN, 0};
-    const unsigned watched = m_watchFd >= 0 ? 1 : 0;
+    const int watchFd = m_watchFd;
+    curl_waitfd watch{watchFd, CURL_WAIT_POLLIN, 0};
+    const unsigned watched = watchFd >= 0 ? 1 : 0;
     if (curl_multi_poll(m_transfer->multi, watched ? &watch : nullptr, watched, int(wait.count()), nullptr)
         != CURLM_OK)
         return Outcome::Failed;
-    if (watch.revents && clientGone())
+    if (watch.revents && clientGone(watchFd))
         return Outcome::Cancelled;
     return std::nullopt;
 }
@@ -156,11 +163,11 @@ bool Fetcher::deliverHead()
     return !m_stopped;
 }
 
-bool Fetcher::clientGone()
+bool Fetcher::clientGone(int fd)
 {
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::recv(m_watchFd, buffer, sizeof buffer, MSG_DONTWAIT);
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n > 0)
             continue; // nothing a client sends after its request goes anywhere
         return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);

@@ -3,6 +3,7 @@
 #include "net/network_policy.h"
 #include "net/outcome.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -60,20 +61,23 @@ public:
 
     // Ends the fetch under way, and any later one, as Cancelled.
     void cancel();
+    // Watches `fd` from now on, as the constructor's `watchFd`: for a fetch whose client comes
+    // only once the answer is under way. Any thread.
+    void watch(int fd);
 
 private:
     static size_t onHeaderLine(char *data, size_t size, size_t count, void *self);
     static size_t onBodyBytes(char *data, size_t size, size_t count, void *self);
     static int onConnected(void *self, char *, char *, int, int);
     bool deliverHead();
-    bool clientGone();
+    bool clientGone(int fd);
     Outcome outcomeOf(int code) const;
     // One wait between the transfer's steps: for its sockets, the watched client, or the idle
     // time to run out (NoAnswer).
     std::optional<Outcome> waitOnce();
 
     std::unique_ptr<CurlTransfer> m_transfer;
-    int m_watchFd;
+    std::atomic<int> m_watchFd;
 
     // The fetch under way.
     const HeadHandler *m_onHead = nullptr;
