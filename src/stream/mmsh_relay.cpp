@@ -1,7 +1,6 @@
 #include "stream/mmsh_relay.h"
 
 #include "stream/mmsh_retimer.h"
-#include "stream/relay_client.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,17 +16,19 @@ bool traced()
     return on;
 }
 
-void trace(const char *what)
+} // namespace
+
+void traceMms(const char *what)
 {
+    if (!traced())
+        return;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     std::fprintf(stderr, "%lld.%03ld [relay] mms %s\n", static_cast<long long>(now.tv_sec),
                  now.tv_nsec / 1000000, what);
 }
 
-} // namespace
-
-net::Outcome relayMmsh(net::Fetcher &fetcher, const net::Request &upstream, int client)
+net::Outcome relayMmsh(net::Fetcher &fetcher, const net::Request &upstream, const HandOn &handOn)
 {
     MmshRetimer retimer;
     bool anyRead = false;
@@ -36,7 +37,7 @@ net::Outcome relayMmsh(net::Fetcher &fetcher, const net::Request &upstream, int 
     const auto retimed = [&](std::string_view in) {
         if (traced() && !anyRead && !in.empty()) {
             anyRead = true;
-            trace("first bytes");
+            traceMms("first bytes");
         }
         const std::string out = retimer.feed(in);
         const bool newHeader = retimer.headersRead() > headers;
@@ -44,12 +45,12 @@ net::Outcome relayMmsh(net::Fetcher &fetcher, const net::Request &upstream, int 
         headers = retimer.headersRead();
         packets = retimer.packetsRead();
         if (traced() && newHeader)
-            trace("header whole");
+            traceMms("header whole");
         if (traced() && firstPacket)
-            trace("first data packet whole");
-        const bool handedOn = !retimer.headTooLong() && (out.empty() || forward(client, out));
+            traceMms("first data packet whole");
+        const bool handedOn = !retimer.headTooLong() && (out.empty() || handOn(out));
         if (traced() && handedOn && (newHeader || firstPacket))
-            trace("handed on");
+            traceMms("handed on");
         return handedOn;
     };
     return fetcher.fetch(upstream, retimed, retimed);

@@ -2,6 +2,7 @@
 
 #include "net/fetcher.h"
 #include "stream/http_relay.h"
+#include "stream/mmsh_head_start.h"
 #include "stream/mmsh_relay.h"
 #include "stream/relay_client.h"
 #include "stream/relay_report.h"
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -175,9 +177,19 @@ private:
     // thread can be had.
     void admit(Socket client)
     {
+        const int fd = client.fd();
+        startThread(fd, [this, client = std::move(client)](int id) mutable { serve(id, std::move(client)); });
+    }
+
+    // Runs `work` (given its id) on a thread of its own, counted as a connection with `client`
+    // (or none) for stop() to end; false, and nothing run, when there are too many or no thread
+    // can be had.
+    template <typename Work>
+    bool startThread(int client, Work work)
+    {
         if (m_connections.fetch_add(1) >= kMostConnections) {
             --m_connections;
-            return;
+            return false;
         }
         std::lock_guard lock(m_mutex);
         // The threads of connections that have ended, joined before another starts.
@@ -188,13 +200,13 @@ private:
         m_finished.clear();
         if (m_stopping) {
             --m_connections;
-            return;
+            return false;
         }
         const int id = ++m_lastId;
-        m_active[id].client = client.fd();
+        m_active[id].client = client;
         try {
-            m_threads.emplace(id, std::thread([this, id, client = std::move(client)]() mutable {
-                                  serve(id, std::move(client));
+            m_threads.emplace(id, std::thread([this, id, work = std::move(work)]() mutable {
+                                  work(id);
                                   std::lock_guard ended(m_mutex);
                                   m_active.erase(id);
                                   m_finished.push_back(id);
@@ -203,7 +215,9 @@ private:
         } catch (const std::system_error &) {
             m_active.erase(id);
             --m_connections;
+            return false;
         }
+        return true;
     }
 
     // Makes `fetcher` (or none) the one stop() cancels for connection `id`.
@@ -235,9 +249,38 @@ private:
         // libVLC is handed each redirect, to come back through the relay for its target.
         upstream.followRedirects = false;
         if (request.route == "m")
-            relayMmsh(fetcher, upstream, client.fd());
+            serveMmsh(fetcher, upstream, client.fd());
         else
             serveHttp(fetcher, upstream, client.fd(), request);
+    }
+
+    void serveMmsh(net::Fetcher &fetcher, const net::Request &upstream, int client)
+    {
+        if (auto play = MmshHeadStart::guessPlay(upstream))
+            startHeadStart(std::move(*play));
+        else if (const auto started = m_headStarts.take(upstream)) {
+            if (started->claim(upstream, client)) {
+                started->waitEnded();
+                return;
+            }
+            started->fetcher().cancel();
+        }
+        relayMmsh(fetcher, upstream, [client](const std::string &bytes) { return forward(client, bytes); });
+    }
+
+    // Sends `play` ahead of libVLC's own play request, on a thread of its own.
+    void startHeadStart(net::Request play)
+    {
+        auto started = std::make_shared<MmshHeadStart>(std::move(play));
+        m_headStarts.add(started);
+        const bool running = startThread(-1, [this, started](int id) {
+            setFetcher(id, &started->fetcher());
+            started->run();
+            setFetcher(id, nullptr);
+            m_headStarts.remove(started);
+        });
+        if (!running)
+            m_headStarts.remove(started);
     }
 
     void serveHttp(net::Fetcher &fetcher, const net::Request &upstream, int client,
@@ -270,6 +313,7 @@ private:
     int m_port = 0;
     std::string m_key;
     ReportChannels m_channels;
+    MmshHeadStarts m_headStarts;
 };
 
 StreamRelay::StreamRelay() = default;

@@ -26,6 +26,11 @@ Paths:
   /endless-head             an answer's head of header lines without end, as fast as it goes
   /reset                    reads the request and resets the connection
   /moved?to=URL             answers 302 Found with Location URL
+  /mms-ahead                MMS over HTTP as a player asks for it, by its "Pragma" lines: a play
+                            request (xPlayStrm=1) gets an endless answer; a header request waits
+                            for a play request of the same xClientGUID (10 s at most) and answers
+                            "play first" or "header alone"
+  /mms-ahead-log?guid=G     "<play requests> <play answers still open>" for client GUID G
   /stream?title=T&charset=cp1252
                             the title sent in that character set instead of UTF-8
   /hls/live.m3u8?id=I&freeze=S&segment=A&chunked=1
@@ -80,6 +85,8 @@ DOWN_UNTIL = {}
 STALLED = set()
 REUSE = {}  # key: [requests, set of the connections they came on]
 LOCK = threading.Lock()
+MMS_AHEAD = threading.Condition()
+MMS_AHEAD_LOG = {}  # client GUID: {"plays": play requests, "open": play answers under way}
 HLS_KEY = bytes(range(16))
 
 
@@ -297,6 +304,12 @@ class Handler(BaseHTTPRequestHandler):
             title = query.get("title", "Loopback Tone")
             return self.stream(lambda: title, burst=float(query.get("burst", 2)),
                                charset=query.get("charset", "utf-8"))
+        if path == "/mms-ahead":
+            return self.mms_ahead()
+        if path == "/mms-ahead-log":
+            with MMS_AHEAD:
+                seen = MMS_AHEAD_LOG.get(query.get("guid"), {"plays": 0, "open": 0})
+                return self.send_body(200, "text/plain", b"%d %d" % (seen["plays"], seen["open"]))
         if path.endswith(".asx"):
             # Any other .asx, such as a station's own playlist name, leads to the tone.
             return self.send_body(200, "video/x-ms-asf", playlist("/list.asx").encode())
@@ -340,6 +353,35 @@ class Handler(BaseHTTPRequestHandler):
                     return self.send_chunked("video/mp2t", body)
                 return self.send_body(200, "video/mp2t", body)
         self.send_body(404, "text/html", b"<html><body>Not found</body></html>")
+
+    def mms_ahead(self):
+        pragmas = self.headers.get_all("Pragma") or []
+        guid = next((p[len("xClientGUID="):] for p in pragmas if p.startswith("xClientGUID=")), "")
+        playing = "xPlayStrm=1" in pragmas
+        with MMS_AHEAD:
+            seen = MMS_AHEAD_LOG.setdefault(guid, {"plays": 0, "open": 0})
+            if playing:
+                seen["plays"] += 1
+                seen["open"] += 1
+                MMS_AHEAD.notify_all()
+            else:
+                first = MMS_AHEAD.wait_for(lambda: seen["plays"] > 0, timeout=10)
+        if not playing:
+            return self.send_body(200, "application/octet-stream", b"play first" if first else b"header alone")
+        self.close_connection = True
+        try:
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.end_headers()
+            for n in range(100000):
+                self.wfile.write(b"stream %d\n" % n)
+                self.wfile.flush()
+                time.sleep(CHUNK_SECONDS)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        finally:
+            with MMS_AHEAD:
+                seen["open"] -= 1
 
     def send_body(self, code, kind, body):
         self.send_response(code)

@@ -91,6 +91,36 @@ bool relayServes(const RelayedPath &path)
     return answer.startsWith("HTTP/1.0 200");
 }
 
+// libVLC's requests for an MMS-over-HTTP stream: its header, then the stream it chose from it.
+QByteArray mmsRequest(const RelayedPath &path, const QByteArray &guid, const QByteArray &streamEntry = {})
+{
+    QByteArray request = "GET " + path.request
+        + " HTTP/1.0\r\nHost: x\r\nAccept: */*\r\n"
+          "User-Agent: NSPlayer/7.10.0.3059\r\n";
+    if (streamEntry.isEmpty())
+        request += "Pragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,request-context=1,"
+                   "max-duration=0\r\nPragma: xClientGUID="
+            + guid + "\r\n";
+    else
+        request += "Pragma: no-cache,rate=1.000000,request-context=2\r\nPragma: xPlayStrm=1\r\n"
+                   "Pragma: xClientGUID="
+            + guid
+            + "\r\nPragma: stream-switch-count=1\r\n"
+              "Pragma: stream-switch-entry="
+            + streamEntry + "\r\n";
+    return request + "Connection: Close\r\n\r\n";
+}
+
+// What `socket` receives until `marker` has come or the relay closes it.
+QByteArray readUntil(const Socket &socket, const QByteArray &marker)
+{
+    QByteArray received;
+    while (!received.contains(marker) && waitFor(socket.fd(), POLLIN, Clock::now() + 20s) > 0)
+        if (closedByRelay(socket, &received))
+            break;
+    return received;
+}
+
 } // namespace
 
 class TestStreamRelay : public QObject {
@@ -103,6 +133,8 @@ private slots:
     void closesAnEndlessAnswerHead_data();
     void closesAnEndlessAnswerHead();
     void stopEndsEveryConnection();
+    void sendsThePlayRequestAhead_data();
+    void sendsThePlayRequestAhead();
 
 private:
     tarvoni::testing::LoopbackRadio m_radio;
@@ -202,6 +234,41 @@ void TestStreamRelay::stopEndsEveryConnection()
     const QString address = m_radio.url(QStringLiteral("/stream"));
     QCOMPARE(relay.relayedAddress(address), address);
     QVERIFY(relayServes(m_stream));
+}
+
+void TestStreamRelay::sendsThePlayRequestAhead_data()
+{
+    QTest::addColumn<QByteArray>("guid");
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<int>("plays");
+    // The server answers the header request only once it has the play request.
+    QTest::newRow("stream 1, as guessed") << QByteArray("{ahead-1}") << QByteArray("ffff:1:0 ") << 1;
+    QTest::newRow("stream 2 chosen") << QByteArray("{ahead-2}") << QByteArray("ffff:2:0 ") << 2;
+}
+
+void TestStreamRelay::sendsThePlayRequestAhead()
+{
+    QFETCH(QByteArray, guid);
+    QFETCH(QByteArray, entry);
+    QFETCH(int, plays);
+    const RelayedPath path = relayed(m_relay, m_radio.port(), QStringLiteral("/mms-ahead"));
+    const auto log = [&] {
+        const QByteArray answer = tarvoni::testing::loopbackGet(m_radio.port(),
+                                                                "/mms-ahead-log?guid=" + guid);
+        return answer.mid(answer.indexOf("\r\n\r\n") + 4);
+    };
+    const Socket header = connectTo(path.relayPort);
+    QVERIFY(send(header, mmsRequest(path, guid)));
+    QVERIFY(readUntil(header, "header alone").endsWith("play first"));
+
+    // libVLC's own play request gets the answer under way, or one of its own when it chose
+    // otherwise; either way the server streams to one listener.
+    Socket play = connectTo(path.relayPort);
+    QVERIFY(send(play, mmsRequest(path, guid, entry)));
+    QVERIFY(readUntil(play, "stream 2\n").contains("stream 1\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(log(), QByteArray::number(plays) + " 1", kPatienceMs);
+    play = Socket();
+    QTRY_COMPARE_WITH_TIMEOUT(log(), QByteArray::number(plays) + " 0", kPatienceMs);
 }
 
 QTEST_GUILESS_MAIN(TestStreamRelay)
