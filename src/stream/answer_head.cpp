@@ -6,6 +6,13 @@ namespace tarvoni::stream {
 
 namespace {
 
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
 std::string_view trimmed(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -14,13 +21,6 @@ std::string_view trimmed(std::string_view text)
         text.remove_suffix(1);
     return text;
 }
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-} // namespace
 
 bool sameLetters(std::string_view a, std::string_view b)
 {

@@ -28,6 +28,9 @@ bool parseAnswerHead(std::string_view head, AnswerHead *out);
 // Lines may end in CR LF or LF alone.
 size_t answerHeadEnd(std::string_view data);
 
+// `text` without the spaces, tabs (and, at its end, carriage return) around it.
+std::string_view trimmed(std::string_view text);
+
 // Compares ASCII text, ignoring case.
 bool sameLetters(std::string_view a, std::string_view b);
 

@@ -23,17 +23,7 @@ std::string_view pragmaValue(std::string_view line)
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos || !sameLetters(line.substr(0, colon), "Pragma"))
         return {};
-    std::string_view value = line.substr(colon + 1);
-    while (!value.empty() && value.front() == ' ')
-        value.remove_prefix(1);
-    return value;
-}
-
-std::string_view trimmedEnd(std::string_view line)
-{
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
-        line.remove_suffix(1);
-    return line;
+    return trimmed(line.substr(colon + 1));
 }
 
 } // namespace
@@ -83,7 +73,7 @@ bool MmshHeadStart::sameRequest(const net::Request &a, const net::Request &b)
     const auto sorted = [](const net::Request &request) {
         std::vector<std::string_view> lines;
         for (const std::string &line : request.headers)
-            lines.push_back(trimmedEnd(line));
+            lines.push_back(trimmed(line));
         std::sort(lines.begin(), lines.end());
         return lines;
     };
@@ -100,7 +90,7 @@ void MmshHeadStart::run()
     const Deadline claimBy = Clock::now() + kClaimTime;
     relayMmsh(m_fetcher, m_play, [this, claimBy](const std::string &bytes) {
         std::lock_guard lock(m_mutex);
-        if (m_claimed)
+        if (m_client >= 0)
             return forward(m_client, bytes);
         m_kept += bytes;
         return m_kept.size() <= kMostKept && Clock::now() < claimBy;
@@ -112,14 +102,11 @@ void MmshHeadStart::run()
     m_endedChanged.notify_all();
 }
 
-bool MmshHeadStart::claim(const net::Request &play, int client)
+bool MmshHeadStart::claim(int client)
 {
-    if (!sameRequest(play, m_play))
-        return false;
     std::lock_guard lock(m_mutex);
-    if (m_claimed || m_ended)
+    if (m_client >= 0 || m_ended)
         return false;
-    m_claimed = true;
     m_client = client;
     // Whatever fails here fails again at the next bytes, and ends the fetch there.
     if (!m_kept.empty())

@@ -38,10 +38,10 @@ public:
     // relay retimes any, until a client claims it, then hands it on to that client until it
     // ends. Unclaimed, it ends with the first bytes after a few seconds or past 1 MB.
     void run();
-    // libVLC's play request `play`, on `client`: true when it is the request sent ahead, still
-    // under way and not yet claimed. The answer so far has then gone to `client`, and the rest
-    // goes there until run() ends.
-    bool claim(const net::Request &play, int client);
+    // For libVLC's play request on `client`, the request sent ahead (MmshHeadStarts::take()):
+    // true when it is still under way and not yet claimed. The answer so far has then gone to
+    // `client`, and the rest goes there until run() ends.
+    bool claim(int client);
     // Returns once run() has ended.
     void waitEnded();
 
@@ -51,8 +51,7 @@ private:
     std::mutex m_mutex; // guards what follows
     std::condition_variable m_endedChanged;
     std::string m_kept;
-    int m_client = -1;
-    bool m_claimed = false;
+    int m_client = -1; // the client that claimed it
     bool m_ended = false;
 };
 

@@ -35,7 +35,7 @@ net::Outcome relayMmsh(net::Fetcher &fetcher, const net::Request &upstream, cons
     int headers = 0;
     int packets = 0;
     const auto retimed = [&](std::string_view in) {
-        if (traced() && !anyRead && !in.empty()) {
+        if (!anyRead && !in.empty()) {
             anyRead = true;
             traceMms("first bytes");
         }
@@ -44,12 +44,12 @@ net::Outcome relayMmsh(net::Fetcher &fetcher, const net::Request &upstream, cons
         const bool firstPacket = packets == 0 && retimer.packetsRead() > 0;
         headers = retimer.headersRead();
         packets = retimer.packetsRead();
-        if (traced() && newHeader)
+        if (newHeader)
             traceMms("header whole");
-        if (traced() && firstPacket)
+        if (firstPacket)
             traceMms("first data packet whole");
         const bool handedOn = !retimer.headTooLong() && (out.empty() || handOn(out));
-        if (traced() && handedOn && (newHeader || firstPacket))
+        if (handedOn && (newHeader || firstPacket))
             traceMms("handed on");
         return handedOn;
     };

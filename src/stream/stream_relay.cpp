@@ -259,7 +259,7 @@ private:
         if (auto play = MmshHeadStart::guessPlay(upstream))
             startHeadStart(std::move(*play));
         else if (const auto started = m_headStarts.take(upstream)) {
-            if (started->claim(upstream, client)) {
+            if (started->claim(client)) {
                 started->waitEnded();
                 return;
             }
